@@ -1,0 +1,44 @@
+// Week days, month lengths and the history sums the real-time page shows.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "device/device_record.h"
+
+namespace quorvel {
+
+inline constexpr int kNoWeekday = 7;
+
+// Week day of a date, 0 = Sunday .. 6 = Saturday; kNoWeekday unless
+// 0 <= y <= 99 (years since 2000), 1 <= m <= 12 and 1 <= d <= 31. The day is
+// not compared with the month's length.
+int WeekdayOf(int y, int m, int d);
+
+// Days of a month in the meters' calendar: February has 29 days in every
+// year divisible by 4.
+int MonthLength(int month, int full_year);
+
+// The stored energy of one day; nullopt when the date has no place in the
+// table (month outside 1..12, day outside 1..31).
+std::optional<double> HistoryEntry(const HistoryTable& history, int month, int day);
+
+// Energy of the current week up to the shown date, Sunday first; days of
+// December of the year before are not counted. nullopt while the shown date
+// is not a date of the table (no real-time answer yet, or a bad one).
+std::optional<double> WeekSum(const MeterSettings& settings, const HistoryTable& history);
+
+// Sum of a month's days, skipping the days it lacks; nullopt for a month
+// outside 1..12.
+std::optional<double> MonthSum(const HistoryTable& history, int month);
+
+// The texts of the Day, Week and Month boxes after a completed history read;
+// an empty optional leaves that box as it is.
+struct HistoryTexts {
+  std::optional<std::string> day;
+  std::optional<std::string> week;
+  std::optional<std::string> month;
+};
+HistoryTexts HistoryBoxTexts(const SlotData& slot, const MeterSettings& settings);
+
+}  // namespace quorvel

@@ -1,0 +1,79 @@
+// Decodes every answer of the meter into the device record and the meter
+// settings, and shows the results. Answers are recognised by their kind byte
+// alone, whatever request is outstanding; bytes a short frame lacks read as 0.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "device/device_record.h"
+#include "protocol/display.h"
+#include "protocol/receive_slot.h"
+
+namespace quorvel {
+
+// What the decoder reads from the rest of the program at the moment it
+// decodes an answer.
+class DecoderContext {
+ public:
+  virtual ~DecoderContext() = default;
+  virtual int SelectedSlot() const = 0;  // 0 when no device is selected
+  virtual int HistoryMonthsLeft() const = 0;
+  virtual bool FollowDeviceClock() const = 0;
+  virtual bool ChartViewOpen() const = 0;
+  virtual bool RealTimeMode() const = 0;  // the chart view tracks live readings
+  virtual bool SavingActive() const = 0;
+  virtual int AcquisitionInterval() const = 0;  // a row on every N-th counted answer
+  // One counter for all slots; the only state the decoder changes outside
+  // the device table.
+  virtual std::int32_t& SaveCounter() = 0;
+};
+
+// Counts one real-time answer towards the next spreadsheet row. The first
+// row comes on the (N+1)-th counted answer, then on every N-th.
+bool CountTowardsRow(std::int32_t& counter, int interval);
+
+enum class DecodeStatus {
+  kHandled,
+  kIgnored,    // a known kind whose contents cannot be stored (bad timer or month number)
+  kUnhandled,  // a kind the dashboard does not know
+};
+
+struct DecodeOutcome {
+  std::uint8_t kind = 0;
+  DecodeStatus status = DecodeStatus::kUnhandled;
+  int index = 0;  // month of a month answer, timer number of a timer answer
+};
+
+using FrameData = std::span<const std::uint8_t, kReceiveDataSize>;
+
+class ResponseDecoder : public FrameHandler {
+ public:
+  ResponseDecoder(DeviceTable& devices, Display& display, DecoderContext& context)
+      : devices_(devices), display_(display), context_(context) {}
+
+  DecodeOutcome Decode(int slot, FrameData data);
+  void HandleFrame(int slot, const ReceiveSlot& frame) override { Decode(slot, frame.Data); }
+
+ private:
+  void DecodeClock(int slot, FrameData d);
+  void DecodeTariff(FrameData d);
+  DecodeStatus DecodeMonth(int slot, FrameData d);
+  void DecodeRealTime(int slot, FrameData d);
+  DecodeStatus DecodeTimer(FrameData d);
+  void DecodeLimits(FrameData d);
+  void DecodeCo2Factor(int slot, FrameData d);
+  void DecodeMeterNumber(FrameData d);
+
+  void ShowSelectedReadings(int slot);
+
+  DeviceTable& devices_;
+  Display& display_;
+  DecoderContext& context_;
+};
+
+// Texts of the clock fields: "%d/%0.2d/%.2d" and "%0.2d:%0.2d".
+std::string DateText(int full_year, int month, int day);
+std::string TimeText(int hour, int minute);
+
+}  // namespace quorvel

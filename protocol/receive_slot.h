@@ -1,0 +1,61 @@
+// Turns the byte stream of each device slot into answer frames:
+//   0x55, L, data D0..D(L-2), trailer, 0xAA     (L = data bytes + 1)
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "device/device_record.h"
+
+namespace quorvel {
+
+inline constexpr std::uint8_t kFrameStart = 0x55;
+inline constexpr std::uint8_t kFrameEnd = 0xAA;
+inline constexpr std::size_t kReceiveDataSize = 151;
+// The largest length byte whose data still fits the data area.
+inline constexpr std::int32_t kMaxAnswerLength = static_cast<std::int32_t>(kReceiveDataSize) + 1;
+
+struct ReceiveSlot {
+  std::uint8_t StartMarker = 0;  // 0 idle, 0x55 a frame has begun
+  std::uint8_t EndMarker = 0;    // 0 open, 0xAA complete
+  std::array<std::uint8_t, kReceiveDataSize> Data{};  // never-written bytes read as 0
+  std::uint8_t TrailerSeen = 0;  // 0xFF once the trailer byte has been consumed
+  std::int32_t Length = 0;       // 0: not yet received
+  std::int32_t Remaining = 0;
+
+  void Clear() { *this = ReceiveSlot{}; }
+};
+
+enum class FeedResult { kPending, kFrameComplete };
+
+// One step of a slot's state machine. kFrameComplete: the end byte arrived and
+// the slot holds a complete frame until it is cleared.
+FeedResult FeedByte(ReceiveSlot& slot, std::uint8_t byte);
+
+// Receives complete frames; runs before the next byte of that slot is fed.
+class FrameHandler {
+ public:
+  virtual ~FrameHandler() = default;
+  virtual void HandleFrame(int slot, const ReceiveSlot& frame) = 0;
+};
+
+// The eighteen receive slots. A complete frame goes to the handler at once,
+// and the slot is cleared when the handler returns, whatever the frame held,
+// so no frame can leave a slot blocked.
+class Receiver {
+ public:
+  explicit Receiver(FrameHandler& handler) : handler_(handler) {}
+
+  // A byte for slot 1..18; bytes for any other number are dropped.
+  void FeedByte(int slot, std::uint8_t byte);
+
+  void ClearSlot(int slot) { slots_.at(SlotIndex(slot)).Clear(); }
+  void ClearAll();
+  const ReceiveSlot& Slot(int slot) const { return slots_.at(SlotIndex(slot)); }
+
+ private:
+  FrameHandler& handler_;
+  std::array<ReceiveSlot, kSlotCount> slots_{};
+};
+
+}  // namespace quorvel
