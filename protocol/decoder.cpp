@@ -1,5 +1,7 @@
 #include "protocol/decoder.h"
 
+#include <cstring>
+
 #include "protocol/calendar.h"
 #include "protocol/commands.h"
 #include "protocol/number_text.h"
@@ -35,11 +37,44 @@ bool CountTowardsRow(std::int32_t& counter, int interval) {
   return true;
 }
 
-std::string DateText(int full_year, int month, int day) {
-  return Decimal(full_year) + "/" + TwoDigits(month) + "/" + TwoDigits(day);
+namespace {
+
+// Writes "%0.2d" (or "%d" when min_digits is 1) so that it ends at `end`.
+char* PutNumber(long long value, int min_digits, char* end) {
+  const bool negative = value < 0;
+  auto magnitude = negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+  char* p = end;
+  do {
+    *--p = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  while (end - p < min_digits) *--p = '0';
+  if (negative) *--p = '-';
+  return p;
 }
 
-std::string TimeText(int hour, int minute) { return TwoDigits(hour) + ":" + TwoDigits(minute); }
+// Joins numbers with a separator: "2009/06/23", "09:30".
+std::string JoinNumbers(std::initializer_list<std::pair<long long, int>> parts, char separator) {
+  char buffer[80];
+  char* out = buffer;
+  for (const auto& [value, min_digits] : parts) {
+    if (out != buffer) *out++ = separator;
+    char digits[24];
+    const char* begin = PutNumber(value, min_digits, digits + sizeof digits);
+    const auto length = static_cast<std::size_t>(digits + sizeof digits - begin);
+    std::memcpy(out, begin, length);
+    out += length;
+  }
+  return std::string(buffer, out);
+}
+
+}  // namespace
+
+std::string DateText(int full_year, int month, int day) {
+  return JoinNumbers({{full_year, 1}, {month, 2}, {day, 2}}, '/');
+}
+
+std::string TimeText(int hour, int minute) { return JoinNumbers({{hour, 2}, {minute, 2}}, ':'); }
 
 DecodeOutcome ResponseDecoder::Decode(int slot, FrameData d) {
   DecodeOutcome outcome{d[0], DecodeStatus::kHandled, 0};
@@ -195,15 +230,16 @@ void ResponseDecoder::ShowSelectedReadings(int slot) {
   }
   s.LimitState = reached ? kLimitReached : kLimitNotReached;
 
-  ReadingTexts texts;
-  texts.voltage = Fixed(r.Voltage, 1);
-  texts.current = Fixed(r.Current, 2);
-  texts.power = Fixed(r.Power, 1);
-  texts.power_factor = Fixed(r.PowerFactor, 2);
-  texts.energy = Fixed(r.Energy, 2);
-  texts.current_alarm = r.Current >= kCurrentAlarm;
-  texts.co2 = Fixed(static_cast<float>(static_cast<double>(data.Co2Factor) * r.Energy), 3);
-  texts.limit_tooltip = reached ? "Limit Go" : "";
+  const ReadingTexts texts{
+      .voltage = Fixed(r.Voltage, 1),
+      .current = Fixed(r.Current, 2),
+      .power = Fixed(r.Power, 1),
+      .power_factor = Fixed(r.PowerFactor, 2),
+      .energy = Fixed(r.Energy, 2),
+      .co2 = Fixed(static_cast<float>(static_cast<double>(data.Co2Factor) * r.Energy), 3),
+      .current_alarm = r.Current >= kCurrentAlarm,
+      .limit_tooltip = reached ? "Limit Go" : "",
+  };
   display_.ShowReadings(texts);
 }
 

@@ -85,8 +85,50 @@ std::int32_t TruncateToInt32(double value) {
   return static_cast<std::int32_t>(value);
 }
 
+namespace {
+
+// Exact "%.Nf" for the values a meter sends (well below 2^53 once scaled):
+// the product with 10^N is rounded to nearest, ties to even, on the exact
+// binary value, as printf does. The product's rounding error comes from an
+// FMA, so the decision needs no big-number arithmetic.
+// Writes the text so that it ends at `end`; returns its first character, or
+// nullptr when the value is outside the quick path.
+char* FixedFast(double value, int decimals, char* end) {
+  static constexpr double kPowers[] = {1.0, 10.0, 100.0, 1000.0, 10000.0, 100000.0, 1000000.0};
+  if (decimals < 0 || decimals > 6 || !std::isfinite(value)) return nullptr;
+  const bool negative = std::signbit(value);
+  const double magnitude = std::fabs(value);
+  const double scale = kPowers[decimals];
+  const double product = magnitude * scale;
+  if (product >= 4503599627370496.0) return nullptr;  // 2^52: the fraction bits run out
+  const double error = std::fma(magnitude, scale, -product);  // exact: product + error == magnitude * scale
+  const double whole = std::floor(product);
+  const double above_half = (product - whole) - 0.5;  // exact below 2^52
+  auto digits = static_cast<std::uint64_t>(whole);
+  if (above_half > -error || (above_half == -error && (digits & 1U) != 0)) ++digits;
+
+  char* p = end;
+  for (int i = 0; i < decimals; ++i) {
+    *--p = static_cast<char>('0' + digits % 10);
+    digits /= 10;
+  }
+  if (decimals > 0) *--p = '.';
+  do {
+    *--p = static_cast<char>('0' + digits % 10);
+    digits /= 10;
+  } while (digits != 0);
+  if (negative) *--p = '-';
+  return p;
+}
+
+}  // namespace
+
 std::string Fixed(double value, int decimals) {
-  std::array<char, 400> buffer{};
+  char quick[32];  // 2^52 has 16 digits; with sign, point and 6 decimals it fits
+  if (char* begin = FixedFast(value, decimals, quick + sizeof quick)) {
+    return std::string(begin, quick + sizeof quick);
+  }
+  std::array<char, 400> buffer;
   const auto result =
       std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, decimals);
   return std::string(buffer.data(), result.ptr);
@@ -95,12 +137,18 @@ std::string Fixed(double value, int decimals) {
 std::string Decimal(long long value) { return std::to_string(value); }
 
 std::string TwoDigits(long long value) {
+  char buffer[24];
+  char* end = buffer + sizeof buffer;
+  char* p = end;
   const bool negative = value < 0;
-  const unsigned long long magnitude =
-      negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
-  std::string digits = std::to_string(magnitude);
-  if (digits.size() < 2) digits.insert(0, 1, '0');
-  return negative ? "-" + digits : digits;
+  auto magnitude = negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+  do {
+    *--p = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (end - p < 2) *--p = '0';
+  if (negative) *--p = '-';
+  return std::string(p, end);
 }
 
 }  // namespace quorvel

@@ -2,7 +2,11 @@
 
 namespace quorvel {
 
-FeedResult FeedByte(ReceiveSlot& slot, std::uint8_t byte) {
+namespace {
+
+// One step of the state machine; kept inline so that the per-byte path of
+// the receiver is a single call.
+inline FeedResult Step(ReceiveSlot& slot, std::uint8_t byte) {
   if (byte == kFrameStart && slot.StartMarker == 0) {
     slot.StartMarker = kFrameStart;
     slot.EndMarker = 0;
@@ -38,10 +42,14 @@ FeedResult FeedByte(ReceiveSlot& slot, std::uint8_t byte) {
   return FeedResult::kPending;
 }
 
+}  // namespace
+
+FeedResult FeedByte(ReceiveSlot& slot, std::uint8_t byte) { return Step(slot, byte); }
+
 void Receiver::FeedByte(int slot, std::uint8_t byte) {
   if (!IsSlotNumber(slot)) return;
   ReceiveSlot& receive = slots_[SlotIndex(slot)];
-  if (quorvel::FeedByte(receive, byte) == FeedResult::kFrameComplete) {
+  if (Step(receive, byte) == FeedResult::kFrameComplete) {
     handler_.HandleFrame(slot, receive);
     receive.Clear();
   }

@@ -23,7 +23,14 @@ struct ReceiveSlot {
   std::int32_t Length = 0;       // 0: not yet received
   std::int32_t Remaining = 0;
 
-  void Clear() { *this = ReceiveSlot{}; }
+  void Clear() {
+    StartMarker = 0;
+    EndMarker = 0;
+    Data.fill(0);
+    TrailerSeen = 0;
+    Length = 0;
+    Remaining = 0;
+  }
 };
 
 enum class FeedResult { kPending, kFrameComplete };

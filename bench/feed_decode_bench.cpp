@@ -1,0 +1,97 @@
+// Bytes per second through the receive state machine and the decoder, over a
+// stream of real-time answers of the selected meter.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "protocol/decoder.h"
+#include "protocol/receive_slot.h"
+
+namespace {
+
+using namespace quorvel;
+
+struct PageContext : DecoderContext {
+  int SelectedSlot() const override { return 1; }
+  int HistoryMonthsLeft() const override { return 0; }
+  bool FollowDeviceClock() const override { return true; }
+  bool ChartViewOpen() const override { return false; }
+  bool RealTimeMode() const override { return false; }
+  bool SavingActive() const override { return true; }
+  int AcquisitionInterval() const override { return 5; }
+  std::int32_t& SaveCounter() override { return counter; }
+  std::int32_t counter = 0;
+};
+
+struct CountingDisplay : NullDisplay {
+  void ShowReadings(const ReadingTexts& t) override { bytes += t.voltage.size() + t.co2.size(); }
+  void ShowClock(const ClockTexts& t) override { bytes += t.date.size(); }
+  std::size_t bytes = 0;
+};
+
+std::vector<std::uint8_t> RealTimeStream(std::size_t frames) {
+  std::vector<std::uint8_t> stream;
+  for (std::size_t i = 0; i < frames; ++i) {
+    const auto minute = static_cast<std::uint8_t>(i % 60);
+    const auto current = static_cast<std::uint8_t>(i % 251);
+    const std::uint8_t frame[] = {0x55, 0x14, 0x97, 0x09, 0x06, 0x17, 0x03, 0x09, minute, 0x01, current,
+                                  0x08, 0xFC, 0x2C, 0xEC, 0x00, 0x64, 0x00, 0x01, 0x86, 0xA0, 0x00, 0xAA};
+    stream.insert(stream.end(), std::begin(frame), std::end(frame));
+  }
+  return stream;
+}
+
+void BM_FeedAndDecodeRealTime(benchmark::State& state) {
+  const std::vector<std::uint8_t> stream = RealTimeStream(4096);
+  DeviceTable devices;
+  CountingDisplay display;
+  PageContext context;
+  ResponseDecoder decoder(devices, display, context);
+  Receiver receiver(decoder);
+  for (auto _ : state) {
+    for (const std::uint8_t b : stream) receiver.FeedByte(1, b);
+    benchmark::DoNotOptimize(display.bytes);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(stream.size()));
+}
+BENCHMARK(BM_FeedAndDecodeRealTime);
+
+// The same stream for a meter that is not shown: the record only.
+void BM_FeedAndDecodeBackgroundSlot(benchmark::State& state) {
+  const std::vector<std::uint8_t> stream = RealTimeStream(4096);
+  DeviceTable devices;
+  CountingDisplay display;
+  PageContext context;
+  ResponseDecoder decoder(devices, display, context);
+  Receiver receiver(decoder);
+  for (auto _ : state) {
+    for (const std::uint8_t b : stream) receiver.FeedByte(2, b);
+    benchmark::DoNotOptimize(devices.Slot(2).Record.Current);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(stream.size()));
+}
+BENCHMARK(BM_FeedAndDecodeBackgroundSlot);
+
+// Eighteen meters polled together: each answer comes from the next slot, and
+// only slot 1 is shown on the page.
+void BM_FeedAndDecodeEighteenMeters(benchmark::State& state) {
+  const std::vector<std::uint8_t> stream = RealTimeStream(4096);
+  constexpr std::size_t kFrameSize = 23;
+  DeviceTable devices;
+  CountingDisplay display;
+  PageContext context;
+  ResponseDecoder decoder(devices, display, context);
+  Receiver receiver(decoder);
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < stream.size(); ++i) {
+      receiver.FeedByte(static_cast<int>((i / kFrameSize) % kSlotCount) + 1, stream[i]);
+    }
+    benchmark::DoNotOptimize(display.bytes);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(stream.size()));
+}
+BENCHMARK(BM_FeedAndDecodeEighteenMeters);
+
+}  // namespace
+
+BENCHMARK_MAIN();

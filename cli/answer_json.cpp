@@ -1,0 +1,93 @@
+#include "cli/answer_json.h"
+
+#include "protocol/commands.h"
+#include "protocol/number_text.h"
+
+namespace quorvel::cli {
+namespace {
+
+class JsonObject {
+ public:
+  JsonObject& Number(const char* key, const std::string& number) { return Raw(key, number); }
+  JsonObject& Integer(const char* key, long long value) { return Raw(key, std::to_string(value)); }
+  JsonObject& Bool(const char* key, bool value) { return Raw(key, value ? "true" : "false"); }
+  // Only digits ever go in here, so no escaping is needed.
+  JsonObject& Text(const char* key, const std::string& text) { return Raw(key, "\"" + text + "\""); }
+  JsonObject& Raw(const char* key, const std::string& value) {
+    text_ += text_.empty() ? "{" : ",";
+    text_ += "\"";
+    text_ += key;
+    text_ += "\":";
+    text_ += value;
+    return *this;
+  }
+  std::string Done() const { return text_.empty() ? "{}" : text_ + "}"; }
+
+ private:
+  std::string text_;
+};
+
+void AddClock(JsonObject& json, const DeviceRecord& r) {
+  json.Integer("Year", r.Year)
+      .Integer("Month", r.Month)
+      .Integer("Day", r.Day)
+      .Integer("Weekday", r.Weekday)
+      .Integer("Hour", r.Hour)
+      .Integer("Minute", r.Minute);
+}
+
+}  // namespace
+
+std::string AnswerJson(const DecodeOutcome& outcome, const DeviceTable& devices, int slot_of_answer,
+                       bool shutdown, std::optional<int> slot_key) {
+  JsonObject json;
+  if (slot_key) json.Integer("slot", *slot_key);
+  json.Integer("kind", outcome.kind);
+  if (outcome.status == DecodeStatus::kUnhandled) return json.Bool("unhandled", true).Done();
+  if (outcome.status == DecodeStatus::kIgnored) return json.Bool("ignored", true).Done();
+
+  const SlotData& slot = devices.Slot(slot_of_answer);
+  const MeterSettings& s = devices.Settings();
+  const std::uint8_t kind = outcome.kind;
+  if (kind == code::kReadRealTime) {
+    const DeviceRecord& r = slot.Record;
+    AddClock(json, r);
+    json.Number("Current", Fixed(r.Current, 2))
+        .Number("Voltage", Fixed(r.Voltage, 1))
+        .Number("Power", Fixed(r.Power, 1))
+        .Number("PowerFactor", Fixed(r.PowerFactor, 2))
+        .Number("Energy", Fixed(r.Energy, 2));
+  } else if (kind == code::kReadClock) {
+    AddClock(json, slot.Record);
+  } else if (kind >= code::kReadTariff && kind <= code::kReadTariffLast) {
+    json.Integer("TierLimit", s.TierLimit)
+        .Number("Price1", Fixed(s.Price1, 0))
+        .Number("Price2", Fixed(s.Price2, 0));
+  } else if (kind == code::kReadMonthHistory) {
+    std::string days = "[";
+    for (const double day : slot.History[static_cast<std::size_t>(outcome.index - 1)]) {
+      if (days.size() > 1) days += ",";
+      days += Fixed(day, 2);
+    }
+    json.Integer("Month", outcome.index).Raw("History", days + "]");
+  } else if (kind >= code::kReadTimer && kind <= code::kReadTimerLast) {
+    const TimerEntry& t = s.Timers[static_cast<std::size_t>(outcome.index - 1)];
+    json.Integer("Timer", outcome.index)
+        .Integer("Mode", t.Mode)
+        .Integer("OnHour", t.OnHour)
+        .Integer("OnMinute", t.OnMinute)
+        .Integer("OffHour", t.OffHour)
+        .Integer("OffMinute", t.OffMinute);
+  } else if (kind == code::kReadLimits) {
+    json.Number("EnergyLimit", Fixed(s.EnergyLimit, 0))
+        .Number("CostLimit", Fixed(s.CostLimit, 0))
+        .Integer("Shutdown", shutdown ? 1 : 0);
+  } else if (kind == code::kReadCo2Factor) {
+    json.Number("Co2Factor", Fixed(slot.Co2Factor, 3));
+  } else if (kind == code::kReadMeterNumber) {
+    json.Text("MeterNumber", s.MeterNumber);
+  }
+  return json.Done();
+}
+
+}  // namespace quorvel::cli
