@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the dashboard needs, only those missing.
+# Usage: scripts/install-deps.sh [build|test|all]   (default: all)
+set -euo pipefail
+
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libqcustomplot-dev
+  libgtest-dev libbenchmark-dev)
+# Fuzzing (clang with the libFuzzer runtime) and the independent spreadsheet readers.
+test_packages=(clang libclang-rt-14-dev libfreexl-dev python3 python3-xlrd libreoffice-calc-nogui)
+
+case "${1:-all}" in
+  build) wanted=("${build_packages[@]}") ;;
+  test | all) wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 [build|test|all]" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+if [[ $(id -u) -eq 0 ]]; then
+  sudo=()
+elif command -v sudo >/dev/null; then
+  sudo=(sudo)
+else
+  echo "install-deps: these packages are missing and there is no sudo: ${missing[*]}" >&2
+  exit 1
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+# LibreOffice's recommends would pull a desktop; the readers need none of it.
+if ! "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+  "${sudo[@]}" apt-get update -q
+  "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the normal build, the same tests
+# under AddressSanitizer + UndefinedBehaviorSanitizer, and the fuzzer.
+# Usage: scripts/test.sh        (FUZZ_SECONDS=N to change the fuzzing time, default 60)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+jobs=$(nproc)
+
+scripts/install-deps.sh all
+
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+
+step() { printf '\n=== %s ===\n' "$*"; }
+
+step "Build (warnings are errors)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_WERROR=ON >/dev/null
+cmake --build build -j "$jobs"
+
+step "Tests"
+ctest --test-dir build -j "$jobs" --output-on-failure
+
+step "Build with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_BENCH=OFF >/dev/null
+cmake --build build-asan -j "$jobs"
+
+step "Tests under the sanitizers"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan -j "$jobs" --output-on-failure -LE slow
+
+step "Fuzzing the receive slots and the decoder"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_FUZZ=ON >/dev/null
+cmake --build build-fuzz -j "$jobs" --target feed_fuzzer
+mkdir -p build-fuzz/corpus
+"$root/build-fuzz/fuzz/feed_fuzzer" -max_total_time="${FUZZ_SECONDS:-60}" -print_final_stats=1 \
+  build-fuzz/corpus fuzz/seeds 2>&1 | tail -n 12
+
+step "Benchmarks run once"
+for bench in build/bench/*_bench; do
+  [[ -x "$bench" ]] && "$bench" --benchmark_min_time=0.01 >/dev/null
+done
+echo "all tests passed"

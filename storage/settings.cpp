@@ -1,0 +1,132 @@
+#include "storage/settings.h"
+
+#include <algorithm>
+#include <array>
+
+#include "protocol/number_text.h"
+
+namespace quorvel {
+namespace {
+
+// Values are read as the platform's profile call reads them into a 100-byte
+// buffer: at most 99 characters.
+constexpr std::size_t kMaxValueLength = 99;
+
+std::string Value(const IniFile& ini, const char* section, const char* key) {
+  return ini.Get(section, key, kMaxValueLength).value_or("");
+}
+
+template <std::size_t N>
+bool OneOf(std::int32_t value, const std::array<std::int32_t, N>& allowed) {
+  return std::find(allowed.begin(), allowed.end(), value) != allowed.end();
+}
+
+char FirstChar(const std::string& text) { return text.empty() ? '\0' : text.front(); }
+
+}  // namespace
+
+Settings LoadSettings(const IniFile& ini) {
+  Settings s;
+  const std::string device = Value(ini, "Comm", "DefaultDevice");
+  s.DefaultDevice = device.empty() ? 1 : ReadDecimalInteger(device);
+
+  const std::int32_t baud = ReadDecimalInteger(Value(ini, "Comm", "Baudrate"));
+  s.Baudrate = OneOf(baud, std::array<std::int32_t, 6>{1800, 4800, 9600, 19200, 57600, 128000}) ? baud : 9600;
+
+  switch (FirstChar(Value(ini, "Comm", "Parity"))) {
+    case 'e':
+    case 'E':
+      s.Parity = kParityEven;
+      break;
+    case 'n':
+    case 'N':
+      s.Parity = kParityNone;
+      break;
+    default:
+      s.Parity = kParityOdd;
+      break;
+  }
+
+  const std::int32_t data_bits = ReadDecimalInteger(Value(ini, "Comm", "Databits"));
+  s.Databits = static_cast<std::int8_t>(data_bits >= 4 && data_bits <= 8 ? data_bits : 8);
+  const std::int32_t stop_bits = ReadDecimalInteger(Value(ini, "Comm", "Stopbits"));
+  s.Stopbits = static_cast<std::int8_t>(stop_bits == 1 || stop_bits == 2 ? stop_bits : 1);
+
+  const std::int32_t interval = ReadDecimalInteger(Value(ini, "SysSet", "Acquisition"));
+  s.Acquisition = OneOf(interval, std::array<std::int32_t, 5>{1, 2, 5, 10, 15}) ? interval : 1;
+  const char autosave = FirstChar(Value(ini, "SysSet", "AutoSave"));
+  s.AutoSave = autosave == 't' || autosave == 'T';
+
+  s.File = Value(ini, "Path", "File");
+  s.BMP = Value(ini, "Path", "BMP");
+  s.Log = Value(ini, "Path", "Log");
+  return s;
+}
+
+char PlatformSeparator() {
+#if defined(_WIN32)
+  return '\\';
+#else
+  return '/';
+#endif
+}
+
+std::string NormaliseFolderPrefix(const std::string& path, char separator) {
+  if (path.empty()) return path;  // the working folder, not the root
+  if (path.size() < 2) return path + separator;
+  const std::size_t found = path.find(separator, path.size() - 2);
+  if (found == std::string::npos || found == 0) return path + separator;
+  return path;
+}
+
+void SaveSettings(Settings& s, IniFile& ini) {
+  ini.Set("Comm", "DefaultDevice", Decimal(s.DefaultDevice));
+  ini.Set("Comm", "Baudrate", Decimal(s.Baudrate));
+  static constexpr const char* kParityNames[] = {"even", "odd", "none"};
+  if (s.Parity <= kParityNone) ini.Set("Comm", "Parity", kParityNames[s.Parity]);
+  ini.Set("Comm", "Databits", Decimal(s.Databits));
+  ini.Set("Comm", "Stopbits", Decimal(s.Stopbits));
+  ini.Set("SysSet", "Acquisition", Decimal(s.Acquisition));
+  ini.Set("SysSet", "AutoSave", s.AutoSave ? "true" : "false");
+  for (std::string* path : {&s.File, &s.BMP, &s.Log}) *path = NormaliseFolderPrefix(*path, PlatformSeparator());
+  ini.Set("Path", "File", s.File);
+  ini.Set("Path", "BMP", s.BMP);
+  ini.Set("Path", "Log", s.Log);
+}
+
+std::map<int, std::string> LoadPortAssignments(const IniFile& ini) {
+  std::map<int, std::string> ports;
+  for (const std::string& key : ini.Keys("Ports")) {
+    if (key.size() < 4 || (key[0] != 'C' && key[0] != 'c') || (key[1] != 'O' && key[1] != 'o') ||
+        (key[2] != 'M' && key[2] != 'm')) {
+      continue;
+    }
+    const std::string number = key.substr(3);
+    if (number.find_first_not_of("0123456789") != std::string::npos || number.size() > 2) continue;
+    const int slot = ReadDecimalInteger(number);
+    if (slot < 1 || slot > 18) continue;
+    const std::string path = ini.Get("Ports", key).value_or("");
+    if (!path.empty()) ports[slot] = path;
+  }
+  return ports;
+}
+
+Settings SettingsFile::Load(std::string* problem) {
+  IniFile::LoadResult loaded = IniFile::Load(path_);
+  ini_ = std::move(loaded.file);
+  if (problem) *problem = loaded.problem;
+  return LoadSettings(ini_);
+}
+
+std::string SettingsFile::Save(Settings& settings) {
+  // Start from the file as it is now, so lines written by anyone else since
+  // start-up survive; a file that cannot be read is not overwritten.
+  IniFile::LoadResult current = IniFile::Load(path_);
+  if (!current.problem.empty()) return "cannot update " + current.problem;
+  SaveSettings(settings, current.file);
+  std::string problem = current.file.Save(path_);
+  if (problem.empty()) ini_ = std::move(current.file);
+  return problem;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,69 @@
+// The dashboard's settings, kept in "Power Meter.ini" in the working folder.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "storage/ini_file.h"
+
+namespace quorvel {
+
+inline constexpr const char* kSettingsFileName = "Power Meter.ini";
+
+enum ParityCode : std::uint8_t { kParityEven = 0, kParityOdd = 1, kParityNone = 2 };
+
+struct Settings {
+  std::int32_t DefaultDevice = 1;
+  std::int32_t Baudrate = 9600;
+  std::uint8_t Parity = kParityOdd;
+  std::int8_t Databits = 8;
+  std::int8_t Stopbits = 1;
+  std::int32_t Acquisition = 1;  // seconds between saved rows
+  bool AutoSave = false;
+  std::string File;  // folder prefix of the spreadsheet files
+  std::string BMP;   // folder prefix of the chart bitmaps
+  std::string Log;
+};
+
+// Reads every key, correcting values out of range; missing keys take their
+// defaults. Never fails.
+Settings LoadSettings(const IniFile& ini);
+
+// Normalises the three folder paths in `settings` itself (a folder path
+// gets a final separator), then writes every key.
+void SaveSettings(Settings& settings, IniFile& ini);
+
+// A folder prefix ready to have a file name appended: an empty path stays
+// empty (the working folder); otherwise a separator is appended unless one
+// stands at the end or just before the last character.
+std::string NormaliseFolderPrefix(const std::string& path, char separator);
+char PlatformSeparator();
+
+// [Ports] lines such as "COM3=/dev/ttyUSB0" or "COM5=/tmp/meters/COM5":
+// slot number -> device path. Names that are not COM1..COM18 are skipped.
+std::map<int, std::string> LoadPortAssignments(const IniFile& ini);
+
+// Loads and saves the settings file. Saving rewrites only the keys it owns
+// and keeps every other line of the file as it is on disk at that moment.
+class SettingsFile {
+ public:
+  explicit SettingsFile(std::filesystem::path path = kSettingsFileName) : path_(std::move(path)) {}
+
+  // Returns the settings; `problem` tells why the file could not be read
+  // (empty when it was read or simply does not exist yet).
+  Settings Load(std::string* problem = nullptr);
+  // Writes `settings` (normalising its paths). Returns an empty text on
+  // success, else the reason.
+  std::string Save(Settings& settings);
+
+  const IniFile& Profile() const { return ini_; }
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+  IniFile ini_;
+};
+
+}  // namespace quorvel
