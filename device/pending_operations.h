@@ -1,0 +1,61 @@
+// Work the pages have asked for and the one-second tick has not done yet.
+// A counter is pending while it is above 0; the tick serves one per second.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "device/device_record.h"
+
+namespace quorvel {
+
+// A timer-page entry with this mode has nothing to send.
+inline constexpr std::uint8_t kNothingToSend = 0xFF;
+
+struct PendingOperations {
+  std::int32_t PriceSetCount = 0;
+  std::int32_t PriceLoadCount = 0;
+  std::int32_t TimerSetCount = 0;   // timer numbers still to examine, from 20 down
+  std::int32_t TimerLoadCount = 0;  // timers still to read, from 20 down
+  std::int32_t LimitSetRequest = 0;
+  std::int32_t LimitReadRequest = 0;
+  std::int8_t HistoryMonthsLeft = 0;  // the next month to ask for, from 12 down
+  std::int32_t TimeSetRequest = 0;
+  std::int32_t Co2SetRequest = 0;
+  std::int32_t Co2LoadRequest = 0;
+  std::int32_t MeterNumberRequest = 0;
+  std::int32_t TimerResetRequest = 0;
+
+  // Timer n's edited entry is TimerOutbox[n - 1].
+  std::array<TimerEntry, kTimerCount> TimerOutbox = EmptyOutbox();
+
+  bool AnyPending() const {
+    return PriceSetCount > 0 || PriceLoadCount > 0 || TimerSetCount > 0 || TimerLoadCount > 0 ||
+           LimitSetRequest > 0 || LimitReadRequest > 0 || HistoryMonthsLeft > 0 || TimeSetRequest > 0 ||
+           Co2SetRequest > 0 || Co2LoadRequest > 0 || MeterNumberRequest > 0 || TimerResetRequest > 0;
+  }
+
+  // Drops every counter; the outbox keeps its entries.
+  void ClearCounters() {
+    const auto outbox = TimerOutbox;
+    *this = PendingOperations{};
+    TimerOutbox = outbox;
+  }
+
+  // What opening a port asks of the meter: tariff, limits, CO2 factor and
+  // meter number, one per tick.
+  void RequestPortGreeting() {
+    PriceLoadCount = 1;
+    LimitReadRequest = 1;
+    Co2LoadRequest = 1;
+    MeterNumberRequest = 1;
+  }
+
+  static std::array<TimerEntry, kTimerCount> EmptyOutbox() {
+    std::array<TimerEntry, kTimerCount> outbox{};
+    for (auto& entry : outbox) entry.Mode = kNothingToSend;
+    return outbox;
+  }
+};
+
+}  // namespace quorvel
