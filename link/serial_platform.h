@@ -1,0 +1,22 @@
+// The few things about serial devices that differ between platforms.
+#pragma once
+
+#include <string>
+
+#include "link/serial_port.h"
+
+namespace quorvel {
+
+// True when the open device behind `handle` has gone away (adapter pulled,
+// the other end of a pseudo-terminal closed), as opposed to a passing read
+// error.
+bool DeviceHasVanished(long long handle);
+
+// Why a device could not be opened, from its name and the system's words.
+OpenFailure ClassifyOpenFailure(const std::string& device, bool lock_or_busy, bool permission);
+
+// The line speed the device really runs at, or 0 when it cannot be read
+// back (used to check that non-standard rates were applied).
+unsigned ReadBackBaudRate(long long handle);
+
+}  // namespace quorvel

@@ -1,0 +1,48 @@
+#include "link/serial_platform.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#if defined(__linux__)
+#include <asm/ioctls.h>
+#endif
+
+namespace quorvel {
+
+bool DeviceHasVanished(long long handle) {
+  if (handle < 0) return true;
+  pollfd descriptor{static_cast<int>(handle), POLLIN, 0};
+  if (poll(&descriptor, 1, 0) < 0) return true;
+  if ((descriptor.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return true;
+  // Readable but nothing to read: end of file, the device is gone.
+  int queued = 0;
+  return (descriptor.revents & POLLIN) != 0 && ioctl(static_cast<int>(handle), FIONREAD, &queued) == 0 && queued == 0;
+}
+
+OpenFailure ClassifyOpenFailure(const std::string& device, bool lock_or_busy, bool permission) {
+  if (access(device.c_str(), F_OK) != 0) return OpenFailure::kNotFound;
+  if (lock_or_busy) return OpenFailure::kBusy;
+  if (permission || access(device.c_str(), R_OK | W_OK) != 0) return OpenFailure::kPermissionDenied;
+  return OpenFailure::kOther;
+}
+
+unsigned ReadBackBaudRate(long long handle) {
+#if defined(__linux__)
+  // struct termios2 clashes with <termios.h>; only its speed fields matter.
+  struct Termios2 {
+    unsigned c_iflag, c_oflag, c_cflag, c_lflag;
+    unsigned char c_line;
+    unsigned char c_cc[19];
+    unsigned c_ispeed, c_ospeed;
+  } settings{};
+  if (ioctl(static_cast<int>(handle), _IOR('T', 0x2A, Termios2), &settings) != 0) return 0;
+  return settings.c_ospeed;
+#else
+  (void)handle;
+  return 0;
+#endif
+}
+
+}  // namespace quorvel

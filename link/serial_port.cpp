@@ -1,0 +1,368 @@
+#include "link/serial_port.h"
+
+#include <QLoggingCategory>
+#include <QSerialPort>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "link/serial_platform.h"
+
+// Trace lines for developers; enable with QT_LOGGING_RULES="quorvel.serial.debug=true".
+Q_LOGGING_CATEGORY(lcSerial, "quorvel.serial", QtWarningMsg)
+
+namespace quorvel {
+
+// State the owner's thread and the monitor thread share.
+struct CSerialPort::Shared {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::atomic<bool> shutdown{false};
+  std::atomic<bool> monitor_alive{false};
+  std::vector<std::uint8_t> write_buffer;  // WriteBufferSize bytes
+  std::size_t write_length = 0;
+  bool write_queued = false;  // a wake-up for the monitor is on its way
+};
+
+std::string SerialFailureText(const std::string& call, const std::string& system_text, unsigned port_number) {
+  std::string text = "WARNING:  " + call + " Failed with the following error: \n" + system_text +
+                     "\nPort: " + std::to_string(port_number) + "\n";
+  if (text.size() > 199) text.resize(199);
+  return text;
+}
+
+namespace {
+
+Notice FailureNotice(const std::string& call, const std::string& system_text, unsigned port_number) {
+  return Notice{"Application Error", SerialFailureText(call, system_text, port_number), NoticeIcon::kStop};
+}
+
+}  // namespace
+
+// Lives on the monitor thread and owns the device there. Never deletes the
+// device inside one of its signals: QSerialPort is still on the stack then.
+class CSerialPort::Monitor : public QObject {
+ public:
+  struct Config {
+    std::string device;
+    int baud;
+    char parity;
+    int data_bits;
+    int stop_bits;
+  };
+  struct OpenResult {
+    bool opened = false;
+    OpenError error;
+    std::string failed_call;  // a configuration step that failed
+    std::string failure_text;
+  };
+
+  Monitor(std::shared_ptr<Shared> shared, QObject* owner_context, SerialPortOwner* owner, Notifier* notifier,
+          unsigned port_number)
+      : shared_(std::move(shared)),
+        owner_context_(owner_context),
+        owner_(owner),
+        notifier_(notifier),
+        port_number_(port_number) {}
+
+  OpenResult Open(const Config& config);
+  void StartReading();
+  void Shutdown() { CloseAndEnd(); }
+  void ServiceWrite();
+
+ private:
+  void OnReadyRead();
+  void OnError(QSerialPort::SerialPortError error);
+  void HandleLoss();
+  bool HandOver(std::function<void()> work);
+  void CloseAndEnd();
+
+  std::shared_ptr<Shared> shared_;
+  QObject* owner_context_;
+  SerialPortOwner* owner_;
+  Notifier* notifier_;
+  unsigned port_number_;
+  std::unique_ptr<QSerialPort> port_;
+  bool reading_ = false;
+  bool ended_ = false;
+  bool loss_reported_ = false;
+};
+
+CSerialPort::Monitor::OpenResult CSerialPort::Monitor::Open(const Config& config) {
+  OpenResult result;
+  port_ = std::make_unique<QSerialPort>();
+  port_->setPortName(QString::fromStdString(config.device));
+  if (!port_->open(QIODevice::ReadWrite)) {
+    const QSerialPort::SerialPortError error = port_->error();
+    const std::string text = port_->errorString().toStdString();
+    const bool busy = text.find("lock") != std::string::npos || text.find("busy") != std::string::npos;
+    result.error = {ClassifyOpenFailure(config.device, busy, error == QSerialPort::PermissionError), config.device,
+                    text};
+    if (error == QSerialPort::DeviceNotFoundError) result.error.kind = OpenFailure::kNotFound;
+    port_.reset();  // not inside a signal: safe
+    return result;
+  }
+  result.opened = true;
+  connect(port_.get(), &QSerialPort::readyRead, this, &Monitor::OnReadyRead);
+  connect(port_.get(), &QSerialPort::errorOccurred, this, &Monitor::OnError);
+
+  // The line text of the device-control block: any of these failing is the
+  // device refusing the line settings.
+  auto fail = [&](const char* call) {
+    if (result.failed_call.empty()) {
+      result.failed_call = call;
+      result.failure_text = port_->errorString().toStdString();
+    }
+  };
+  QSerialPort::Parity parity = QSerialPort::NoParity;
+  switch (config.parity) {
+    case 'N': case 'n': parity = QSerialPort::NoParity; break;
+    case 'E': case 'e': parity = QSerialPort::EvenParity; break;
+    case 'O': case 'o': parity = QSerialPort::OddParity; break;
+    case 'M': case 'm': parity = QSerialPort::MarkParity; break;
+    case 'S': case 's': parity = QSerialPort::SpaceParity; break;
+    default: fail("BuildCommDCB()"); break;
+  }
+  const bool line_text_valid = result.failed_call.empty() && config.data_bits >= 5 && config.data_bits <= 8 &&
+                               (config.stop_bits == 1 || config.stop_bits == 2);
+  if (!line_text_valid) {
+    if (result.failed_call.empty()) {
+      result.failed_call = "BuildCommDCB()";
+      result.failure_text = "The parameter is incorrect.";
+    }
+  } else if (!port_->setBaudRate(config.baud) || !port_->setParity(parity) ||
+             !port_->setDataBits(static_cast<QSerialPort::DataBits>(config.data_bits)) ||
+             !port_->setStopBits(config.stop_bits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) ||
+             !port_->setFlowControl(QSerialPort::NoFlowControl)) {
+    fail("SetCommState()");
+  }
+  // RTS held on for the adapter. A pseudo-terminal has no modem lines; that
+  // is not a configuration failure.
+  if (!port_->setRequestToSend(true)) {
+    qCDebug(lcSerial) << "port" << port_number_ << "has no RTS line:" << port_->errorString();
+    port_->clearError();
+  }
+  port_->clear(QSerialPort::AllDirections);
+  qCDebug(lcSerial, "Initialisation for communicationport %u completed.\nUse Startmonitor to communicate.",
+          port_number_);
+  return result;
+}
+
+void CSerialPort::Monitor::StartReading() {
+  if (shared_->shutdown || !port_ || !port_->isOpen()) {
+    CloseAndEnd();
+    return;
+  }
+  port_->clear(QSerialPort::AllDirections);
+  reading_ = true;
+}
+
+// Runs `work` on the owner's thread and waits until it has run. Returns
+// false when a shutdown came first; the work is then dropped if it had not
+// started yet.
+bool CSerialPort::Monitor::HandOver(std::function<void()> work) {
+  enum State { kQueued, kRunning, kDone, kCancelled };
+  auto state = std::make_shared<State>(kQueued);
+  auto shared = shared_;
+  QMetaObject::invokeMethod(
+      owner_context_,
+      [shared, state, work = std::move(work)] {
+        {
+          const std::lock_guard lock(shared->mutex);
+          if (*state == kCancelled) return;
+          *state = kRunning;
+        }
+        work();
+        {
+          const std::lock_guard lock(shared->mutex);
+          *state = kDone;
+        }
+        shared->changed.notify_all();
+      },
+      Qt::QueuedConnection);
+  std::unique_lock lock(shared_->mutex);
+  shared_->changed.wait(lock, [&] { return *state == kDone || shared_->shutdown; });
+  if (*state == kQueued) *state = kCancelled;
+  return *state == kDone;
+}
+
+void CSerialPort::Monitor::OnReadyRead() {
+  if (!reading_ || ended_) return;
+  // Shutdown goes before received data: a port being closed delivers nothing more.
+  while (!shared_->shutdown) {
+    const QByteArray bytes = port_->readAll();
+    if (bytes.isEmpty()) return;
+    SerialPortOwner* owner = owner_;
+    const unsigned port = port_number_;
+    HandOver([owner, port, bytes] {
+      owner->OnBytesReceived(
+          port, std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
+    });
+  }
+  CloseAndEnd();
+}
+
+void CSerialPort::Monitor::OnError(QSerialPort::SerialPortError error) {
+  if (ended_ || !port_ || error == QSerialPort::NoError || error == QSerialPort::TimeoutError) return;
+  if (error == QSerialPort::WriteError) {
+    qCDebug(lcSerial) << "port" << port_number_ << "write error:" << port_->errorString();
+    return;
+  }
+  if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError) return;
+  if (error == QSerialPort::ResourceError || DeviceHasVanished(port_->handle())) {
+    // A vanished device keeps reporting errors: stop reading now, and leave
+    // this signal before closing it.
+    if (!loss_reported_) {
+      loss_reported_ = true;
+      reading_ = false;
+      QMetaObject::invokeMethod(this, &Monitor::HandleLoss, Qt::QueuedConnection);
+    }
+    return;
+  }
+  const Notice notice = FailureNotice("ReadFile()", port_->errorString().toStdString(), port_number_);
+  port_->clearError();
+  Notifier* notifier = notifier_;
+  HandOver([notifier, notice] { notifier->Notify(notice); });
+}
+
+void CSerialPort::Monitor::HandleLoss() {
+  if (ended_) return;
+  const std::string reason = port_ ? port_->errorString().toStdString() : std::string{};
+  port_->close();
+  const Notice notice = FailureNotice("ReadFile()", reason.empty() ? "The device is no longer available." : reason,
+                                      port_number_);
+  Notifier* notifier = notifier_;
+  SerialPortOwner* owner = owner_;
+  const unsigned port = port_number_;
+  // The slot reads closed before anyone is told.
+  shared_->monitor_alive = false;
+  HandOver([notifier, owner, port, notice] {
+    owner->OnPortLost(port);
+    notifier->Notify(notice);
+  });
+  CloseAndEnd();
+}
+
+void CSerialPort::Monitor::ServiceWrite() {
+  if (shared_->shutdown) {
+    CloseAndEnd();
+    return;
+  }
+  if (ended_ || !port_ || !port_->isOpen()) return;
+  // Received data goes before a queued write: pull in what is waiting (this
+  // delivers it through readyRead) before the purge below discards it.
+  if (reading_) port_->waitForReadyRead(0);
+  if (ended_ || shared_->shutdown) return;
+
+  std::vector<std::uint8_t> bytes;
+  {
+    const std::lock_guard lock(shared_->mutex);
+    bytes.assign(shared_->write_buffer.begin(),
+                 shared_->write_buffer.begin() + static_cast<std::ptrdiff_t>(shared_->write_length));
+    shared_->write_queued = false;
+  }
+  // Bytes received and not yet read are discarded before every write.
+  port_->clear(QSerialPort::AllDirections);
+  port_->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+  port_->waitForBytesWritten(1000);
+  const qint64 sent = static_cast<qint64>(bytes.size()) - port_->bytesToWrite();
+  if (sent != static_cast<qint64>(bytes.size())) {
+    qCDebug(lcSerial, "WARNING: WriteFile() error.. Bytes Sent: %lld; Message Length: %zu", sent, bytes.size());
+  }
+}
+
+void CSerialPort::Monitor::CloseAndEnd() {
+  if (ended_) return;
+  ended_ = true;
+  reading_ = false;
+  if (port_ && port_->isOpen()) port_->close();
+  shared_->monitor_alive = false;
+  QThread::currentThread()->quit();
+}
+
+CSerialPort::CSerialPort(Notifier& notifier) : notifier_(notifier), shared_(std::make_shared<Shared>()) {}
+
+CSerialPort::~CSerialPort() {
+  StopMonitorAndWait();
+  qCDebug(lcSerial, "Thread ended");
+}
+
+void CSerialPort::StopMonitorAndWait() {
+  if (!thread_) return;
+  SignalShutdown();
+  thread_->wait();
+  delete monitor_;
+  monitor_ = nullptr;
+  thread_.reset();
+}
+
+bool CSerialPort::OpenPort(SerialPortOwner* owner, unsigned port_number, int baud, char parity, int data_bits,
+                           int stop_bits, std::uint32_t event_mask, int write_buffer_size) {
+  StopMonitorAndWait();
+  owner_ = owner;
+  port_number_ = port_number;
+  event_mask_ = event_mask;
+  open_error_ = {};
+  shared_ = std::make_shared<Shared>();
+  shared_->write_buffer.assign(static_cast<std::size_t>(std::max(write_buffer_size, 0)), 0);
+
+  thread_ = std::make_unique<QThread>();
+  thread_->setObjectName(QStringLiteral("serial monitor %1").arg(port_number));
+  monitor_ = new Monitor(shared_, &owner_context_, owner, &notifier_, port_number);
+  monitor_->moveToThread(thread_.get());
+  thread_->start();
+
+  const Monitor::Config config{owner ? owner->DeviceNameFor(port_number) : std::string{}, baud, parity, data_bits,
+                               stop_bits};
+  Monitor::OpenResult result;
+  Monitor* monitor = monitor_;
+  QMetaObject::invokeMethod(monitor, [&] { result = monitor->Open(config); }, Qt::BlockingQueuedConnection);
+  if (!result.opened) {
+    open_error_ = result.error;
+    StopMonitorAndWait();
+    return false;
+  }
+  if (!result.failed_call.empty()) {
+    notifier_.Notify(FailureNotice(result.failed_call, result.failure_text, port_number));
+  }
+  return true;
+}
+
+bool CSerialPort::StartMonitor() {
+  if (!thread_ || !thread_->isRunning() || shared_->shutdown) return false;
+  shared_->monitor_alive = true;
+  QMetaObject::invokeMethod(monitor_, &Monitor::StartReading, Qt::QueuedConnection);
+  qCDebug(lcSerial, "Thread started");
+  return true;
+}
+
+void CSerialPort::Write(std::span<const std::uint8_t> bytes) {
+  if (!MonitorAlive()) return;
+  bool wake = false;
+  {
+    const std::lock_guard lock(shared_->mutex);
+    const std::size_t length = std::min(bytes.size(), shared_->write_buffer.size());
+    std::copy_n(bytes.begin(), length, shared_->write_buffer.begin());
+    shared_->write_length = length;
+    wake = !shared_->write_queued;
+    shared_->write_queued = true;
+  }
+  if (wake) QMetaObject::invokeMethod(monitor_, &Monitor::ServiceWrite, Qt::QueuedConnection);
+}
+
+void CSerialPort::SignalShutdown() {
+  if (!thread_) return;
+  {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->shutdown = true;
+  }
+  shared_->changed.notify_all();
+  QMetaObject::invokeMethod(monitor_, &Monitor::Shutdown, Qt::QueuedConnection);
+}
+
+bool CSerialPort::MonitorAlive() const { return shared_->monitor_alive; }
+
+}  // namespace quorvel

@@ -1,0 +1,211 @@
+#include "link/serial_port.h"
+
+#include <gtest/gtest.h>
+
+#include <QThread>
+
+#include <numeric>
+#include <thread>
+
+#include "link/serial_platform.h"
+#include "tests/support/pty_pair.h"
+#include "tests/support/spin.h"
+
+namespace quorvel {
+namespace {
+
+using testing::PtyPair;
+using testing::Spin;
+using testing::SpinUntil;
+using Bytes = std::vector<unsigned char>;
+
+class RecordingOwner : public SerialPortOwner {
+ public:
+  explicit RecordingOwner(std::string path) : path_(std::move(path)) {}
+  std::string DeviceNameFor(unsigned) const override { return path_; }
+  void OnBytesReceived(unsigned port, std::span<const std::uint8_t> bytes) override {
+    EXPECT_EQ(port, 3U);
+    received.insert(received.end(), bytes.begin(), bytes.end());
+    ++batches;
+  }
+  void OnPortLost(unsigned) override { ++lost; }
+
+  Bytes received;
+  int batches = 0;
+  int lost = 0;
+
+ private:
+  std::string path_;
+};
+
+struct RecordingNotifier : Notifier {
+  void Notify(const Notice& notice) override { notices.push_back(notice); }
+  std::vector<Notice> notices;
+};
+
+class SerialPortTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(pty.ok()); }
+
+  bool Open(CSerialPort& target, int baud = 9600, int data_bits = 8, char parity = 'N') {
+    return target.OpenPort(&owner, 3, baud, parity, data_bits, 1, 0x0009, 512);
+  }
+  void OpenAndStart() {
+    ASSERT_TRUE(Open(port));
+    ASSERT_TRUE(port.StartMonitor());
+    ASSERT_TRUE(port.MonitorAlive());
+    Spin(20);  // let the monitor purge and start reading
+  }
+
+  PtyPair pty;
+  RecordingOwner owner{pty.slave_path()};
+  RecordingNotifier notifier;
+  CSerialPort port{notifier};
+};
+
+TEST_F(SerialPortTest, DeliversEveryByteInOrder) {
+  OpenAndStart();
+  Bytes sent(20000);
+  std::iota(sent.begin(), sent.end(), 0);
+  // The meter side writes from its own thread: a full line buffer must not
+  // stop this thread from taking the bytes.
+  std::thread meter([&] {
+    for (std::size_t at = 0; at < sent.size();) {
+      const std::size_t chunk = std::min<std::size_t>(1 + at % 97, sent.size() - at);
+      pty.Send(Bytes(sent.begin() + static_cast<long>(at), sent.begin() + static_cast<long>(at + chunk)));
+      at += chunk;
+    }
+  });
+  const bool all = SpinUntil([&] { return owner.received.size() >= sent.size(); }, 20000);
+  meter.join();
+  ASSERT_TRUE(all);
+  EXPECT_EQ(owner.received, sent);
+  EXPECT_TRUE(notifier.notices.empty());
+}
+
+TEST_F(SerialPortTest, WriteReachesTheDevice) {
+  OpenAndStart();
+  const Bytes request{0x55, 0x97, 0, 0, 0, 0, 0, 0, 0, 0, 0xAA, 0x0D};
+  port.Write(request);
+  Spin(5);
+  EXPECT_EQ(pty.Receive(12, 2000), request);
+}
+
+TEST_F(SerialPortTest, ASecondWriteBeforeTheMonitorTookTheFirstReplacesIt) {
+  OpenAndStart();
+  // Keep the monitor busy handing a byte over while this thread sleeps.
+  pty.Send({0x01});
+  QThread::msleep(150);
+  port.Write(Bytes{0xA1, 0xA2});
+  port.Write(Bytes{0xB1, 0xB2});
+  Spin(50);
+  EXPECT_EQ(pty.Receive(4, 500), (Bytes{0xB1, 0xB2}));
+  EXPECT_EQ(owner.received, Bytes{0x01});
+}
+
+TEST_F(SerialPortTest, BytesWaitingBeforeTheMonitorStartsArePurged) {
+  ASSERT_TRUE(Open(port));
+  pty.Send({0x11, 0x22, 0x33});
+  Spin(100);
+  ASSERT_TRUE(port.StartMonitor());
+  Spin(50);
+  pty.Send({0x44});
+  ASSERT_TRUE(SpinUntil([&] { return !owner.received.empty(); }));
+  Spin(50);
+  EXPECT_EQ(owner.received, Bytes{0x44});
+}
+
+TEST_F(SerialPortTest, ShutdownSignalledWithDataDeliversNothing) {
+  OpenAndStart();
+  pty.Send({0x55, 0x02, 0x01, 0x00, 0xAA});
+  port.SignalShutdown();
+  // The event loop has not run: the monitor ends by itself.
+  for (int i = 0; i < 200 && port.MonitorAlive(); ++i) QThread::msleep(10);
+  EXPECT_FALSE(port.MonitorAlive());
+  Spin(100);
+  EXPECT_TRUE(owner.received.empty());
+}
+
+TEST_F(SerialPortTest, ReopeningStopsTheRunningMonitorAndReusesTheObject) {
+  OpenAndStart();
+  pty.Send({0x01});
+  QThread::msleep(100);  // the monitor now waits for this thread to take the byte
+  // Re-opening waits for that monitor to end: the shutdown must win.
+  ASSERT_TRUE(Open(port));
+  ASSERT_TRUE(port.StartMonitor());
+  Spin(50);
+  const std::size_t before = owner.received.size();
+  pty.Send({0x02, 0x03});
+  ASSERT_TRUE(SpinUntil([&] { return owner.received.size() >= before + 2; }));
+  EXPECT_EQ(Bytes(owner.received.end() - 2, owner.received.end()), (Bytes{0x02, 0x03}));
+  port.Write(Bytes{0x55, 0xAC});
+  EXPECT_EQ(pty.Receive(2, 2000), (Bytes{0x55, 0xAC}));
+}
+
+TEST_F(SerialPortTest, DestroyingAPortWhoseMonitorWaitsDoesNotHang) {
+  auto other = std::make_unique<CSerialPort>(notifier);
+  ASSERT_TRUE(other->OpenPort(&owner, 3, 9600, 'N', 8, 1, 0x0009, 512));
+  ASSERT_TRUE(other->StartMonitor());
+  Spin(20);
+  pty.Send({0x01, 0x02});
+  QThread::msleep(100);
+  other.reset();  // must return although its monitor is handing bytes over
+  Spin(50);
+  SUCCEED();
+}
+
+TEST_F(SerialPortTest, ConfigurationFailureIsReportedAndThePortStillWorks) {
+  ASSERT_TRUE(Open(port, 9600, 9, 'N'));  // nine data bits: the line text is refused
+  ASSERT_EQ(notifier.notices.size(), 1U);
+  const Notice& notice = notifier.notices[0];
+  EXPECT_EQ(notice.title, "Application Error");
+  EXPECT_EQ(notice.icon, NoticeIcon::kStop);
+  EXPECT_EQ(notice.text.rfind("WARNING:  BuildCommDCB() Failed with the following error: \n", 0), 0U) << notice.text;
+  EXPECT_NE(notice.text.find("\nPort: 3\n"), std::string::npos);
+  ASSERT_TRUE(port.StartMonitor());
+  Spin(20);
+  pty.Send({0x42});
+  EXPECT_TRUE(SpinUntil([&] { return owner.received == Bytes{0x42}; }));
+}
+
+TEST_F(SerialPortTest, NonStandardBaudRateIsReallySet) {
+  ASSERT_TRUE(Open(port, 128000));
+  EXPECT_EQ(ReadBackBaudRate(pty.master()), 128000U);
+  EXPECT_TRUE(notifier.notices.empty());
+  ASSERT_TRUE(Open(port, 1800));
+  EXPECT_EQ(ReadBackBaudRate(pty.master()), 1800U);
+}
+
+TEST_F(SerialPortTest, VanishingDeviceIsReportedOnceAndTheSlotCloses) {
+  OpenAndStart();
+  pty.CloseMaster();
+  ASSERT_TRUE(SpinUntil([&] { return !port.MonitorAlive() && owner.lost == 1; }));
+  Spin(300);  // a reader that does not stop on the hang-up would keep reporting
+  EXPECT_EQ(owner.lost, 1);
+  ASSERT_EQ(notifier.notices.size(), 1U);
+  EXPECT_EQ(notifier.notices[0].text.rfind("WARNING:  ReadFile() Failed", 0), 0U);
+  port.Write(Bytes{0x55});  // a closed slot ignores writes
+}
+
+TEST_F(SerialPortTest, OpenFailuresNameTheirCause) {
+  RecordingOwner absent("/dev/quorvel-no-such-port");
+  EXPECT_FALSE(port.OpenPort(&absent, 3, 9600, 'N', 8, 1, 0x0009, 512));
+  EXPECT_EQ(port.LastOpenError().kind, OpenFailure::kNotFound);
+  EXPECT_FALSE(port.MonitorAlive());
+
+  ASSERT_TRUE(Open(port));
+  CSerialPort second(notifier);
+  EXPECT_FALSE(second.OpenPort(&owner, 3, 9600, 'N', 8, 1, 0x0009, 512));
+  EXPECT_EQ(second.LastOpenError().kind, OpenFailure::kBusy) << second.LastOpenError().text;
+  EXPECT_FALSE(second.StartMonitor());
+}
+
+TEST(SerialFailureText, IsCutTo199Characters) {
+  const std::string text = SerialFailureText("SetCommState()", std::string(300, 'x'), 12);
+  EXPECT_EQ(text.size(), 199U);
+  EXPECT_EQ(SerialFailureText("SetCommState()", "Bad", 12),
+            "WARNING:  SetCommState() Failed with the following error: \nBad\nPort: 12\n");
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,16 @@
+// main() for test programs that need a Qt event loop. Without a display the
+// offscreen platform is used, also while ctest discovers the tests.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  std::setlocale(LC_NUMERIC, "C");
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
