@@ -118,8 +118,7 @@ double MeterModel::PowerDrawn() const {
   return profile_.RealPower();
 }
 
-void MeterModel::Integrate(double watts, Micros span, year_month_day day) {
-  const double wh = watts * Hours(span);
+void MeterModel::AddEnergy(double wh, year_month_day day) {
   energy_wh_ += wh;
   history_.AddEnergy(static_cast<int>(static_cast<unsigned>(day.month())),
                      static_cast<int>(static_cast<unsigned>(day.day())), wh);
@@ -141,18 +140,13 @@ void MeterModel::AdvanceTo(HostTime now) {
     const double trip_wh = trip ? static_cast<double>(*trip) * 10.0 : 0.0;
     if (trip && energy_wh_ + watts * Hours(end - elapsed_) >= trip_wh) {
       // The outlet opens the moment the limit is reached, not at the end of
-      // the step, so the counter stops exactly on the limit.
+      // the step, so the counter stops exactly on the limit; rounding must
+      // not leave it a hair short either.
       const duration<double, std::ratio<3600>> to_limit{(trip_wh - energy_wh_) / watts};
       end = std::min(end, elapsed_ + std::max(Micros{1}, std::chrono::ceil<Micros>(to_limit)));
-      Integrate(watts, end - elapsed_, date);
-      if (energy_wh_ < trip_wh && energy_wh_ + watts * 1e-9 >= trip_wh) {
-        history_.AddEnergy(static_cast<int>(static_cast<unsigned>(date.month())),
-                           static_cast<int>(static_cast<unsigned>(date.day())),
-                           trip_wh - energy_wh_);
-        energy_wh_ = trip_wh;
-      }
+      AddEnergy(std::max(watts * Hours(end - elapsed_), trip_wh - energy_wh_), date);
     } else {
-      Integrate(watts, end - elapsed_, date);
+      AddEnergy(watts * Hours(end - elapsed_), date);
     }
     elapsed_ = end;
 

@@ -122,7 +122,7 @@ class MeterModel {
 
   MeterTime MeterTimeAt(Micros elapsed) const;
   double PowerDrawn() const;
-  void Integrate(double watts, Micros span, std::chrono::year_month_day day);
+  void AddEnergy(double wh, std::chrono::year_month_day day);
   void SetClock(std::chrono::local_seconds time, int weekday_register);
 
   std::vector<std::uint8_t> AnswerWriteClock(RequestView request);

@@ -1,7 +1,7 @@
-// Seeded pseudo-random numbers. The engines of <random> are specified bit
-// for bit but its distributions are not, so the simulator turns raw engine
-// output into numbers itself: a seed then gives the same meter on every
-// standard library.
+// Seeded pseudo-random numbers. The engines of <random> give the same bits
+// on every standard library but its distributions do not, so the simulator
+// turns raw engine output into numbers itself: a seed then gives the same
+// meter everywhere.
 #pragma once
 
 #include <cstdint>

