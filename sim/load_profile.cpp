@@ -46,8 +46,9 @@ LoadProfile::LoadProfile(std::uint64_t seed)
   standby_var_ = ReactiveOf(standby_w_, setup.Between(0.45, 0.55), leading);
   voltage_phase_ = setup.Between(0.0, 2.0 * std::numbers::pi);
 
-  // Plugged in at a random point of the fridge's cycle.
-  fridge_on_ = !fridge_random_.Chance(0.35);  // toggled straight away below
+  // Plugged in at a random point of the fridge's cycle: the toggle draws
+  // the state's power, and the time left in it is drawn afresh.
+  fridge_on_ = !fridge_random_.Chance(0.35);
   ToggleFridge();
   fridge_next_ = Seconds(fridge_random_.Between(0.0, fridge_on_ ? kFridgeOnMax : kFridgeOffMax));
   kettle_next_ = Seconds(kettle_random_.Exponential(kKettleMeanGap));
