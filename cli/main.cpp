@@ -3,7 +3,12 @@
 #include <string>
 #include <vector>
 
+#include <QCoreApplication>
+
+#include <clocale>
+
 #include "cli/decode_command.h"
+#include "cli/engine_commands.h"
 
 namespace {
 
@@ -12,6 +17,16 @@ void PrintUsage(std::FILE* to) {
                "usage: quorvel-cli <command> [options]\n"
                "commands:\n"
                "  decode [--hex] [FILE]   decode a captured byte stream of meter answers\n"
+               "  ports                   list the ports offered as meter slots\n"
+               "  watch --port COMn[=PATH]... [--seconds S]\n"
+               "                          poll meters once a second and print every answer\n"
+               "  info --port COMn[=PATH] [--history] [--timers]\n"
+               "                          read a meter's settings (and history, timers)\n"
+               "  log --port COMn[=PATH]... --out DIR [--interval N] [--seconds S]\n"
+               "                          save readings to spreadsheet files in DIR\n"
+               "  export-month --port COMn[=PATH] --month M --out DIR\n"
+               "                          save one month of a meter's history to DIR\n"
+               "Ports are COM1..COM18; PATH is the device (/dev/ttyUSB0, a simulator link).\n"
                "Run 'quorvel-cli <command> --help' for a command's options.\n");
 }
 
@@ -25,6 +40,14 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   const std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "decode") return quorvel::cli::RunDecode(args);
+  QCoreApplication app(argc, argv);
+  // Texts and numbers never follow the user's locale.
+  std::setlocale(LC_NUMERIC, "C");
+  if (command == "ports") return quorvel::cli::RunPorts(args);
+  if (command == "watch") return quorvel::cli::RunWatch(args);
+  if (command == "info") return quorvel::cli::RunInfo(args);
+  if (command == "log") return quorvel::cli::RunLog(args);
+  if (command == "export-month") return quorvel::cli::RunExportMonth(args);
   if (command == "-h" || command == "--help" || command == "help") {
     PrintUsage(stdout);
     return 0;

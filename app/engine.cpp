@@ -1,0 +1,218 @@
+#include "app/engine.h"
+
+#include <QLoggingCategory>
+
+#include <cstdlib>
+
+#include "link/port_names.h"
+
+Q_LOGGING_CATEGORY(lcEngine, "quorvel.engine", QtWarningMsg)
+
+namespace quorvel {
+
+// What the decoder shows goes to the windows; the spreadsheet row it asks
+// for is the engine's own business.
+class Engine::DecoderDisplay : public Display {
+ public:
+  DecoderDisplay(Display& windows, Engine& engine) : windows_(windows), engine_(engine) {}
+
+  void ShowClock(const ClockTexts& t) override { windows_.ShowClock(t); }
+  void ShowReadings(const ReadingTexts& t) override { windows_.ShowReadings(t); }
+  void ShowTariff(const TariffTexts& t) override { windows_.ShowTariff(t); }
+  void ShowHistoryBoxes(const HistoryTexts& t) override { windows_.ShowHistoryBoxes(t); }
+  void ShowCo2Factor(const std::string& t) override { windows_.ShowCo2Factor(t); }
+  void ShowLimitAlarm(bool shown) override { windows_.ShowLimitAlarm(shown); }
+  void ShowTimer(int timer, const TimerTexts& t) override { windows_.ShowTimer(timer, t); }
+  void ShowLimits(const LimitTexts& t) override { windows_.ShowLimits(t); }
+  void BusyStarted(BusyOperation op, int total) override { windows_.BusyStarted(op, total); }
+  void BusyProgress(BusyOperation op, int done, int total) override { windows_.BusyProgress(op, done, total); }
+  void BusyEnded(BusyOperation op) override { windows_.BusyEnded(op); }
+  void ChartViewRealTimeSample(int slot, const DeviceRecord& r) override { windows_.ChartViewRealTimeSample(slot, r); }
+  void ChartViewHistoryReady(int slot, int month) override { windows_.ChartViewHistoryReady(slot, month); }
+  void AppendRealTimeRow(int slot) override {
+    if (engine_.spreadsheets_.AppendRealTimeRow(slot, engine_.devices_.Slot(slot).Record, engine_.settings_.File)) {
+      Q_EMIT engine_.rowSaved(slot);
+    }
+    windows_.AppendRealTimeRow(slot);
+  }
+
+ private:
+  Display& windows_;
+  Engine& engine_;
+};
+
+Engine::Engine(Display& display, Notifier& notifier, const RequestFields& fields, QObject* parent)
+    : QObject(parent),
+      notifier_(notifier),
+      fields_(fields),
+      spreadsheets_(notifier),
+      decoder_display_(std::make_unique<DecoderDisplay>(display, *this)),
+      decoder_(devices_, *decoder_display_, *this),
+      scheduler_(devices_, pending_, *this, *decoder_display_, notifier) {
+  for (auto& port : ports_) port = std::make_unique<CSerialPort>(notifier);
+  tick_timer_.setTimerType(Qt::PreciseTimer);
+  connect(&tick_timer_, &QTimer::timeout, this, &Engine::Tick);
+  connect(&scan_timer_, &QTimer::timeout, this, &Engine::ScanPorts);
+  list_.SetChangeListener([this] { Q_EMIT deviceListChanged(); });
+}
+
+Engine::~Engine() { Shutdown(); }
+
+void Engine::Start(const Options& options) {
+  options_ = options;
+  settings_file_ = SettingsFile(options.settings_path);
+  std::string problem;
+  settings_ = settings_file_.Load(&problem);
+  if (!problem.empty()) {
+    notifier_.Notify(Notice{"", "The settings file could not be read (" + problem + "); the defaults are used.",
+                            NoticeIcon::kWarning});
+  }
+  spreadsheets_.SetWriterOptions(options.spreadsheet);
+
+  devices_.ResetAll();
+  receiver_.ClearAll();
+  save_counter_ = 0;
+
+  std::map<int, std::string> assignments = LoadPortAssignments(settings_file_.Profile());
+  for (const auto& [slot, path] : options.port_assignments) assignments[slot] = path;
+  directory_ = PortDirectory(std::move(assignments));
+  directory_.Refresh();
+  for (const auto& [slot, port] : directory_.Current()) list_.Append(ComName(slot), slot);
+  list_.Select(-1);
+
+  if (options.port_scan_ms > 0) scan_timer_.start(options.port_scan_ms);
+  tick_timer_.start(options.tick_ms);
+}
+
+void Engine::Shutdown() {
+  // Stopping the selected devices as the comm button does, first to last.
+  for (const DeviceList::Entry& entry : list_.Entries()) {
+    if (IsOpen(entry.slot)) CloseDevice(entry.slot);
+  }
+  spreadsheets_.SetSaving(0, false, settings_.File);
+  tick_timer_.stop();
+  scan_timer_.stop();
+  spreadsheets_.CloseAll();
+  for (auto& port : ports_) {
+    if (port->MonitorAlive()) port->SignalShutdown();
+  }
+  // Each port's monitor ends before the engine goes; waiting here keeps the
+  // order of closing the ports the order of the slots.
+  for (auto& port : ports_) port = std::make_unique<CSerialPort>(notifier_);
+}
+
+bool Engine::IsOpen(int slot) const { return IsSlotNumber(slot) && ports_[SlotIndex(slot)]->MonitorAlive(); }
+
+bool Engine::OpenDevice(int slot) {
+  if (!IsSlotNumber(slot)) return false;
+  CSerialPort& port = *ports_[SlotIndex(slot)];
+  if (!port.OpenPort(this, static_cast<unsigned>(slot), settings_.Baudrate, kLineParity, kLineDataBits,
+                     kLineStopBits, kLineEventMask, kWriteBufferSize)) {
+    return false;
+  }
+  port.StartMonitor();
+  receiver_.ClearSlot(slot);
+  devices_.ResetSlotHistory(slot);
+  return true;
+}
+
+bool Engine::CloseDevice(int slot) {
+  if (!IsSlotNumber(slot)) return false;
+  ports_[SlotIndex(slot)]->SignalShutdown();
+  return true;
+}
+
+bool Engine::StartDevice(int slot) {
+  if (!OpenDevice(slot)) return false;
+  pending_.RequestPortGreeting();
+  if (spreadsheets_.SavingActive() || settings_.AutoSave) SetSaving(slot, true);
+  return true;
+}
+
+int Engine::DeviceChanged(int signed_slot) {
+  const int slot = std::abs(signed_slot);
+  if (!IsSlotNumber(slot)) return 0;
+  const std::string name = ComName(slot);
+  if (list_.SelectedSlot() == slot) {
+    if (signed_slot < 0) {
+      list_.RemoveAt(list_.SelectedIndex());
+      if (IsOpen(slot)) {
+        CloseDevice(slot);
+        Q_EMIT selectedDeviceRemoved(slot);
+      }
+    }
+    return 1;
+  }
+  const int found = list_.Find(name);  // whole names: COM1 never finds COM10
+  if (signed_slot < 0) {
+    CloseDevice(slot);
+    if (found >= 0) list_.RemoveAt(found);
+  } else if (directory_.Accepts(slot) && found < 0) {
+    list_.Append(name, slot);
+  }
+  return 1;
+}
+
+void Engine::ScanPorts() {
+  for (const int change : directory_.Refresh()) DeviceChanged(change);
+}
+
+bool Engine::SetSaving(int slot, bool on) { return spreadsheets_.SetSaving(slot, on, settings_.File); }
+
+bool Engine::SaveMonthData(int slot, int month) {
+  if (!IsSlotNumber(slot)) return false;
+  const bool written = spreadsheets_.SaveMonthData(slot, month, devices_.Slot(slot).History, settings_.File);
+  if (!written) qCDebug(lcEngine, "Excel error");
+  return written;
+}
+
+void Engine::StoreSettings(const Settings& from_page) {
+  settings_ = from_page;
+  const std::string problem = settings_file_.Save(settings_);
+  if (!problem.empty()) {
+    notifier_.Notify(Notice{"", "The settings could not be saved: " + problem, NoticeIcon::kWarning});
+  }
+}
+
+void Engine::Tick() {
+  scheduler_.Tick(TickView{list_.SelectedSlot(), view_.real_time_page_visible, view_.real_time_mode});
+}
+
+std::string Engine::DeviceNameFor(unsigned port_number) const {
+  return directory_.DevicePath(static_cast<int>(port_number));
+}
+
+void Engine::OnBytesReceived(unsigned port_number, std::span<const std::uint8_t> bytes) {
+  // Every byte in order; a complete frame is decoded before the next byte.
+  for (const std::uint8_t byte : bytes) receiver_.FeedByte(static_cast<int>(port_number), byte);
+}
+
+void Engine::OnPortLost(unsigned port_number) { Q_EMIT portLost(static_cast<int>(port_number)); }
+
+void Engine::HandleFrame(int slot, const ReceiveSlot& frame) {
+  const DecodeOutcome outcome = decoder_.Decode(slot, frame.Data);
+  Q_EMIT frameDecoded(slot, outcome);
+}
+
+void Engine::Write(int slot, std::span<const std::uint8_t> bytes) {
+  ports_[SlotIndex(slot)]->Write(bytes);
+  Q_EMIT requestSent(slot, QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+}
+
+bool Engine::WriteTariff(int slot, std::int32_t) { return Send(slot, WriteTariffRequest(fields_.Tariff())); }
+bool Engine::ReadTariff(int slot, std::int32_t count) { return Send(slot, ReadTariffRequest(count)); }
+bool Engine::WriteTimer(int slot, int timer, const TimerEntry& entry) {
+  return Send(slot, WriteTimerRequest(timer, entry));
+}
+bool Engine::ReadTimer(int slot, int timer) { return Send(slot, ReadTimerRequest(timer)); }
+bool Engine::WriteLimits(int slot) { return Send(slot, WriteLimitsRequest(fields_.Limits())); }
+bool Engine::ReadLimits(int slot) { return Send(slot, ReadLimitsRequest()); }
+void Engine::ReadMonthHistory(int slot, int month) { Send(slot, ReadMonthHistoryRequest(month)); }
+bool Engine::WriteClock(int slot) { return Send(slot, WriteClockRequest(CurrentLocalClock())); }
+bool Engine::WriteCo2Factor(int slot) { return Send(slot, WriteCo2FactorRequest(fields_.Co2FactorMilli())); }
+bool Engine::ReadCo2Factor(int slot) { return Send(slot, ReadCo2FactorRequest()); }
+bool Engine::ReadMeterNumber(int slot) { return Send(slot, ReadMeterNumberRequest()); }
+bool Engine::ResetTimers(int slot) { return Send(slot, ResetTimersRequest()); }
+void Engine::ReadRealTime(int slot) { Send(slot, ReadRealTimeRequest()); }
+
+}  // namespace quorvel

@@ -1,0 +1,179 @@
+// The dashboard without its windows: the 18 device slots with their serial
+// ports and receive slots, the device records and meter settings, the
+// settings file, the port directory, the spreadsheet files and the
+// one-second tick. The window and the command-line tool both drive it; it
+// runs on their (user-interface) thread, and only the ports' monitor
+// threads run beside it.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include <array>
+#include <filesystem>
+#include <map>
+#include <memory>
+
+#include "app/request_fields.h"
+#include "app/view_state.h"
+#include "device/device_list.h"
+#include "device/device_record.h"
+#include "device/notifier.h"
+#include "device/pending_operations.h"
+#include "device/scheduler.h"
+#include "link/port_directory.h"
+#include "link/serial_port.h"
+#include "protocol/decoder.h"
+#include "protocol/receive_slot.h"
+#include "storage/settings.h"
+#include "storage/spreadsheet_export.h"
+
+namespace quorvel {
+
+// Fixed line settings of every opened port.
+inline constexpr char kLineParity = 'N';
+inline constexpr int kLineDataBits = 8;
+inline constexpr int kLineStopBits = 1;
+inline constexpr std::uint32_t kLineEventMask = serial_event::kCharacterReceived | serial_event::kClearToSendChange;
+inline constexpr int kWriteBufferSize = 512;
+
+class Engine : public QObject,
+               private SerialPortOwner,
+               private FrameHandler,
+               private FramePort,
+               private MeterOperations,
+               private DecoderContext {
+  Q_OBJECT
+
+ public:
+  struct Options {
+    std::filesystem::path settings_path = kSettingsFileName;
+    int tick_ms = 1000;
+    int port_scan_ms = 1000;  // 0: no plug-in and removal watch
+    // Slot assignments on top of the settings file's [Ports] section.
+    std::map<int, std::string> port_assignments;
+    xls::WriterOptions spreadsheet;
+  };
+
+  // `display` shows what the decoder and the tick produce; `fields` gives
+  // the page values requests carry. Both must outlive the engine.
+  Engine(Display& display, Notifier& notifier, const RequestFields& fields, QObject* parent = nullptr);
+  ~Engine() override;
+
+  // Start-up: settings, all slots reset, ports listed (none selected), the
+  // tick started.
+  void Start(const Options& options);
+  // Exit: open slots stopped, saving off, the tick stopped, files closed,
+  // monitors ended.
+  void Shutdown();
+
+  // Operations of the main window.
+  bool OpenDevice(int slot);
+  bool CloseDevice(int slot);
+  int DeviceChanged(int signed_slot);
+  bool RequestHistory(int slot, int month) { return scheduler_.RequestHistory(slot, month); }
+  bool ShowStoredHistory(int slot) { return scheduler_.ShowStoredHistory(slot); }
+  bool SetSaving(int slot, bool on);
+  bool SaveMonthData(int slot, int month);
+  // Copies the settings page into the settings and saves them.
+  void StoreSettings(const Settings& from_page);
+
+  // The real-time page's comm button on a closed device: open it, ask the
+  // meter for tariff, limits, CO2 factor and number, and save it too when
+  // saving runs or starts automatically.
+  bool StartDevice(int slot);
+
+  // One tick of the scheduler (the timer calls it once a second).
+  void Tick();
+
+  bool IsOpen(int slot) const override;
+  const OpenError& LastOpenError(int slot) const { return ports_.at(SlotIndex(slot))->LastOpenError(); }
+
+  DeviceTable& Devices() { return devices_; }
+  PendingOperations& Pending() { return pending_; }
+  DeviceList& List() { return list_; }
+  ViewState& View() { return view_; }
+  Settings& CurrentSettings() { return settings_; }
+  PortDirectory& Ports() { return directory_; }
+  SpreadsheetExport& Spreadsheets() { return spreadsheets_; }
+  const Receiver& Receivers() const { return receiver_; }
+
+ Q_SIGNALS:
+  // After the decoder has run on a complete answer.
+  void frameDecoded(int slot, quorvel::DecodeOutcome outcome);
+  // A request frame was handed to a port.
+  void requestSent(int slot, QByteArray frame);
+  // A real-time row of the slot is safely in its spreadsheet file.
+  void rowSaved(int slot);
+  // The device of an open slot went away.
+  void portLost(int slot);
+  // The device list changed, or the selected device was removed while open.
+  void deviceListChanged();
+  void selectedDeviceRemoved(int slot);
+
+ private:
+  class DecoderDisplay;
+
+  // SerialPortOwner
+  std::string DeviceNameFor(unsigned port_number) const override;
+  void OnBytesReceived(unsigned port_number, std::span<const std::uint8_t> bytes) override;
+  void OnPortLost(unsigned port_number) override;
+  // FrameHandler
+  void HandleFrame(int slot, const ReceiveSlot& frame) override;
+  // FramePort
+  void Write(int slot, std::span<const std::uint8_t> bytes) override;
+  // MeterOperations
+  bool WriteTariff(int slot, std::int32_t price_set_count) override;
+  bool ReadTariff(int slot, std::int32_t price_load_count) override;
+  bool WriteTimer(int slot, int timer, const TimerEntry& entry) override;
+  bool ReadTimer(int slot, int timer) override;
+  bool WriteLimits(int slot) override;
+  bool ReadLimits(int slot) override;
+  void ReadMonthHistory(int slot, int month) override;
+  bool WriteClock(int slot) override;
+  bool WriteCo2Factor(int slot) override;
+  bool ReadCo2Factor(int slot) override;
+  bool ReadMeterNumber(int slot) override;
+  bool ResetTimers(int slot) override;
+  void ReadRealTime(int slot) override;
+  // DecoderContext
+  int SelectedSlot() const override { return list_.SelectedSlot(); }
+  int HistoryMonthsLeft() const override { return pending_.HistoryMonthsLeft; }
+  bool FollowDeviceClock() const override { return view_.follow_device_clock; }
+  bool ChartViewOpen() const override { return view_.chart_view_open; }
+  bool RealTimeMode() const override { return view_.real_time_mode; }
+  bool SavingActive() const override { return spreadsheets_.SavingActive(); }
+  int AcquisitionInterval() const override { return settings_.Acquisition; }
+  std::int32_t& SaveCounter() override { return save_counter_; }
+
+  // A builder hands its frame over and reports success; a closed slot gets
+  // nothing and still counts as served.
+  bool Send(int slot, const RequestFrame& frame) {
+    SendRequest(*this, slot, frame);
+    return true;
+  }
+  void ScanPorts();
+
+  Notifier& notifier_;
+  const RequestFields& fields_;
+  Options options_;
+  SettingsFile settings_file_;
+  Settings settings_;
+  DeviceTable devices_;
+  PendingOperations pending_;
+  DeviceList list_;
+  ViewState view_;
+  PortDirectory directory_;
+  SpreadsheetExport spreadsheets_;
+  std::int32_t save_counter_ = 0;
+  std::unique_ptr<DecoderDisplay> decoder_display_;
+  ResponseDecoder decoder_;
+  Receiver receiver_{*this};
+  Scheduler scheduler_;
+  QTimer tick_timer_;
+  QTimer scan_timer_;
+  // Last, so that the monitors end before anything they hand bytes to.
+  std::array<std::unique_ptr<CSerialPort>, kSlotCount> ports_;
+};
+
+}  // namespace quorvel

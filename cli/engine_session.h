@@ -1,0 +1,74 @@
+// What the engine-driving commands share: port arguments, start-up, opening
+// ports with clear reasons, Ctrl-C, and a display and notifier for a
+// terminal.
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/engine.h"
+#include "app/request_fields.h"
+
+namespace quorvel::cli {
+
+// "COM3" or "COM3=/tmp/meters/COM3".
+struct PortArgument {
+  int slot = 0;
+  std::optional<std::string> path;
+};
+std::optional<PortArgument> ParsePortArgument(const std::string& text);
+
+// Messages go to standard error, one line each.
+class StderrNotifier : public Notifier {
+ public:
+  void Notify(const Notice& notice) override;
+};
+
+// Shows nothing; remembers the shutdown choice of the last limits answer.
+class TerminalDisplay : public NullDisplay {
+ public:
+  void ShowLimits(const LimitTexts& texts) override { shutdown = texts.shutdown; }
+  bool shutdown = false;
+};
+
+// Why a port could not be opened, in words a user can act on.
+std::string OpenFailureMessage(int slot, const OpenError& error);
+
+class EngineSession {
+ public:
+  explicit EngineSession(const std::vector<PortArgument>& ports, int tick_ms = 1000);
+  ~EngineSession();
+
+  Engine& engine() { return engine_; }
+  TerminalDisplay& display() { return display_; }
+  const std::vector<PortArgument>& ports() const { return ports_; }
+
+  // Starts the engine, lets `configure` adjust it, then selects and opens
+  // each port as the comm button does. Prints the reason and returns false
+  // when one cannot be opened.
+  bool Start(const std::function<void(Engine&)>& configure = {});
+
+  // Runs the event loop until `done` holds, the seconds are up (0: no
+  // limit) or the user presses Ctrl-C.
+  void RunUntil(const std::function<bool()>& done, double seconds);
+  bool Interrupted() const;
+
+  // Closes the ports in slot order and waits for their monitors.
+  void Stop();
+
+ private:
+  std::vector<PortArgument> ports_;
+  int tick_ms_;
+  StderrNotifier notifier_;
+  TerminalDisplay display_;
+  FixedRequestFields fields_;
+  Engine engine_;
+  bool stopped_ = false;
+};
+
+}  // namespace quorvel::cli

@@ -1,0 +1,120 @@
+#include "link/port_directory.h"
+
+#include <QSerialPortInfo>
+
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+#include "device/device_record.h"
+#include "link/port_names.h"
+
+namespace quorvel {
+namespace {
+
+constexpr std::uint16_t kAdapterVendor = 0x1a86;
+constexpr std::uint16_t kAdapterProducts[] = {0x7523, 0x5523};
+
+std::string UsbId(const PresentPort& port) {
+  if (!port.vendor_id || !port.product_id) return {};
+  char text[16];
+  std::snprintf(text, sizeof text, "%04x:%04x", *port.vendor_id, *port.product_id);
+  return text;
+}
+
+}  // namespace
+
+bool IsMeterAdapter(const PresentPort& port) {
+  if (port.vendor_id != kAdapterVendor || !port.product_id) return false;
+  for (const std::uint16_t product : kAdapterProducts) {
+    if (*port.product_id == product) return true;
+  }
+  return false;
+}
+
+std::optional<int> AutomaticSlot(const PresentPort& port) {
+  std::optional<int> slot = SlotOfComName(port.name);  // Windows
+  constexpr std::string_view kUsbSerial = "ttyUSB";
+  if (!slot && port.name.starts_with(kUsbSerial)) {
+    const std::string number = port.name.substr(kUsbSerial.size());
+    if (!number.empty() && number.size() <= 2 && number.find_first_not_of("0123456789") == std::string::npos) {
+      slot = std::stoi(number) + 1;
+    }
+  }
+  if (!slot || !IsSlotNumber(*slot)) return std::nullopt;
+  return slot;
+}
+
+SlotPorts AssignSlots(const std::vector<PresentPort>& present, const std::map<int, std::string>& assignments,
+                      const std::function<bool(const std::string&)>& exists) {
+  std::set<std::string> assigned_paths;
+  for (const auto& [slot, path] : assignments) assigned_paths.insert(path);
+
+  SlotPorts slots;
+  for (const PresentPort& port : present) {
+    if (!IsMeterAdapter(port) || assigned_paths.count(port.path) != 0) continue;
+    const std::optional<int> slot = AutomaticSlot(port);
+    if (slot && assignments.count(*slot) == 0) slots[*slot] = SlotPort{port.path, true, false, UsbId(port)};
+  }
+  for (const auto& [slot, path] : assignments) {
+    if (!IsSlotNumber(slot) || !exists(path)) continue;
+    SlotPort entry{path, false, true, {}};
+    for (const PresentPort& port : present) {
+      if (port.path == path) {
+        entry.adapter = IsMeterAdapter(port);
+        entry.usb_id = UsbId(port);
+      }
+    }
+    slots[slot] = entry;
+  }
+  return slots;
+}
+
+std::vector<int> SlotChanges(const SlotPorts& before, const SlotPorts& after) {
+  std::vector<int> removed;
+  std::vector<int> added;
+  for (const auto& [slot, port] : before) {
+    const auto now = after.find(slot);
+    if (now == after.end() || now->second.path != port.path) removed.push_back(-slot);
+  }
+  for (const auto& [slot, port] : after) {
+    const auto then = before.find(slot);
+    if (then == before.end() || then->second.path != port.path) added.push_back(slot);
+  }
+  removed.insert(removed.end(), added.begin(), added.end());
+  return removed;
+}
+
+SlotPorts PortDirectory::Scan() const {
+  std::vector<PresentPort> present;
+  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+    PresentPort port{info.portName().toStdString(), info.systemLocation().toStdString(), std::nullopt,
+                     std::nullopt};
+    if (info.hasVendorIdentifier()) port.vendor_id = info.vendorIdentifier();
+    if (info.hasProductIdentifier()) port.product_id = info.productIdentifier();
+    present.push_back(std::move(port));
+  }
+  return AssignSlots(present, assignments_, [](const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(path, ignored);
+  });
+}
+
+std::vector<int> PortDirectory::Refresh() {
+  SlotPorts now = Scan();
+  std::vector<int> changes = SlotChanges(current_, now);
+  current_ = std::move(now);
+  return changes;
+}
+
+std::string PortDirectory::DevicePath(int slot) const {
+  if (const auto found = current_.find(slot); found != current_.end()) return found->second.path;
+  if (const auto assigned = assignments_.find(slot); assigned != assignments_.end()) return assigned->second;
+#if defined(_WIN32)
+  return WindowsComDeviceName(static_cast<unsigned>(slot));
+#else
+  return {};
+#endif
+}
+
+}  // namespace quorvel

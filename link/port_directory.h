@@ -1,0 +1,69 @@
+// Which device stands behind each slot. A port is offered when it is one of
+// the meters' USB adapters (USB id 1a86:7523 or 1a86:5523) or when the
+// settings file assigns it to a slot:
+//   [Ports]
+//   COM3=/dev/ttyUSB0
+//   COM5=/tmp/meters/COM5
+// An adapter /dev/ttyUSBk is slot k+1 (COMn is slot n on Windows); an
+// assignment overrides that.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvel {
+
+struct PresentPort {
+  std::string name;  // "ttyUSB0", "COM3"
+  std::string path;  // "/dev/ttyUSB0", "COM3"
+  std::optional<std::uint16_t> vendor_id;
+  std::optional<std::uint16_t> product_id;
+};
+
+struct SlotPort {
+  std::string path;
+  bool adapter = false;  // one of the meters' own USB adapters
+  bool assigned = false;  // named in the settings file
+  std::string usb_id;     // "1a86:7523", empty when unknown
+};
+
+using SlotPorts = std::map<int, SlotPort>;
+
+bool IsMeterAdapter(const PresentPort& port);
+// The slot an adapter takes by itself, if its number fits 1..18.
+std::optional<int> AutomaticSlot(const PresentPort& port);
+
+SlotPorts AssignSlots(const std::vector<PresentPort>& present, const std::map<int, std::string>& assignments,
+                      const std::function<bool(const std::string&)>& exists);
+
+// Signed slot numbers for what changed: +n plugged in, -n removed (a slot
+// whose device changed gives both), removals first.
+std::vector<int> SlotChanges(const SlotPorts& before, const SlotPorts& after);
+
+class PortDirectory {
+ public:
+  explicit PortDirectory(std::map<int, std::string> assignments = {}) : assignments_(std::move(assignments)) {}
+
+  // Looks at the ports present now.
+  SlotPorts Scan() const;
+  // Scans and remembers; returns the changes since the last refresh.
+  std::vector<int> Refresh();
+
+  const SlotPorts& Current() const { return current_; }
+  // Whether slot n is offered: the stand-in for asking the adapter library
+  // whether a device is one of its adapters.
+  bool Accepts(int slot) const { return current_.count(slot) != 0; }
+  // The device to open for a slot; falls back to the assignment so that a
+  // port can be opened before the next scan has seen it.
+  std::string DevicePath(int slot) const;
+
+ private:
+  std::map<int, std::string> assignments_;
+  SlotPorts current_;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,160 @@
+#include "storage/spreadsheet_export.h"
+
+#include <ctime>
+#include <filesystem>
+
+#include "protocol/number_text.h"
+
+namespace quorvel {
+namespace {
+
+const xls::Columns& RealTimeColumns() {
+  static const xls::Columns columns{"UPTime", "Voltage", "Current", "Power", "PowerFactor"};
+  return columns;
+}
+
+const xls::Columns& MonthColumns() {
+  static const xls::Columns columns = [] {
+    xls::Columns c{"Month"};
+    for (int day = 1; day <= kDaysPerMonthRow; ++day) c.push_back(std::to_string(day) + "days");
+    return c;
+  }();
+  return columns;
+}
+
+// The number a text shows, so a cell holds exactly what the dashboard shows.
+double Shown(double value, int decimals) { return ReadDecimalNumber(Fixed(value, decimals)); }
+
+bool Exists(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::exists(path, ignored);
+}
+
+}  // namespace
+
+std::string RealTimeFileName(const std::string& folder_prefix, int slot) {
+  return folder_prefix + "Com" + std::to_string(slot) + "RealTimeData.xls";
+}
+
+std::string MonthFileName(const std::string& folder_prefix, int slot) {
+  return folder_prefix + "Com" + std::to_string(slot) + "MonthData.xls";
+}
+
+xls::Row RealTimeRow(const std::string& time_text, const DeviceRecord& r) {
+  return {time_text, Shown(r.Voltage, 1), Shown(r.Current, 2), Shown(r.Power, 1), Shown(r.PowerFactor, 2)};
+}
+
+xls::Row MonthRow(int month, const HistoryTable& history) {
+  const auto& days = history.at(static_cast<std::size_t>(month - 1));
+  int length = 31;
+  if (month == 4 || month == 6 || month == 9 || month == 11) length = 30;
+  if (month == 2) length = days[28] >= 0 ? 29 : 28;
+  xls::Row row{std::string(kMonthNames[static_cast<std::size_t>(month - 1)])};
+  for (int day = 1; day <= kDaysPerMonthRow; ++day) {
+    if (day <= length) {
+      row.emplace_back(Shown(days[static_cast<std::size_t>(day - 1)], 2));
+    } else {
+      row.emplace_back(std::monostate{});
+    }
+  }
+  return row;
+}
+
+std::string LocalTimeText() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#if defined(_WIN32)
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+SpreadsheetExport::SpreadsheetExport(Notifier& notifier, xls::WriterOptions options)
+    : notifier_(notifier), options_(options) {}
+
+SpreadsheetExport::~SpreadsheetExport() { CloseAll(); }
+
+void SpreadsheetExport::Tell(const std::string& text) {
+  notifier_.Notify(Notice{"", text, NoticeIcon::kWarning});
+}
+
+SpreadsheetExport::SlotFile& SpreadsheetExport::LogFor(int slot, const std::string& folder_prefix) {
+  SlotFile& file = slots_.at(SlotIndex(slot));
+  const std::string path = RealTimeFileName(folder_prefix, slot);
+  if (!file.log || file.base_path != path) {
+    if (file.log) (void)file.log->Close();
+    file.log = std::make_unique<xls::SheetLog>(path, RealTimeColumns(), options_);
+    file.base_path = path;
+  }
+  return file;
+}
+
+bool SpreadsheetExport::SetSaving(int slot, bool on, const std::string& folder_prefix) {
+  if (!on) {
+    saving_active_ = false;
+    return true;
+  }
+  if (!IsSlotNumber(slot)) return true;
+  SlotFile& file = slots_[SlotIndex(slot)];
+  const std::string path = RealTimeFileName(folder_prefix, slot);
+  const bool already_open = file.log && file.base_path == path && !file.log->current_path().empty();
+  if (!already_open && !Exists(path)) {
+    // Made now, so that a folder that cannot take it is told at once.
+    xls::OpenResult created = xls::SheetFile::Create(path, RealTimeColumns(), options_);
+    if (created.file) {
+      (void)created.file->Close();
+    } else if (created.kind != xls::OpenKind::kExists) {
+      Tell("error " + created.text);
+      return true;
+    }
+  }
+  saving_active_ = true;
+  return true;
+}
+
+bool SpreadsheetExport::AppendRealTimeRow(int slot, const DeviceRecord& record, const std::string& folder_prefix) {
+  if (!IsSlotNumber(slot)) return false;
+  SlotFile& file = LogFor(slot, folder_prefix);
+  const xls::AppendResult result = file.log->Append(RealTimeRow(clock_(), record));
+  for (const std::string& notice : result.notices) Tell(notice);
+  if (result.status.ok()) {
+    file.last_error.clear();
+    return true;
+  }
+  const std::string text = "error " + result.status.text();
+  if (text != file.last_error) Tell(text);
+  file.last_error = text;
+  return false;
+}
+
+bool SpreadsheetExport::SaveMonthData(int slot, int month, const HistoryTable& history,
+                                      const std::string& folder_prefix) {
+  last_error_.clear();
+  if (!IsSlotNumber(slot) || month < 1 || month > kMonths) {
+    last_error_ = "no month " + std::to_string(month) + " of slot " + std::to_string(slot);
+    return false;
+  }
+  const std::string path = MonthFileName(folder_prefix, slot);
+  const bool existed = Exists(path);
+  const xls::AppendResult result = xls::AppendRowToFile(path, MonthColumns(), MonthRow(month, history), options_);
+  for (const std::string& notice : result.notices) Tell(notice);
+  if (result.status.ok()) return true;
+  last_error_ = result.status.text();
+  // A file that could not even be made is only traced; the caller reports
+  // the failed export.
+  if (existed) Tell("error " + last_error_);
+  return false;
+}
+
+void SpreadsheetExport::CloseAll() {
+  for (SlotFile& file : slots_) {
+    if (file.log) (void)file.log->Close();
+    file.log.reset();
+  }
+}
+
+}  // namespace quorvel
