@@ -81,7 +81,7 @@ void Engine::Start(const Options& options) {
   list_.Select(-1);
 
   if (options.port_scan_ms > 0) scan_timer_.start(options.port_scan_ms);
-  tick_timer_.start(options.tick_ms);
+  if (options.tick_ms > 0) tick_timer_.start(options.tick_ms);
 }
 
 void Engine::Shutdown() {

@@ -48,7 +48,7 @@ class Engine : public QObject,
  public:
   struct Options {
     std::filesystem::path settings_path = kSettingsFileName;
-    int tick_ms = 1000;
+    int tick_ms = 1000;  // 0: no timer; the owner calls Tick()
     int port_scan_ms = 1000;  // 0: no plug-in and removal watch
     // Slot assignments on top of the settings file's [Ports] section.
     std::map<int, std::string> port_assignments;

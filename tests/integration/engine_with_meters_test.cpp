@@ -1,0 +1,243 @@
+// The whole stack against simulated meters on pseudo-terminals: serial
+// port, receive slots, decoder, scheduler and engine.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <ctime>
+
+#include "tests/integration/meter_bench.h"
+
+namespace quorvel {
+namespace {
+
+using testing::MeterBench;
+using testing::Sent;
+using testing::SpinUntil;
+using SentList = std::vector<Sent>;
+
+std::uint8_t Kind(const std::pair<int, DecodeOutcome>& d) { return d.second.kind; }
+
+TEST(EngineWithMeters, OpeningGreetsTheMeterThenPollsEveryOpenSlot) {
+  MeterBench bench({3, 5});
+  ASSERT_TRUE(bench.Open(3));
+  ASSERT_TRUE(bench.Open(5));  // selected last: the greeting reads address COM5
+  EXPECT_EQ(bench.TickAndAwait(), (SentList{{5, 0x86, 1}}));
+  EXPECT_EQ(bench.TickAndAwait(), (SentList{{5, 0xAC, 0}}));
+  EXPECT_EQ(bench.TickAndAwait(), (SentList{{5, 0xC7, 0}}));
+  EXPECT_EQ(bench.TickAndAwait(), (SentList{{5, 0xC8, 0}}));
+  EXPECT_EQ(bench.TickAndAwait(), (SentList{{3, 0x97, 0}, {5, 0x97, 0}}));
+  EXPECT_EQ(bench.TickAndAwait(), (SentList{{3, 0x97, 0}, {5, 0x97, 0}}));
+
+  // What the greeting read is what the meter holds.
+  const MeterSettings& s = bench.engine.Devices().Settings();
+  const auto digits = bench.Meter(5).WithModel([](sim::MeterModel& m) { return m.MeterNumberDigits(); });
+  std::string number;
+  for (const auto d : digits) number += std::to_string(d);
+  EXPECT_EQ(s.MeterNumber, number);
+  EXPECT_EQ(s.TierLimit, 5000);
+  EXPECT_EQ(s.Price1, 300);
+  EXPECT_FLOAT_EQ(bench.engine.Devices().Slot(5).Co2Factor, 0.785F);
+  EXPECT_TRUE(bench.notices.texts.empty());
+}
+
+TEST(EngineWithMeters, RealTimeReadingsArriveInTheRecord) {
+  MeterBench bench({4});
+  bench.Meter(4).WithModel([](sim::MeterModel& m) {
+    m.ForceLoad({5.0, 230.0, -0.95});
+    m.SetEnergyCounter(100000);
+  });
+  ASSERT_TRUE(bench.engine.OpenDevice(4));
+  bench.engine.List().SelectSlot(4);
+  bench.TickAndAwait();
+  const DeviceRecord& r = bench.engine.Devices().Slot(4).Record;
+  EXPECT_FLOAT_EQ(r.Current, 5.00F);
+  EXPECT_FLOAT_EQ(r.Voltage, 230.0F);
+  EXPECT_FLOAT_EQ(r.PowerFactor, -0.95F);
+  EXPECT_NEAR(r.Power, 1092.5, 0.11);
+  EXPECT_NEAR(r.Energy, 1000.0, 0.02);
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  EXPECT_EQ(r.Year, local.tm_year - 100);
+  EXPECT_EQ(r.Month, local.tm_mon + 1);
+  // The page shows the selected meter's date, with the week day from the date.
+  ASSERT_FALSE(bench.display.clocks.empty());
+  EXPECT_EQ(bench.display.clocks.back().weekday_entry, local.tm_wday);
+}
+
+TEST(EngineWithMeters, WritesReachTheMeterAndReadBack) {
+  MeterBench bench({2});
+  ASSERT_TRUE(bench.Open(2));
+  for (int i = 0; i < 4; ++i) bench.TickAndAwait();  // greeting
+  PendingOperations& pending = bench.engine.Pending();
+
+  bench.fields.tariff = {1234, 305, 406};
+  pending.PriceSetCount = 1;
+  pending.PriceLoadCount = 1;
+  EXPECT_EQ(bench.TickAndAwait(), (SentList{{2, 0x06, 12}}));
+  EXPECT_EQ(bench.TickAndAwait(), (SentList{{2, 0x86, 1}}));
+  EXPECT_EQ(bench.engine.Devices().Settings().TierLimit, 1234);
+  EXPECT_EQ(bench.engine.Devices().Settings().Price1, 305);
+  EXPECT_EQ(bench.engine.Devices().Settings().Price2, 406);
+
+  bench.fields.limits = {300, 100, true};
+  pending.LimitSetRequest = 1;
+  pending.LimitReadRequest = 1;
+  bench.TickAndAwait();
+  bench.TickAndAwait();
+  EXPECT_EQ(bench.engine.Devices().Settings().EnergyLimit, 300);
+  EXPECT_EQ(bench.engine.Devices().Settings().CostLimit, 100);
+  EXPECT_TRUE(bench.display.shutdown);
+
+  bench.fields.co2_factor_milli = 999;
+  pending.Co2SetRequest = 1;
+  bench.TickAndAwait();
+  bench.TickAndAwait();  // read back
+  EXPECT_FLOAT_EQ(bench.engine.Devices().Slot(2).Co2Factor, 0.999F);
+
+  // The clock is set from the computer's.
+  pending.TimeSetRequest = 1;
+  EXPECT_EQ(bench.TickAndAwait()[0].code, 0x01);
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const sim::MeterClock clock = bench.Meter(2).WithModel([](sim::MeterModel& m) { return m.Clock(); });
+  EXPECT_EQ(clock.year, local.tm_year + 1900);
+  EXPECT_EQ(clock.weekday, local.tm_wday);
+
+  const std::vector<std::string> expected{"Priceset success", "SetLimit Success", "CO2 Set Success",
+                                          "Time Set Success"};
+  EXPECT_EQ(bench.notices.texts, expected);
+}
+
+TEST(EngineWithMeters, TimersAreWrittenOnlyWhereChangedAndReadFromTwentyDown) {
+  MeterBench bench({6});
+  ASSERT_TRUE(bench.engine.OpenDevice(6));
+  bench.engine.List().SelectSlot(6);
+  PendingOperations& pending = bench.engine.Pending();
+  pending.TimerOutbox[2] = TimerEntry{8, 0, 17, 30, 9};   // timer 3
+  pending.TimerOutbox[19] = TimerEntry{6, 15, 7, 45, 1};  // timer 20
+  pending.TimerSetCount = 20;
+  EXPECT_EQ(bench.TickAndAwait(), (SentList{{6, 0x18, 20}}));
+  EXPECT_EQ(bench.TickAndAwait(), (SentList{{6, 0x18, 3}}));
+  EXPECT_EQ(bench.Tick(), SentList{});
+  EXPECT_EQ(bench.notices.texts, std::vector<std::string>{"Timer set success"});
+  const sim::TimerSetting three = bench.Meter(6).WithModel([](sim::MeterModel& m) { return m.Timer(3); });
+  EXPECT_EQ(three, (sim::TimerSetting{9, 8, 0, 17, 30}));
+
+  pending.TimerLoadCount = 20;
+  for (int timer = 20; timer >= 1; --timer) {
+    EXPECT_EQ(bench.TickAndAwait(), (SentList{{6, 0x98, static_cast<std::uint8_t>(timer)}}));
+  }
+  const auto& timers = bench.engine.Devices().Settings().Timers;
+  EXPECT_EQ(timers[2].Mode, 9);
+  EXPECT_EQ(timers[2].OffMinute, 30);
+  EXPECT_EQ(timers[19].OnMinute, 15);
+  EXPECT_EQ(timers[0].Mode, 0);    // never set: mode 0 ...
+  EXPECT_EQ(timers[0].OnHour, 0);  // ... and 0xFF times read as 0
+
+  // Resetting the timers is acknowledged with a kind the dashboard does not handle.
+  pending.TimerResetRequest = 1;
+  bench.Tick();
+  ASSERT_TRUE(bench.AwaitDecoded(1));
+  EXPECT_EQ(Kind(bench.decoded.back()), code::kResetTimers);
+  EXPECT_EQ(bench.decoded.back().second.status, DecodeStatus::kUnhandled);
+  EXPECT_EQ(bench.Meter(6).WithModel([](sim::MeterModel& m) { return m.Timer(3); }), sim::TimerSetting{});
+  // The slot is not blocked by that answer.
+  EXPECT_EQ(bench.TickAndAwait(), (SentList{{6, 0x97, 0}}));
+}
+
+TEST(EngineWithMeters, HistoryReadAsksMonthsTwelveToOneAndStoresDayEnergies) {
+  MeterBench bench({8});
+  ASSERT_TRUE(bench.engine.OpenDevice(8));
+  bench.engine.List().SelectSlot(8);
+  bench.TickAndAwait();  // a live reading first: it sets the year
+  bench.engine.Pending().HistoryMonthsLeft = 12;
+  for (int month = 12; month >= 1; --month) {
+    EXPECT_EQ(bench.TickAndAwait(), (SentList{{8, 0x8B, static_cast<std::uint8_t>(month)}}));
+  }
+  const SlotData& data = bench.engine.Devices().Slot(8);
+  EXPECT_EQ(data.HistoryLoaded, 1);
+
+  // Each day is the difference of the meter's cumulative counters.
+  bench.Meter(8).WithModel([&](sim::MeterModel& m) {
+    for (int month = 1; month <= 12; ++month) {
+      std::uint32_t previous = 0;
+      for (int day = 1; day <= 31; ++day) {
+        const double stored = data.History[static_cast<std::size_t>(month - 1)][static_cast<std::size_t>(day - 1)];
+        if (stored == kNoSuchDay) break;
+        const std::uint32_t counter = m.HistoryCounter(month, day);
+        if (counter >= 999999) {
+          EXPECT_EQ(stored, 0.0) << month << "/" << day;
+          continue;
+        }
+        EXPECT_DOUBLE_EQ(stored, (counter - previous) / 100.0) << month << "/" << day;
+        previous = counter;
+      }
+    }
+  });
+  EXPECT_EQ(bench.TickAndAwait(), (SentList{{8, 0x97, 0}}));
+}
+
+TEST(EngineWithMeters, AVanishingMeterClosesItsSlotOnly) {
+  MeterBench bench({3, 4});
+  ASSERT_TRUE(bench.engine.OpenDevice(3));
+  ASSERT_TRUE(bench.engine.OpenDevice(4));
+  int lost = 0;
+  QObject::connect(&bench.engine, &Engine::portLost, [&](int slot) { lost = slot; });
+  bench.Meter(3).Unplug();
+  ASSERT_TRUE(SpinUntil([&] { return lost == 3 && !bench.engine.IsOpen(3); }));
+  EXPECT_TRUE(bench.engine.IsOpen(4));
+  EXPECT_EQ(bench.TickAndAwait(), (SentList{{4, 0x97, 0}}));
+  EXPECT_EQ(bench.notices.texts.size(), 1U);
+}
+
+TEST(EngineWithMeters, FaultsNeverBlockASlot) {
+  sim::FaultOptions faults;
+  faults.rates = {0.15, 0.1, 0.1, 0.1, 0.1};
+  faults.delay_min = std::chrono::milliseconds{20};
+  faults.delay_max = std::chrono::milliseconds{250};
+  MeterBench bench({1, 2, 3}, faults);
+  for (const int slot : {1, 2, 3}) ASSERT_TRUE(bench.engine.OpenDevice(slot));
+  bench.engine.List().SelectSlot(2);
+  constexpr int kTicks = 150;
+  for (int i = 0; i < kTicks; ++i) {
+    bench.Tick();
+    testing::Spin(40);
+  }
+  testing::Spin(400);  // the last delayed answers
+
+  for (const int slot : {1, 2, 3}) {
+    std::size_t decoded = 0;
+    for (const auto& [from, outcome] : bench.decoded) {
+      if (from == slot && outcome.kind == code::kReadRealTime) ++decoded;
+    }
+    // An answer reaches the decoder unless a fault hit it or a cut-off
+    // answer before it swallowed its start.
+    const auto log = bench.Meter(slot).AnswerLog();
+    std::size_t clean = 0;
+    for (std::size_t i = 0; i < log.size(); ++i) {
+      const bool intact = log[i].fault == sim::Fault::kNone || log[i].fault == sim::Fault::kNoise;
+      const bool spoiled_by_previous = i > 0 && (log[i - 1].fault == sim::Fault::kTruncated ||
+                                                 log[i - 1].fault == sim::Fault::kDelayed);
+      if (intact && !spoiled_by_previous) ++clean;
+    }
+    // (A request the port had no time to send before the next replaced it
+    // gets no answer at all; a busy machine makes that happen.)
+    EXPECT_GE(decoded + 1, clean) << "COM" << slot;
+    EXPECT_GT(clean, log.size() / 3) << "COM" << slot;
+    EXPECT_GT(log.size(), static_cast<std::size_t>(kTicks) / 4) << "COM" << slot;
+  }
+  // After the faults the meters are still heard.
+  const std::size_t before = bench.decoded.size();
+  for (int i = 0; i < 10; ++i) {
+    bench.Tick();
+    testing::Spin(60);
+  }
+  std::set<int> heard;
+  for (std::size_t i = before; i < bench.decoded.size(); ++i) heard.insert(bench.decoded[i].first);
+  EXPECT_EQ(heard, (std::set<int>{1, 2, 3}));
+}
+
+}  // namespace
+}  // namespace quorvel
