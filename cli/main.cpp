@@ -9,6 +9,7 @@
 
 #include "cli/decode_command.h"
 #include "cli/engine_commands.h"
+#include "cli/probe_command.h"
 
 namespace {
 
@@ -20,6 +21,8 @@ void PrintUsage(std::FILE* to) {
                "  ports                   list the ports offered as meter slots\n"
                "  watch --port COMn[=PATH]... [--seconds S]\n"
                "                          poll meters once a second and print every answer\n"
+               "  probe --port COMn[=PATH] [--write] [--reset-timers]\n"
+               "                          send every request once and print each answer\n"
                "  info --port COMn[=PATH] [--history] [--timers]\n"
                "                          read a meter's settings (and history, timers)\n"
                "  log --port COMn[=PATH]... --out DIR [--interval N] [--seconds S]\n"
@@ -45,6 +48,7 @@ int main(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "C");
   if (command == "ports") return quorvel::cli::RunPorts(args);
   if (command == "watch") return quorvel::cli::RunWatch(args);
+  if (command == "probe") return quorvel::cli::RunProbe(args);
   if (command == "info") return quorvel::cli::RunInfo(args);
   if (command == "log") return quorvel::cli::RunLog(args);
   if (command == "export-month") return quorvel::cli::RunExportMonth(args);
