@@ -84,7 +84,8 @@ int RunPorts(const std::vector<std::string>& args) {
   for (const PortArgument& port : common.ports) {
     if (port.path) assignments[port.slot] = *port.path;
   }
-  const SlotPorts found = PortDirectory(assignments).Scan();
+  PortDirectory directory(assignments);
+  const SlotPorts found = directory.Scan();
   for (const auto& [slot, port] : found) {
     const std::string kind = port.assigned ? (port.adapter ? "assigned adapter" : "assigned") : "adapter";
     PrintLine(ComName(slot) + "\t" + port.path + "\t" + (port.usb_id.empty() ? "-" : port.usb_id) + "\t" + kind);

@@ -8,6 +8,7 @@
 
 #include "device/device_record.h"
 #include "link/port_names.h"
+#include "link/serial_platform.h"
 
 namespace quorvel {
 namespace {
@@ -85,16 +86,20 @@ std::vector<int> SlotChanges(const SlotPorts& before, const SlotPorts& after) {
   return removed;
 }
 
-SlotPorts PortDirectory::Scan() const {
-  std::vector<PresentPort> present;
-  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-    PresentPort port{info.portName().toStdString(), info.systemLocation().toStdString(), std::nullopt,
-                     std::nullopt};
-    if (info.hasVendorIdentifier()) port.vendor_id = info.vendorIdentifier();
-    if (info.hasProductIdentifier()) port.product_id = info.productIdentifier();
-    present.push_back(std::move(port));
+SlotPorts PortDirectory::Scan() {
+  const std::optional<long long> stamp = DeviceFolderStamp();
+  if (!stamp || stamp != listed_at_stamp_) {
+    present_.clear();
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+      PresentPort port{info.portName().toStdString(), info.systemLocation().toStdString(), std::nullopt,
+                       std::nullopt};
+      if (info.hasVendorIdentifier()) port.vendor_id = info.vendorIdentifier();
+      if (info.hasProductIdentifier()) port.product_id = info.productIdentifier();
+      present_.push_back(std::move(port));
+    }
+    listed_at_stamp_ = stamp;
   }
-  return AssignSlots(present, assignments_, [](const std::string& path) {
+  return AssignSlots(present_, assignments_, [](const std::string& path) {
     std::error_code ignored;
     return std::filesystem::exists(path, ignored);
   });

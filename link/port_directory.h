@@ -48,8 +48,10 @@ class PortDirectory {
  public:
   explicit PortDirectory(std::map<int, std::string> assignments = {}) : assignments_(std::move(assignments)) {}
 
-  // Looks at the ports present now.
-  SlotPorts Scan() const;
+  // Looks at the ports present now. Listing the system's serial ports takes
+  // milliseconds, so the list is taken again only when the device folder
+  // changed (where the platform can tell).
+  SlotPorts Scan();
   // Scans and remembers; returns the changes since the last refresh.
   std::vector<int> Refresh();
 
@@ -64,6 +66,8 @@ class PortDirectory {
  private:
   std::map<int, std::string> assignments_;
   SlotPorts current_;
+  std::vector<PresentPort> present_;
+  std::optional<long long> listed_at_stamp_;
 };
 
 }  // namespace quorvel

@@ -1,6 +1,7 @@
 // The few things about serial devices that differ between platforms.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "link/serial_port.h"
@@ -14,6 +15,11 @@ bool DeviceHasVanished(long long handle);
 
 // Why a device could not be opened, from its name and the system's words.
 OpenFailure ClassifyOpenFailure(const std::string& device, bool lock_or_busy, bool permission);
+
+// A stamp that changes whenever serial devices may have come or gone (the
+// modification time of the device folder), or nothing where the platform
+// cannot tell.
+std::optional<long long> DeviceFolderStamp();
 
 // The line speed the device really runs at, or 0 when it cannot be read
 // back (used to check that non-standard rates were applied).

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #if defined(__linux__)
@@ -26,6 +27,16 @@ OpenFailure ClassifyOpenFailure(const std::string& device, bool lock_or_busy, bo
   if (lock_or_busy) return OpenFailure::kBusy;
   if (permission || access(device.c_str(), R_OK | W_OK) != 0) return OpenFailure::kPermissionDenied;
   return OpenFailure::kOther;
+}
+
+std::optional<long long> DeviceFolderStamp() {
+  struct stat folder {};
+  if (stat("/dev", &folder) != 0) return std::nullopt;
+#if defined(__APPLE__)
+  return static_cast<long long>(folder.st_mtimespec.tv_sec) * 1000000000LL + folder.st_mtimespec.tv_nsec;
+#else
+  return static_cast<long long>(folder.st_mtim.tv_sec) * 1000000000LL + folder.st_mtim.tv_nsec;
+#endif
 }
 
 unsigned ReadBackBaudRate(long long handle) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <termios.h>
 #include <unistd.h>
@@ -90,6 +91,7 @@ std::unique_ptr<PtyMeter> PtyMeter::Open(const PtyMeterOptions& options, std::st
 PtyMeter::PtyMeter(const PtyMeterOptions& options, int master_fd, int slave_fd, int wake_fd,
                    std::string slave_path)
     : byte_interval_(std::max(options.byte_interval, std::chrono::microseconds{0})),
+      on_answer_written_(options.on_answer_written),
       master_fd_(master_fd),
       slave_fd_(slave_fd),
       wake_fd_(wake_fd),
@@ -117,6 +119,8 @@ bool PtyMeter::Start(std::string* error) {
   line_alive_ = true;
   write_blocked_ = false;
   thread_ = std::thread(&PtyMeter::Run, this);
+  // Named, so that measurements can tell the meters' threads from the dashboard's.
+  pthread_setname_np(thread_.native_handle(), "quorvel-meter");
   return true;
 }
 
@@ -260,6 +264,9 @@ void PtyMeter::Send(HostTime now) {
       const auto overdue = static_cast<std::size_t>((now - next_byte_at_) / byte_interval_) + 1;
       count = std::min(count, overdue);
     }
+    // Taken before the write: a reader may see the bytes before this thread
+    // runs again.
+    const HostTime handed_over = HostClock::now();
     const ssize_t n = ::write(master_fd_, front.bytes.data() + front.sent, count);
     if (n < 0) {
       if (errno == EAGAIN) {
@@ -276,7 +283,11 @@ void PtyMeter::Send(HostTime now) {
     if (byte_interval_.count() > 0) {
       next_byte_at_ += byte_interval_ * static_cast<std::int64_t>(written);
     }
-    if (front.sent == front.bytes.size()) queue_.pop_front();
+    if (front.sent == front.bytes.size()) {
+      // The kind is the third byte of an answer (after start and length).
+      if (on_answer_written_ && front.bytes.size() > 2) on_answer_written_(front.bytes[2], handed_over);
+      queue_.pop_front();
+    }
   }
   if (sent_now == 0 && queue_.size() == queued_) return;
   std::lock_guard lock(mutex_);

@@ -21,6 +21,7 @@
 #include <string>
 #include <thread>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "sim/fault_injector.h"
@@ -40,6 +41,10 @@ struct PtyMeterOptions {
   // The meter's clock at start; the host's local time when empty.
   std::optional<std::chrono::local_seconds> start_clock;
   std::optional<std::uint32_t> meter_number;  // drawn from the seed when empty
+  // Called on the meter's thread once the last byte of an answer is written,
+  // with the answer's kind and the moment that byte was handed to the line
+  // (taken just before the write): for latency measurements.
+  std::function<void(std::uint8_t kind, HostTime written)> on_answer_written;
 };
 
 struct PtyMeterStats {
@@ -105,6 +110,7 @@ class PtyMeter {
   void LineDead();
 
   const std::chrono::microseconds byte_interval_;
+  const std::function<void(std::uint8_t, HostTime)> on_answer_written_;
   int master_fd_;
   int slave_fd_;
   int wake_fd_;
