@@ -1,0 +1,197 @@
+// quorvel-cli as a user runs it: a separate process, against meters
+// simulated on pseudo-terminals.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+
+#include <csignal>
+#include <fstream>
+
+#include "cli/engine_session.h"
+#include "link/serial_port.h"
+#include "sim/meter_simulator.h"
+#include "tests/storage/temp_dir.h"
+#include "tests/support/spin.h"
+
+namespace quorvel {
+namespace {
+
+struct CliRun {
+  int exit_code = -1;
+  std::vector<std::string> lines;  // standard output
+  std::string errors;              // standard error
+};
+
+std::vector<std::string> Lines(const QByteArray& text) {
+  std::vector<std::string> lines;
+  for (const QByteArray& line : text.split('\n')) {
+    if (!line.isEmpty()) lines.push_back(line.toStdString());
+  }
+  return lines;
+}
+
+CliRun Cli(const QStringList& args, const std::filesystem::path& folder, const QByteArray& input = {},
+        int timeout_ms = 60000) {
+  QProcess process;
+  process.setWorkingDirectory(QString::fromStdString(folder.string()));
+  process.start(QUORVEL_CLI, args);
+  process.write(input);
+  process.closeWriteChannel();
+  // The simulated meters answer from this process: keep its event loop and
+  // threads running while waiting.
+  testing::SpinUntil([&] { return process.state() == QProcess::NotRunning; }, timeout_ms);
+  if (process.state() != QProcess::NotRunning) {
+    process.kill();
+    process.waitForFinished();
+  }
+  return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+          Lines(process.readAllStandardOutput()), process.readAllStandardError().toStdString()};
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void StartMeters(std::size_t count) {
+    sim::MeterSimulatorOptions options;
+    for (std::size_t i = 0; i < count; ++i) options.links.push_back((dir / ("meter" + std::to_string(i))).string());
+    options.byte_interval = std::chrono::microseconds{0};
+    std::string error;
+    meters = sim::MeterSimulator::Open(options, &error);
+    ASSERT_TRUE(meters && meters->Start(&error)) << error;
+  }
+  QString Port(int slot, std::size_t meter) {
+    return QString("COM%1=%2").arg(slot).arg(QString::fromStdString(meters->Link(meter)));
+  }
+
+  testing::TempDir dir;
+  std::unique_ptr<sim::MeterSimulator> meters;
+};
+
+TEST_F(CliTest, DecodePrintsTheDashboardsValues) {
+  const CliRun run = Cli({"decode", "--hex"}, dir.path(),
+                      "55 14 97 09 06 17 02 09 1E 01 F4 08 FC 2C EC 00 64 00 01 86 A0 00 AA\n"
+                      "12 AA 34 55 00 08 86 32 00 03 00 04 00 00 AA\n"
+                      "55 7F 8B 04 00 00 00 64 00 00 00 FA 00 00 00 FA FF FF FF FF 00 00 01 90");
+  EXPECT_EQ(run.exit_code, 0) << run.errors;
+  ASSERT_EQ(run.lines.size(), 2U);  // the month answer is not complete yet
+  EXPECT_EQ(run.lines[0],
+            R"({"kind":151,"Year":9,"Month":6,"Day":23,"Weekday":2,"Hour":9,"Minute":30,"Current":5.00,)"
+            R"("Voltage":230.0,"Power":1150.0,"PowerFactor":1.00,"Energy":1000.00})");
+  EXPECT_EQ(run.lines[1], R"({"kind":134,"TierLimit":5000,"Price1":300,"Price2":400})");
+}
+
+TEST_F(CliTest, DecodeReadsBinaryFilesAndReportsBadInput) {
+  {
+    std::ofstream capture(dir / "capture.bin", std::ios::binary);
+    const unsigned char bytes[] = {0x55, 0x04, 0xC7, 0x07, 0x55, 0x00, 0xAA, 0x55, 0x02, 0x47, 0x00, 0xAA,
+                                   0x55, 0x03, 0x98, 0x15, 0x00, 0xAA, 0x55, 0x02, 0xEE, 0x00, 0xAA};
+    capture.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+  }
+  const CliRun run = Cli({"decode", "capture.bin"}, dir.path());
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.lines, (std::vector<std::string>{R"({"kind":199,"Co2Factor":0.785})", R"({"kind":71})",
+                                                 R"({"kind":152,"ignored":true})",
+                                                 R"({"kind":238,"unhandled":true})"}));
+
+  const CliRun missing = Cli({"decode", "no-such-file"}, dir.path());
+  EXPECT_NE(missing.exit_code, 0);
+  EXPECT_NE(missing.errors.find("no-such-file"), std::string::npos);
+
+  const CliRun bad_hex = Cli({"decode", "--hex"}, dir.path(), "55 02 01 00 AA 5x");
+  EXPECT_NE(bad_hex.exit_code, 0);
+  EXPECT_EQ(bad_hex.lines, std::vector<std::string>{R"({"kind":1})"});  // what came before is decoded
+  EXPECT_NE(bad_hex.errors.find("\"5x\""), std::string::npos);
+}
+
+TEST_F(CliTest, WatchGreetsTheMeterThenPrintsLiveAnswers) {
+  StartMeters(2);
+  const CliRun run = Cli({"watch", "--port", Port(3, 0), "--port", Port(5, 1), "--seconds", "2.5", "--tick-ms", "200"},
+                      dir.path());
+  EXPECT_EQ(run.exit_code, 0) << run.errors;
+  ASSERT_GE(run.lines.size(), 6U);
+  EXPECT_EQ(run.lines[0].rfind(R"({"slot":5,"kind":134,)", 0), 0U) << run.lines[0];
+  EXPECT_EQ(run.lines[1].rfind(R"({"slot":5,"kind":172,)", 0), 0U);
+  EXPECT_EQ(run.lines[2].rfind(R"({"slot":5,"kind":199,)", 0), 0U);
+  EXPECT_EQ(run.lines[3].rfind(R"({"slot":5,"kind":200,)", 0), 0U);
+  EXPECT_EQ(run.lines[4].rfind(R"({"slot":3,"kind":151,)", 0), 0U);
+  EXPECT_EQ(run.lines[5].rfind(R"({"slot":5,"kind":151,)", 0), 0U);
+}
+
+TEST_F(CliTest, WatchStopsOnInterrupt) {
+  StartMeters(1);
+  QProcess process;
+  process.setWorkingDirectory(QString::fromStdString(dir.path().string()));
+  process.start(QUORVEL_CLI, {"watch", "--port", Port(4, 0), "--tick-ms", "100"});
+  ASSERT_TRUE(process.waitForStarted());
+  testing::SpinUntil([&] { return process.bytesAvailable() > 0 || process.canReadLine(); }, 5000);
+  testing::Spin(300);
+  ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+  EXPECT_TRUE(testing::SpinUntil([&] { return process.state() == QProcess::NotRunning; }, 5000));
+  EXPECT_EQ(process.exitCode(), 0);
+}
+
+TEST_F(CliTest, InfoReadsSettingsHistoryAndTimers) {
+  StartMeters(1);
+  meters->Meter(0).WithModel([](sim::MeterModel& m) {
+    (void)m.Answer(std::array<std::uint8_t, 12>{0x55, 0x18, 5, 9, 8, 0, 17, 30, 0, 0, 0xAA, 0x0D});
+  });
+  const CliRun run = Cli({"info", "--port", Port(6, 0), "--history", "--timers", "--tick-ms", "60"}, dir.path());
+  EXPECT_EQ(run.exit_code, 0) << run.errors;
+  ASSERT_EQ(run.lines.size(), 1U);
+  const std::string& json = run.lines[0];
+  EXPECT_EQ(json.rfind(R"({"slot":6,"device":")", 0), 0U);
+  for (const char* key : {R"("MeterNumber":")", R"("TierLimit":5000)", R"("Co2Factor":0.785)", R"("History":[[)",
+                          R"({"Timer":5,"Mode":9,"OnHour":8,"OnMinute":0,"OffHour":17,"OffMinute":30})"}) {
+    EXPECT_NE(json.find(key), std::string::npos) << key << " in " << json;
+  }
+  EXPECT_EQ(json.find("missing"), std::string::npos);
+}
+
+TEST_F(CliTest, PortsThatCannotBeOpenedSayWhy) {
+  StartMeters(1);
+  const CliRun absent = Cli({"watch", "--port", "COM3=" + QString::fromStdString((dir / "nothing").string()),
+                          "--seconds", "1"},
+                         dir.path());
+  EXPECT_EQ(absent.exit_code, 1);
+  EXPECT_NE(absent.errors.find("COM3"), std::string::npos) << absent.errors;
+  EXPECT_NE(absent.errors.find("no such device"), std::string::npos) << absent.errors;
+
+  struct Quiet : Notifier {
+    void Notify(const Notice&) override {}
+  } quiet;
+  struct Holder : SerialPortOwner {
+    std::string path;
+    std::string DeviceNameFor(unsigned) const override { return path; }
+    void OnBytesReceived(unsigned, std::span<const std::uint8_t>) override {}
+  } holder;
+  holder.path = meters->Link(0);
+  CSerialPort held(quiet);
+  ASSERT_TRUE(held.OpenPort(&holder, 1, 9600, 'N', 8, 1, 0x0009, 512));
+  const CliRun busy = Cli({"info", "--port", Port(3, 0)}, dir.path());
+  EXPECT_EQ(busy.exit_code, 1);
+  EXPECT_NE(busy.errors.find("in use"), std::string::npos) << busy.errors;
+
+  const CliRun unlisted = Cli({"watch", "--port", "COM17", "--seconds", "1"}, dir.path());
+  EXPECT_EQ(unlisted.exit_code, 1);
+  EXPECT_NE(unlisted.errors.find("COM17"), std::string::npos);
+}
+
+TEST(OpenFailureMessage, PermissionDeniedNamesTheDialoutGroup) {
+  OpenError error{OpenFailure::kPermissionDenied, "/dev/ttyUSB0", "Permission denied"};
+  const std::string text = cli::OpenFailureMessage(1, error);
+  EXPECT_NE(text.find("COM1 (/dev/ttyUSB0)"), std::string::npos);
+  EXPECT_NE(text.find("'dialout' group"), std::string::npos);
+}
+
+TEST_F(CliTest, ArgumentMistakesAreExplained) {
+  for (const QStringList& args : {QStringList{"watch"}, QStringList{"watch", "--port", "COM19"},
+                                  QStringList{"info", "--port", "COM3", "--port", "COM4"},
+                                  QStringList{"log", "--port", "COM3"}, QStringList{"frobnicate"},
+                                  QStringList{"export-month", "--port", "COM3", "--month", "13", "--out", "x"}}) {
+    const CliRun run = Cli(args, dir.path());
+    EXPECT_EQ(run.exit_code, 2) << args.join(' ').toStdString();
+    EXPECT_FALSE(run.errors.empty());
+  }
+}
+
+}  // namespace
+}  // namespace quorvel

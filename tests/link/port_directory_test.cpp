@@ -1,0 +1,64 @@
+#include "link/port_directory.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace quorvel {
+namespace {
+
+PresentPort Adapter(const std::string& name, std::uint16_t product = 0x7523) {
+  return {name, "/dev/" + name, 0x1a86, product};
+}
+
+PresentPort Other(const std::string& name) { return {name, "/dev/" + name, 0x0403, 0x6001}; }
+
+auto ExistsAmong(std::set<std::string> paths) {
+  return [paths = std::move(paths)](const std::string& path) { return paths.count(path) != 0; };
+}
+
+TEST(AssignSlots, AdaptersTakeTheirOwnNumberPlusOne) {
+  const SlotPorts slots = AssignSlots({Adapter("ttyUSB2"), Adapter("ttyUSB11", 0x5523), Other("ttyUSB0"),
+                                       Adapter("ttyUSB18"), Adapter("ttyS0"), Adapter("ttyACM0")},
+                                      {}, ExistsAmong({}));
+  ASSERT_EQ(slots.size(), 2U);
+  EXPECT_EQ(slots.at(3).path, "/dev/ttyUSB2");
+  EXPECT_TRUE(slots.at(3).adapter);
+  EXPECT_EQ(slots.at(3).usb_id, "1a86:7523");
+  EXPECT_EQ(slots.at(12).usb_id, "1a86:5523");
+  // ttyUSB18 would be slot 19: there is none.
+}
+
+TEST(AssignSlots, WindowsNamesAreTheirSlots) {
+  const SlotPorts slots = AssignSlots({{"COM3", "COM3", 0x1a86, 0x7523}, {"COM19", "COM19", 0x1a86, 0x7523}}, {},
+                                      ExistsAmong({}));
+  ASSERT_EQ(slots.size(), 1U);
+  EXPECT_EQ(slots.at(3).path, "COM3");
+}
+
+TEST(AssignSlots, AssignmentsOverrideTheAutomaticSlots) {
+  const std::map<int, std::string> assignments{
+      {5, "/dev/ttyUSB0"},          // an adapter moved to another slot
+      {1, "/tmp/meters/COM1"},      // a simulator link over the adapter's own slot
+      {7, "/tmp/meters/missing"}};  // not there (yet)
+  const SlotPorts slots = AssignSlots({Adapter("ttyUSB0"), Adapter("ttyUSB1")}, assignments,
+                                      ExistsAmong({"/dev/ttyUSB0", "/tmp/meters/COM1"}));
+  ASSERT_EQ(slots.size(), 3U);
+  EXPECT_EQ(slots.at(5).path, "/dev/ttyUSB0");
+  EXPECT_TRUE(slots.at(5).assigned);
+  EXPECT_TRUE(slots.at(5).adapter);
+  EXPECT_EQ(slots.at(1).path, "/tmp/meters/COM1");
+  EXPECT_FALSE(slots.at(1).adapter);
+  EXPECT_EQ(slots.at(2).path, "/dev/ttyUSB1");
+  EXPECT_EQ(slots.count(7), 0U);
+}
+
+TEST(SlotChanges, RemovalsComeFirstAndAMovedDeviceGivesBoth) {
+  const SlotPorts before{{3, {"/dev/ttyUSB2", true, false, ""}}, {4, {"/dev/ttyUSB3", true, false, ""}}};
+  const SlotPorts after{{4, {"/dev/other", false, true, ""}}, {10, {"/dev/ttyUSB9", true, false, ""}}};
+  EXPECT_EQ(SlotChanges(before, after), (std::vector<int>{-3, -4, 4, 10}));
+  EXPECT_TRUE(SlotChanges(after, after).empty());
+}
+
+}  // namespace
+}  // namespace quorvel
