@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -54,6 +55,24 @@ bool NeedPorts(ArgumentReader& in, const CommonOptions& common, bool exactly_one
     }
   }
   return !in.Failed();
+}
+
+// A committed row: text cells quoted, numbers as the cell holds them.
+std::string RowJson(const xls::Row& row) {
+  std::string json = "[";
+  for (const xls::Cell& cell : row) {
+    if (json.size() > 1) json += ",";
+    if (const auto* text = std::get_if<std::string>(&cell)) {
+      json += "\"" + *text + "\"";
+    } else if (const auto* number = std::get_if<double>(&cell)) {
+      char buffer[32];
+      const auto end = std::to_chars(buffer, buffer + sizeof buffer, *number).ptr;  // shortest exact form
+      json.append(buffer, end);
+    } else {
+      json += "null";
+    }
+  }
+  return json + "]";
 }
 
 std::string FolderPrefix(const std::string& folder) { return NormaliseFolderPrefix(folder, PlatformSeparator()); }
@@ -267,8 +286,9 @@ int RunLog(const std::vector<std::string>& args) {
   EngineSession session(common.ports, common.tick_ms);
   Engine& engine = session.engine();
   QObject::connect(&engine, &Engine::rowSaved, [&](int slot) {
-    PrintLine("{\"slot\":" + std::to_string(slot) + ",\"saved\":\"" +
-              RealTimeFileName(engine.CurrentSettings().File, slot) + "\"}");
+    const SpreadsheetExport& files = engine.Spreadsheets();
+    PrintLine("{\"slot\":" + std::to_string(slot) + ",\"saved\":\"" + files.LastRowPath(slot) +
+              "\",\"row\":" + RowJson(files.LastRow(slot)) + "}");
   });
   // As the chart view tracks meters: every open meter is polled and every
   // answer counts towards the rows, with one counter for all.

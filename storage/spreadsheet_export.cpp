@@ -119,10 +119,13 @@ bool SpreadsheetExport::SetSaving(int slot, bool on, const std::string& folder_p
 bool SpreadsheetExport::AppendRealTimeRow(int slot, const DeviceRecord& record, const std::string& folder_prefix) {
   if (!IsSlotNumber(slot)) return false;
   SlotFile& file = LogFor(slot, folder_prefix);
-  const xls::AppendResult result = file.log->Append(RealTimeRow(clock_(), record));
+  xls::Row row = RealTimeRow(clock_(), record);
+  const xls::AppendResult result = file.log->Append(row);
   for (const std::string& notice : result.notices) Tell(notice);
   if (result.status.ok()) {
     file.last_error.clear();
+    file.last_row = std::move(row);
+    file.last_row_path = file.log->current_path();
     return true;
   }
   const std::string text = "error " + result.status.text();

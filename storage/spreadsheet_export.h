@@ -58,6 +58,11 @@ class SpreadsheetExport {
   bool SaveMonthData(int slot, int month, const HistoryTable& history, const std::string& folder_prefix);
   const std::string& LastError() const { return last_error_; }
 
+  // The slot's last committed real-time row and the file it went to (a
+  // continuation file once the first is full).
+  const xls::Row& LastRow(int slot) const { return slots_.at(SlotIndex(slot)).last_row; }
+  const std::string& LastRowPath(int slot) const { return slots_.at(SlotIndex(slot)).last_row_path; }
+
   // Closes every slot's file (at exit).
   void CloseAll();
 
@@ -72,6 +77,8 @@ class SpreadsheetExport {
     std::unique_ptr<xls::SheetLog> log;
     std::string base_path;
     std::string last_error;  // told once until a row succeeds
+    xls::Row last_row;
+    std::string last_row_path;
   };
   SlotFile& LogFor(int slot, const std::string& folder_prefix);
   void Tell(const std::string& text);

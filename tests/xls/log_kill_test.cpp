@@ -1,0 +1,154 @@
+// SIGKILL at random moments of `quorvel-cli log` saving a simulated meter's
+// readings: after every kill the file opens in every reader and holds every
+// row the command had reported saved, and at most the one row it was
+// saving. The next run reopens the file (repairing what the kill left) and
+// its rows continue.
+//
+// QUORVEL_LOG_KILL_ITERATIONS sets the number of kills (50 by default),
+// QUORVEL_LOG_KILL_SEED the random sequence (printed on every run).
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <random>
+#include <thread>
+
+#include "sim/meter_simulator.h"
+#include "tests/xls/xls_test_support.h"
+
+namespace quorvel::xls::test {
+namespace {
+
+const Columns kColumns{"UPTime", "Voltage", "Current", "Power", "PowerFactor"};
+
+// ["2009-03-07 14:05:09",230.4,1.27,280.5,0.96] from a "saved" line.
+std::optional<Row> SavedRow(const std::string& line) {
+  const std::size_t open = line.find("\"row\":[");
+  const std::size_t close = line.rfind(']');
+  if (open == std::string::npos || close == std::string::npos) return std::nullopt;
+  const std::string list = line.substr(open + 7, close - open - 7);
+  Row row;
+  std::size_t at = 0;
+  while (at <= list.size()) {
+    std::size_t end = list.find(',', at);
+    if (end == std::string::npos) end = list.size();
+    const std::string item = list.substr(at, end - at);
+    if (item.size() >= 2 && item.front() == '"') {
+      row.emplace_back(item.substr(1, item.size() - 2));
+    } else {
+      double value = 0;
+      std::from_chars(item.data(), item.data() + item.size(), value);
+      row.emplace_back(value);
+    }
+    at = end + 1;
+  }
+  return row;
+}
+
+struct LogRun {
+  std::vector<Row> saved;
+  bool killed = false;
+};
+
+LogRun RunAndKill(const std::string& folder, const std::string& link, std::chrono::milliseconds delay) {
+  LogRun run;
+  int fds[2];
+  if (::pipe(fds) != 0) {
+    ADD_FAILURE() << "pipe failed";
+    return run;
+  }
+  const std::string port = "COM3=" + link;
+  const std::string out = folder + "/logs";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(fds[1], STDOUT_FILENO);
+    ::close(fds[0]);
+    ::close(fds[1]);
+    if (::chdir(folder.c_str()) != 0) ::_exit(126);
+    ::execl(QUORVEL_CLI, QUORVEL_CLI, "log", "--port", port.c_str(), "--out", out.c_str(), "--tick-ms", "20",
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(fds[1]);
+  std::this_thread::sleep_for(delay);
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  run.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+  ::close(fds[0]);
+  // Only whole lines count: a line cut off was not fully reported.
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    if (auto row = SavedRow(text.substr(start, end - start))) run.saved.push_back(std::move(*row));
+  }
+  return run;
+}
+
+bool IsEmptyRow(const Row& row) {
+  for (const Cell& cell : row) {
+    if (!std::holds_alternative<std::monostate>(cell)) return false;
+  }
+  return true;
+}
+
+TEST(LogKillTest, EveryKillLeavesAReadableFileWithEverySavedRow) {
+  const char* iterations_text = std::getenv("QUORVEL_LOG_KILL_ITERATIONS");
+  const unsigned long iterations = iterations_text ? std::strtoul(iterations_text, nullptr, 10) : 50;
+  const char* seed_text = std::getenv("QUORVEL_LOG_KILL_SEED");
+  const unsigned long seed = seed_text ? std::strtoul(seed_text, nullptr, 10) : std::random_device{}();
+  std::cout << "log kill test: " << iterations << " kills, QUORVEL_LOG_KILL_SEED=" << seed << "\n";
+  std::mt19937 random(static_cast<std::mt19937::result_type>(seed));
+
+  TempDir dir;
+  sim::MeterSimulatorOptions options;
+  options.links.push_back(dir.File("COM3"));
+  options.byte_interval = std::chrono::microseconds{0};
+  std::string error;
+  auto meters = sim::MeterSimulator::Open(options, &error);
+  ASSERT_TRUE(meters && meters->Start(&error)) << error;
+
+  const std::string path = dir.File("logs/Com3RealTimeData.xls");
+  std::vector<Row> committed{HeaderCells(kColumns)};
+  std::size_t in_flight_landed = 0;
+  std::size_t saved_total = 0;
+  for (unsigned long i = 0; i < iterations; ++i) {
+    const auto delay = std::chrono::milliseconds(std::uniform_int_distribution<int>(150, 900)(random));
+    const LogRun run = RunAndKill(dir.path(), meters->Link(0), delay);
+    ASSERT_TRUE(run.killed) << "run " << i << " ended before the kill";
+    if (!Exists(path)) {
+      ASSERT_TRUE(run.saved.empty());
+      continue;
+    }
+    committed.insert(committed.end(), run.saved.begin(), run.saved.end());
+    saved_total += run.saved.size();
+
+    const ReadBack back = ReadWithFreexl(path);
+    ASSERT_TRUE(back.error.empty()) << "run " << i << ": " << back.error;
+    ASSERT_GE(back.rows.size(), committed.size()) << "run " << i << " lost saved rows";
+    ASSERT_LE(back.rows.size(), committed.size() + 1) << "run " << i;
+    Expected expected{committed, std::nullopt};
+    if (back.rows.size() == committed.size() + 1 && !IsEmptyRow(back.rows.back())) {
+      // The row being saved at the kill landed whole; it stays from now on.
+      expected.in_flight = back.rows.back();
+      committed.push_back(back.rows.back());
+      ++in_flight_landed;
+    }
+    ExpectSheet(path, expected);
+  }
+  std::cout << "log kill test: " << saved_total << " rows reported saved, " << in_flight_landed
+            << " in-flight rows landed, " << committed.size() - 1 << " rows in the file\n";
+  EXPECT_GT(saved_total, iterations);  // the runs did save rows
+}
+
+}  // namespace
+}  // namespace quorvel::xls::test

@@ -1,0 +1,173 @@
+// The dashboard's two spreadsheet layouts, file names and failure rules,
+// read back by the independent readers.
+#include "storage/spreadsheet_export.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "protocol/number_text.h"
+#include "tests/xls/xls_test_support.h"
+
+namespace quorvel {
+namespace {
+
+using xls::test::ExpectSheet;
+using xls::test::Expected;
+using xls::test::HeaderCells;
+
+struct Notices : Notifier {
+  void Notify(const Notice& notice) override { texts.push_back(notice.text); }
+  std::vector<std::string> texts;
+};
+
+const xls::Columns kRealTimeColumns{"UPTime", "Voltage", "Current", "Power", "PowerFactor"};
+
+xls::Columns MonthColumns() {
+  xls::Columns columns{"Month"};
+  for (int day = 1; day <= 31; ++day) columns.push_back(std::to_string(day) + "days");
+  return columns;
+}
+
+DeviceRecord Reading() {
+  DeviceRecord r;
+  r.Voltage = 230.4F;  // a float: 230.399994...
+  r.Current = 1.27F;
+  r.Power = 280.5F;
+  r.PowerFactor = 0.96F;
+  return r;
+}
+
+class SpreadsheetExportTest : public ::testing::Test {
+ protected:
+  SpreadsheetExportTest() { files.SetClock([] { return std::string("2009-03-07 14:05:09"); }); }
+  std::string Folder() const { return dir.path() + "/"; }
+
+  xls::test::TempDir dir;
+  Notices notices;
+  SpreadsheetExport files{notices};
+};
+
+TEST_F(SpreadsheetExportTest, FileNamesFollowTheFolderSetting) {
+  EXPECT_EQ(RealTimeFileName("", 3), "Com3RealTimeData.xls");
+  EXPECT_EQ(RealTimeFileName("/var/log/meters/", 12), "/var/log/meters/Com12RealTimeData.xls");
+  EXPECT_EQ(MonthFileName("logs/", 3), "logs/Com3MonthData.xls");
+}
+
+TEST_F(SpreadsheetExportTest, RealTimeRowsHoldTheShownValues) {
+  EXPECT_TRUE(files.SetSaving(3, true, Folder()));
+  EXPECT_TRUE(files.SavingActive());
+  EXPECT_TRUE(xls::test::Exists(RealTimeFileName(Folder(), 3)));  // made when saving starts
+  ASSERT_TRUE(files.AppendRealTimeRow(3, Reading(), Folder()));
+  ASSERT_TRUE(files.AppendRealTimeRow(3, Reading(), Folder()));
+  const xls::Row row{std::string("2009-03-07 14:05:09"), 230.4, 1.27, 280.5, 0.96};
+  EXPECT_EQ(files.LastRow(3), row);
+  EXPECT_EQ(files.LastRowPath(3), RealTimeFileName(Folder(), 3));
+  files.CloseAll();
+  EXPECT_EQ(ExpectSheet(RealTimeFileName(Folder(), 3), Expected{{HeaderCells(kRealTimeColumns), row, row}, {}}), 3U);
+  EXPECT_TRUE(notices.texts.empty());
+
+  files.SetSaving(3, false, Folder());
+  EXPECT_FALSE(files.SavingActive());
+}
+
+TEST_F(SpreadsheetExportTest, MonthRowsFollowTheMonthsLength) {
+  HistoryTable history{};
+  ResetHistory(history);
+  for (auto& month : history) {
+    for (std::size_t d = 0; d < month.size(); ++d) {
+      if (month[d] >= 0) month[d] = static_cast<double>(d + 1) / 100.0 + 1.0;
+    }
+  }
+  HistoryTable leap = history;
+  leap[1][28] = 0.0;  // a real-time answer of a leap year opened 29 February
+
+  ASSERT_TRUE(files.SaveMonthData(3, 1, history, Folder()));
+  ASSERT_TRUE(files.SaveMonthData(3, 11, history, Folder()));
+  ASSERT_TRUE(files.SaveMonthData(3, 11, history, Folder()));  // twice: two rows
+  ASSERT_TRUE(files.SaveMonthData(3, 2, history, Folder()));
+  ASSERT_TRUE(files.SaveMonthData(3, 2, leap, Folder()));
+
+  auto row = [](const char* name, int days, const HistoryTable& h, int month) {
+    xls::Row r{std::string(name)};
+    for (int d = 1; d <= 31; ++d) {
+      if (d <= days) {
+        r.emplace_back(ReadDecimalNumber(Fixed(h[static_cast<std::size_t>(month - 1)][static_cast<std::size_t>(d - 1)], 2)));
+      } else {
+        r.emplace_back(std::monostate{});
+      }
+    }
+    return r;
+  };
+  const Expected expected{{HeaderCells(MonthColumns()), row("Jan", 31, history, 1), row("Nov", 30, history, 11),
+                           row("Nov", 30, history, 11), row("Feb", 28, history, 2), row("Feb", 29, leap, 2)},
+                          {}};
+  EXPECT_EQ(ExpectSheet(MonthFileName(Folder(), 3), expected), 6U);
+  EXPECT_TRUE(notices.texts.empty());
+}
+
+TEST_F(SpreadsheetExportTest, AFolderThatCannotTakeTheFileIsToldAndSavingStaysOff) {
+  const std::string blocked = dir.File("not-a-folder");
+  xls::test::WriteBytes(blocked, {'x'});
+  EXPECT_TRUE(files.SetSaving(3, true, blocked + "/"));
+  EXPECT_FALSE(files.SavingActive());
+  ASSERT_EQ(notices.texts.size(), 1U);
+  EXPECT_EQ(notices.texts[0].rfind("error ", 0), 0U);
+  EXPECT_NE(notices.texts[0].find("Com3RealTimeData.xls"), std::string::npos) << notices.texts[0];
+}
+
+TEST_F(SpreadsheetExportTest, RepeatedRowFailuresAreToldOnceUntilARowSucceeds) {
+  const std::string folder = dir.File("later") + "/";
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(files.AppendRealTimeRow(4, Reading(), folder));
+  EXPECT_EQ(notices.texts.size(), 1U);
+  std::filesystem::create_directory(dir.File("later"));
+  EXPECT_TRUE(files.AppendRealTimeRow(4, Reading(), folder));
+  std::filesystem::remove_all(dir.File("later"));
+  files.CloseAll();
+  EXPECT_FALSE(files.AppendRealTimeRow(4, Reading(), folder));
+  EXPECT_EQ(notices.texts.size(), 2U);
+}
+
+TEST_F(SpreadsheetExportTest, OneSlotsFailingFileNeverStopsAnother) {
+  std::filesystem::create_directory(RealTimeFileName(Folder(), 3));  // a folder where the file should be
+  EXPECT_FALSE(files.AppendRealTimeRow(3, Reading(), Folder()));
+  EXPECT_TRUE(files.AppendRealTimeRow(5, Reading(), Folder()));
+  EXPECT_FALSE(files.AppendRealTimeRow(3, Reading(), Folder()));
+  EXPECT_TRUE(files.AppendRealTimeRow(5, Reading(), Folder()));
+  files.CloseAll();
+  EXPECT_EQ(ExpectSheet(RealTimeFileName(Folder(), 5), Expected{{HeaderCells(kRealTimeColumns), files.LastRow(5),
+                                                                  files.LastRow(5)},
+                                                                 {}}),
+            3U);
+  EXPECT_EQ(notices.texts.size(), 1U);
+}
+
+TEST_F(SpreadsheetExportTest, AForeignFileIsLeftAloneAndRowsContinueBesideIt) {
+  const std::string path = RealTimeFileName(Folder(), 6);
+  const std::vector<std::uint8_t> foreign{'U', 'P', 'T', 'i', 'm', 'e', ';', '2', '3', '0', '\n'};
+  xls::test::WriteBytes(path, foreign);
+  EXPECT_TRUE(files.SetSaving(6, true, Folder()));  // the file exists: saving starts
+  EXPECT_TRUE(files.AppendRealTimeRow(6, Reading(), Folder()));
+  EXPECT_TRUE(files.AppendRealTimeRow(6, Reading(), Folder()));
+  EXPECT_EQ(notices.texts.size(), 1U);  // told once
+  EXPECT_NE(notices.texts[0].find("Com6RealTimeData_2.xls"), std::string::npos) << notices.texts[0];
+  EXPECT_EQ(xls::test::ReadBytes(path), foreign);
+  EXPECT_EQ(files.LastRowPath(6), xls::ContinuationPath(path, 2));
+}
+
+TEST_F(SpreadsheetExportTest, MonthExportFailuresReturnNothingWritten) {
+  // Into a folder that does not exist: the file cannot be made; only traced.
+  HistoryTable history{};
+  ResetHistory(history);
+  EXPECT_FALSE(files.SaveMonthData(3, 4, history, dir.File("missing") + "/"));
+  EXPECT_FALSE(files.LastError().empty());
+  EXPECT_TRUE(notices.texts.empty());
+  // An existing file that cannot be written: told.
+  std::filesystem::create_directory(MonthFileName(Folder(), 3));
+  EXPECT_FALSE(files.SaveMonthData(3, 4, history, Folder()));
+  EXPECT_EQ(notices.texts.size(), 1U);
+  EXPECT_FALSE(files.SaveMonthData(3, 13, history, Folder()));
+}
+
+}  // namespace
+}  // namespace quorvel
