@@ -184,7 +184,7 @@ std::string Engine::DeviceNameFor(unsigned port_number) const {
 
 void Engine::OnBytesReceived(unsigned port_number, std::span<const std::uint8_t> bytes) {
   // Every byte in order; a complete frame is decoded before the next byte.
-  for (const std::uint8_t byte : bytes) receiver_.FeedByte(static_cast<int>(port_number), byte);
+  receiver_.FeedBytes(static_cast<int>(port_number), bytes);
 }
 
 void Engine::OnPortLost(unsigned port_number) { Q_EMIT portLost(static_cast<int>(port_number)); }

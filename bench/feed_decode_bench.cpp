@@ -29,6 +29,15 @@ struct CountingDisplay : NullDisplay {
   std::size_t bytes = 0;
 };
 
+constexpr std::size_t kFrameSize = 23;
+
+// Feeds the stream as the serial port hands it over: one answer per wake-up.
+void FeedAnswers(Receiver& receiver, const std::vector<std::uint8_t>& stream, int slot) {
+  for (std::size_t at = 0; at < stream.size(); at += kFrameSize) {
+    receiver.FeedBytes(slot, std::span(stream).subspan(at, kFrameSize));
+  }
+}
+
 std::vector<std::uint8_t> RealTimeStream(std::size_t frames) {
   std::vector<std::uint8_t> stream;
   for (std::size_t i = 0; i < frames; ++i) {
@@ -49,12 +58,28 @@ void BM_FeedAndDecodeRealTime(benchmark::State& state) {
   ResponseDecoder decoder(devices, display, context);
   Receiver receiver(decoder);
   for (auto _ : state) {
-    for (const std::uint8_t b : stream) receiver.FeedByte(1, b);
+    FeedAnswers(receiver, stream, 1);
     benchmark::DoNotOptimize(display.bytes);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(stream.size()));
 }
 BENCHMARK(BM_FeedAndDecodeRealTime);
+
+// The same, one FeedByte call per byte.
+void BM_FeedByteByByteRealTime(benchmark::State& state) {
+  const std::vector<std::uint8_t> stream = RealTimeStream(4096);
+  DeviceTable devices;
+  CountingDisplay display;
+  PageContext context;
+  ResponseDecoder decoder(devices, display, context);
+  Receiver receiver(decoder);
+  for (auto _ : state) {
+    for (const std::uint8_t b : stream) receiver.FeedByte(1, b);
+    benchmark::DoNotOptimize(display.bytes);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(stream.size()));
+}
+BENCHMARK(BM_FeedByteByByteRealTime);
 
 // The same stream for a meter that is not shown: the record only.
 void BM_FeedAndDecodeBackgroundSlot(benchmark::State& state) {
@@ -65,7 +90,7 @@ void BM_FeedAndDecodeBackgroundSlot(benchmark::State& state) {
   ResponseDecoder decoder(devices, display, context);
   Receiver receiver(decoder);
   for (auto _ : state) {
-    for (const std::uint8_t b : stream) receiver.FeedByte(2, b);
+    FeedAnswers(receiver, stream, 2);
     benchmark::DoNotOptimize(devices.Slot(2).Record.Current);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(stream.size()));
@@ -76,15 +101,15 @@ BENCHMARK(BM_FeedAndDecodeBackgroundSlot);
 // only slot 1 is shown on the page.
 void BM_FeedAndDecodeEighteenMeters(benchmark::State& state) {
   const std::vector<std::uint8_t> stream = RealTimeStream(4096);
-  constexpr std::size_t kFrameSize = 23;
   DeviceTable devices;
   CountingDisplay display;
   PageContext context;
   ResponseDecoder decoder(devices, display, context);
   Receiver receiver(decoder);
   for (auto _ : state) {
-    for (std::size_t i = 0; i < stream.size(); ++i) {
-      receiver.FeedByte(static_cast<int>((i / kFrameSize) % kSlotCount) + 1, stream[i]);
+    for (std::size_t at = 0; at < stream.size(); at += kFrameSize) {
+      receiver.FeedBytes(static_cast<int>((at / kFrameSize) % kSlotCount) + 1,
+                         std::span(stream).subspan(at, kFrameSize));
     }
     benchmark::DoNotOptimize(display.bytes);
   }

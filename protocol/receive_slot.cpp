@@ -55,6 +55,17 @@ void Receiver::FeedByte(int slot, std::uint8_t byte) {
   }
 }
 
+void Receiver::FeedBytes(int slot, std::span<const std::uint8_t> bytes) {
+  if (!IsSlotNumber(slot)) return;
+  ReceiveSlot& receive = slots_[SlotIndex(slot)];
+  for (const std::uint8_t byte : bytes) {
+    if (Step(receive, byte) == FeedResult::kFrameComplete) {
+      handler_.HandleFrame(slot, receive);
+      receive.Clear();
+    }
+  }
+}
+
 void Receiver::ClearAll() {
   for (auto& slot : slots_) slot.Clear();
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "device/device_record.h"
 
@@ -55,6 +56,9 @@ class Receiver {
 
   // A byte for slot 1..18; bytes for any other number are dropped.
   void FeedByte(int slot, std::uint8_t byte);
+  // Bytes of one slot in arrival order, each fed as FeedByte feeds it: a
+  // complete frame is handled before the byte after it is looked at.
+  void FeedBytes(int slot, std::span<const std::uint8_t> bytes);
 
   void ClearSlot(int slot) { slots_.at(SlotIndex(slot)).Clear(); }
   void ClearAll();

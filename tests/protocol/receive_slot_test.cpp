@@ -77,6 +77,24 @@ INSTANTIATE_TEST_SUITE_P(
                    {{0x47}}}),
     [](const auto& p) { return std::string(p.param.name); });
 
+TEST(ReceiveSlot, BatchesAreFedByteByByte) {
+  // A frame that completes in the middle of a batch is handled before the
+  // rest of the batch is looked at.
+  struct Ordered : FrameHandler {
+    void HandleFrame(int, const ReceiveSlot& frame) override {
+      kinds.push_back(frame.Data[0]);
+      EXPECT_EQ(frame.Length, 2);
+    }
+    std::vector<std::uint8_t> kinds;
+  } handler;
+  Receiver receiver(handler);
+  const std::vector<std::uint8_t> batch{0x12, 0x55, 0x02, 0x01, 0x00, 0xAA, 0x55, 0x02, 0x06, 0x00, 0xAA, 0x55, 0x02};
+  receiver.FeedBytes(4, batch);
+  receiver.FeedBytes(4, std::vector<std::uint8_t>{0x18, 0x00, 0xAA});
+  receiver.FeedBytes(19, batch);  // no such slot
+  EXPECT_EQ(handler.kinds, (std::vector<std::uint8_t>{0x01, 0x06, 0x18}));
+}
+
 TEST(ReceiveSlot, LargestLengthFillsTheWholeDataArea) {
   std::vector<std::uint8_t> stream{0x55, 152};
   for (int i = 0; i < 151; ++i) stream.push_back(static_cast<std::uint8_t>(i + 1));
