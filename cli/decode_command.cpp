@@ -17,7 +17,7 @@ constexpr int kDecodeSlot = 1;
 
 // Slot 1 is the selected device on a visible real-time page, the chart view
 // is closed and nothing is being saved.
-class StreamDecoder : public FrameHandler, public DecoderContext, public NullDisplay {
+class StreamDecoder : public FrameHandler, public NullDisplay {
  public:
   void Feed(std::uint8_t byte) { receiver_.FeedByte(kDecodeSlot, byte); }
 
@@ -27,22 +27,13 @@ class StreamDecoder : public FrameHandler, public DecoderContext, public NullDis
     std::fflush(stdout);
   }
 
-  int SelectedSlot() const override { return kDecodeSlot; }
-  int HistoryMonthsLeft() const override { return 0; }
-  bool FollowDeviceClock() const override { return true; }
-  bool ChartViewOpen() const override { return false; }
-  bool RealTimeMode() const override { return false; }
-  bool SavingActive() const override { return false; }
-  int AcquisitionInterval() const override { return 1; }
-  std::int32_t& SaveCounter() override { return save_counter_; }
-
   void ShowLimits(const LimitTexts& texts) override { shutdown_ = texts.shutdown; }
 
  private:
   DeviceTable devices_;
+  FixedDecoderContext context_;  // slot 1 selected, chart view closed
   Receiver receiver_{*this};
-  ResponseDecoder decoder_{devices_, *this, *this};
-  std::int32_t save_counter_ = 0;
+  ResponseDecoder decoder_{devices_, *this, context_};
   bool shutdown_ = false;
 };
 

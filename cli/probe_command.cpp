@@ -20,9 +20,9 @@ namespace quorvel::cli {
 namespace {
 
 // The probed meter is the selected device of a visible real-time page.
-class Probe : public SerialPortOwner, public FrameHandler, public DecoderContext, public NullDisplay {
+class Probe : public SerialPortOwner, public FrameHandler, public NullDisplay {
  public:
-  Probe(int slot, std::string path) : slot_(slot), path_(std::move(path)) {}
+  Probe(int slot, std::string path) : slot_(slot), path_(std::move(path)) { context_.selected_slot = slot; }
 
   std::string DeviceNameFor(unsigned) const override { return path_; }
   void OnBytesReceived(unsigned port, std::span<const std::uint8_t> bytes) override {
@@ -34,15 +34,6 @@ class Probe : public SerialPortOwner, public FrameHandler, public DecoderContext
     std::fflush(stdout);
   }
   void ShowLimits(const LimitTexts& texts) override { shutdown_ = texts.shutdown; }
-
-  int SelectedSlot() const override { return slot_; }
-  int HistoryMonthsLeft() const override { return 0; }
-  bool FollowDeviceClock() const override { return true; }
-  bool ChartViewOpen() const override { return false; }
-  bool RealTimeMode() const override { return false; }
-  bool SavingActive() const override { return false; }
-  int AcquisitionInterval() const override { return 1; }
-  std::int32_t& SaveCounter() override { return save_counter_; }
 
   // Sends one request and waits for its answer; false after two seconds.
   bool Ask(CSerialPort& port, const RequestFrame& request, bool answer_expected = true) {
@@ -69,9 +60,9 @@ class Probe : public SerialPortOwner, public FrameHandler, public DecoderContext
   int slot_;
   std::string path_;
   DeviceTable devices_;
-  ResponseDecoder decoder_{devices_, *this, *this};
+  FixedDecoderContext context_;
+  ResponseDecoder decoder_{devices_, *this, context_};
   Receiver receiver_{*this};
-  std::int32_t save_counter_ = 0;
   bool shutdown_ = false;
   std::optional<DecodeOutcome> last_;
 };

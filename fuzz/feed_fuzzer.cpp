@@ -11,23 +11,6 @@ namespace {
 
 using namespace quorvel;
 
-struct FuzzContext : DecoderContext {
-  int SelectedSlot() const override { return selected; }
-  int HistoryMonthsLeft() const override { return months_left; }
-  bool FollowDeviceClock() const override { return follow; }
-  bool ChartViewOpen() const override { return chart_open; }
-  bool RealTimeMode() const override { return real_time_mode; }
-  bool SavingActive() const override { return saving; }
-  int AcquisitionInterval() const override { return interval; }
-  std::int32_t& SaveCounter() override { return counter; }
-
-  int selected = 1;
-  int months_left = 0;
-  bool follow = true, chart_open = false, real_time_mode = false, saving = false;
-  int interval = 1;
-  std::int32_t counter = 0;
-};
-
 // Touches every text it is given, so a bad string shows up under ASan.
 struct ConsumingDisplay : NullDisplay {
   void ShowClock(const ClockTexts& t) override { Use(t.date + t.time); }
@@ -51,14 +34,14 @@ struct ConsumingDisplay : NullDisplay {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 4) return 0;
-  FuzzContext context;
-  context.selected = data[0] % 20;  // 0 and 19 stand for no or a foreign selection
-  context.months_left = data[1] % 13;
-  context.follow = (data[2] & 1) != 0;
-  context.chart_open = (data[2] & 2) != 0;
+  FixedDecoderContext context;
+  context.selected_slot = data[0] % 20;  // 0 and 19 stand for no or a foreign selection
+  context.history_months_left = data[1] % 13;
+  context.follow_device_clock = (data[2] & 1) != 0;
+  context.chart_view_open = (data[2] & 2) != 0;
   context.real_time_mode = (data[2] & 4) != 0;
-  context.saving = (data[2] & 8) != 0;
-  context.interval = data[3] % 16;
+  context.saving_active = (data[2] & 8) != 0;
+  context.acquisition_interval = data[3] % 16;
 
   DeviceTable devices;
   ConsumingDisplay display;

@@ -29,6 +29,29 @@ class DecoderContext {
   virtual std::int32_t& SaveCounter() = 0;
 };
 
+// A context given as plain values: the command-line decoder, tests and
+// benchmarks. By default slot 1 is the selected device of a visible
+// real-time page, the chart view is closed and nothing is saved.
+struct FixedDecoderContext : DecoderContext {
+  int SelectedSlot() const override { return selected_slot; }
+  int HistoryMonthsLeft() const override { return history_months_left; }
+  bool FollowDeviceClock() const override { return follow_device_clock; }
+  bool ChartViewOpen() const override { return chart_view_open; }
+  bool RealTimeMode() const override { return real_time_mode; }
+  bool SavingActive() const override { return saving_active; }
+  int AcquisitionInterval() const override { return acquisition_interval; }
+  std::int32_t& SaveCounter() override { return save_counter; }
+
+  int selected_slot = 1;
+  int history_months_left = 0;
+  bool follow_device_clock = true;
+  bool chart_view_open = false;
+  bool real_time_mode = false;
+  bool saving_active = false;
+  int acquisition_interval = 1;
+  std::int32_t save_counter = 0;
+};
+
 // Counts one real-time answer towards the next spreadsheet row. The first
 // row comes on the (N+1)-th counted answer, then on every N-th.
 bool CountTowardsRow(std::int32_t& counter, int interval);

@@ -11,18 +11,6 @@
 namespace quorvel {
 namespace {
 
-struct Context : DecoderContext {
-  int SelectedSlot() const override { return 1; }
-  int HistoryMonthsLeft() const override { return 0; }
-  bool FollowDeviceClock() const override { return true; }
-  bool ChartViewOpen() const override { return false; }
-  bool RealTimeMode() const override { return false; }
-  bool SavingActive() const override { return false; }
-  int AcquisitionInterval() const override { return 1; }
-  std::int32_t& SaveCounter() override { return counter; }
-  std::int32_t counter = 0;
-};
-
 struct Clocks : NullDisplay {
   void ShowClock(const ClockTexts& t) override { shown.push_back(t); }
   std::vector<ClockTexts> shown;
@@ -39,7 +27,7 @@ class Stack : public SerialPortOwner, public FrameHandler {
 
   DeviceTable devices;
   Clocks display;
-  Context context;
+  FixedDecoderContext context;
   ResponseDecoder decoder{devices, display, context};
   Receiver receiver{*this};
   std::vector<DecodeOutcome> outcomes;

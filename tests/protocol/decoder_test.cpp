@@ -8,26 +8,6 @@
 namespace quorvel {
 namespace {
 
-struct FakeContext : DecoderContext {
-  int SelectedSlot() const override { return selected; }
-  int HistoryMonthsLeft() const override { return months_left; }
-  bool FollowDeviceClock() const override { return follow_clock; }
-  bool ChartViewOpen() const override { return chart_open; }
-  bool RealTimeMode() const override { return real_time_mode; }
-  bool SavingActive() const override { return saving; }
-  int AcquisitionInterval() const override { return interval; }
-  std::int32_t& SaveCounter() override { return counter; }
-
-  int selected = 1;
-  int months_left = 0;
-  bool follow_clock = true;
-  bool chart_open = false;
-  bool real_time_mode = false;
-  bool saving = false;
-  int interval = 1;
-  std::int32_t counter = 0;
-};
-
 // Remembers what it was asked to show, in order.
 struct RecordingDisplay : NullDisplay {
   void ShowClock(const ClockTexts& t) override { clocks.push_back(t); calls.push_back("clock"); }
@@ -101,7 +81,7 @@ class DecoderTest : public ::testing::Test {
 
   DeviceTable devices;
   RecordingDisplay display;
-  FakeContext context;
+  FixedDecoderContext context;
   ResponseDecoder decoder{devices, display, context};
 };
 
@@ -228,7 +208,7 @@ TEST_F(DecoderTest, SelectedSlotSetsTheShownDateAndFollowsTheClock) {
   EXPECT_EQ(display.clocks[0].time, "09:30");
   EXPECT_EQ(display.clocks[0].weekday_entry, 2);  // Tuesday, from the date
 
-  context.follow_clock = false;
+  context.follow_device_clock = false;
   r.day = 24;
   Decode(1, RealTimeAnswer(r));
   EXPECT_EQ(display.clocks.size(), 1U);
@@ -247,26 +227,26 @@ TEST_F(DecoderTest, ImpossibleDateSelectsNoWeekday) {
 }
 
 TEST_F(DecoderTest, AnotherSlotChangesOnlyItsRecord) {
-  context.selected = 1;
-  context.saving = true;
+  context.selected_slot = 1;
+  context.saving_active = true;
   RealTime r;
   r.current = 777;
   Decode(5, RealTimeAnswer(r));
   EXPECT_FLOAT_EQ(Record(5).Current, 7.77F);
   EXPECT_TRUE(display.calls.empty());
   EXPECT_EQ(Settings().ShownDay, 0);
-  EXPECT_EQ(context.counter, 0);
+  EXPECT_EQ(context.save_counter, 0);
   EXPECT_TRUE(display.rows.empty());
 }
 
 TEST_F(DecoderTest, NothingSelectedShowsNothing) {
-  context.selected = 0;
+  context.selected_slot = 0;
   Decode(1, RealTimeAnswer({}));
   EXPECT_TRUE(display.calls.empty());
 }
 
 TEST_F(DecoderTest, OpenChartViewGetsSamplesOfEverySlot) {
-  context.chart_open = true;
+  context.chart_view_open = true;
   context.real_time_mode = true;
   Decode(4, RealTimeAnswer({}));
   Decode(1, RealTimeAnswer({}));
@@ -280,9 +260,9 @@ TEST_F(DecoderTest, OpenChartViewGetsSamplesOfEverySlot) {
 }
 
 TEST_F(DecoderTest, RowsAreCountedWithOneSharedCounter) {
-  context.saving = true;
-  context.interval = 2;
-  context.chart_open = true;
+  context.saving_active = true;
+  context.acquisition_interval = 2;
+  context.chart_view_open = true;
   context.real_time_mode = true;
   // First row on the third counted answer, then on every second.
   for (const int slot : {1, 2, 1, 2, 1, 2, 1}) Decode(slot, RealTimeAnswer({}));
@@ -290,24 +270,24 @@ TEST_F(DecoderTest, RowsAreCountedWithOneSharedCounter) {
 }
 
 TEST_F(DecoderTest, LoweringTheIntervalMakesTheNextAnswerWriteARow) {
-  context.saving = true;
-  context.interval = 15;
-  context.counter = 8;
-  context.interval = 5;
+  context.saving_active = true;
+  context.acquisition_interval = 15;
+  context.save_counter = 8;
+  context.acquisition_interval = 5;
   Decode(1, RealTimeAnswer({}));
   EXPECT_EQ(display.rows, (std::vector<int>{1}));
-  EXPECT_EQ(context.counter, 1);
+  EXPECT_EQ(context.save_counter, 1);
 }
 
 TEST_F(DecoderTest, SavingOffCountsNothing) {
-  context.saving = false;
+  context.saving_active = false;
   Decode(1, RealTimeAnswer({}));
-  EXPECT_EQ(context.counter, 0);
+  EXPECT_EQ(context.save_counter, 0);
   EXPECT_TRUE(display.rows.empty());
 }
 
 TEST_F(DecoderTest, MonthAnswerStoresDayDifferences) {
-  context.months_left = 3;  // more months to come: nothing is shown yet
+  context.history_months_left = 3;  // more months to come: nothing is shown yet
   std::vector<std::uint32_t> counters{100, 250, 250, 0xFFFFFFFF, 400};
   for (int j = 5; j < 30; ++j) counters.push_back(400 + static_cast<std::uint32_t>(j - 4) * 10);
   counters.push_back(0xDEADBEEF);  // day 31 of April: never read
@@ -325,7 +305,7 @@ TEST_F(DecoderTest, MonthAnswerStoresDayDifferences) {
 }
 
 TEST_F(DecoderTest, MonthCounterBelowThePreviousDayIsStoredAsTheUnsignedDifference) {
-  context.months_left = 1;
+  context.history_months_left = 1;
   Decode(1, MonthAnswer(1, {500, 400, 999999, 600}));
   const auto& january = devices.Slot(1).History[0];
   EXPECT_DOUBLE_EQ(january[0], 5.00);
@@ -350,7 +330,7 @@ TEST_F(DecoderTest, LastMonthAnswerCompletesTheHistoryOnThePage) {
   // The shown device is on Tuesday 23 June 2009.
   Decode(1, RealTimeAnswer({}));
   display.calls.clear();
-  context.months_left = 0;
+  context.history_months_left = 0;
   std::vector<std::uint32_t> june;
   for (std::uint32_t day = 1; day <= 30; ++day) june.push_back(day * 100);  // 1 kWh a day
   Decode(1, MonthAnswer(6, june));
@@ -363,7 +343,7 @@ TEST_F(DecoderTest, LastMonthAnswerCompletesTheHistoryOnThePage) {
 }
 
 TEST_F(DecoderTest, LastMonthAnswerGoesToAChartViewInHistoryMode) {
-  context.chart_open = true;
+  context.chart_view_open = true;
   context.real_time_mode = false;
   Decode(7, MonthAnswer(1, {100}));
   EXPECT_EQ(devices.Slot(7).HistoryLoaded, 1);
@@ -373,8 +353,8 @@ TEST_F(DecoderTest, LastMonthAnswerGoesToAChartViewInHistoryMode) {
 }
 
 TEST_F(DecoderTest, ClockAnswerIsShownWhateverSlotAndFollowing) {
-  context.follow_clock = false;
-  context.selected = 2;
+  context.follow_device_clock = false;
+  context.selected_slot = 2;
   Decode(9, Bytes({0x81, 9, 7, 5, 1, 14, 7}));
   EXPECT_EQ(Record(9).Weekday, 1);
   ASSERT_EQ(display.clocks.size(), 1U);
