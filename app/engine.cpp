@@ -96,9 +96,8 @@ void Engine::Shutdown() {
   for (auto& port : ports_) {
     if (port->MonitorAlive()) port->SignalShutdown();
   }
-  // Each port's monitor ends before the engine goes; waiting here keeps the
-  // order of closing the ports the order of the slots.
-  for (auto& port : ports_) port = std::make_unique<CSerialPort>(notifier_);
+  // Every monitor has ended when this returns, in slot order.
+  for (auto& port : ports_) port->Close();
 }
 
 bool Engine::IsOpen(int slot) const { return IsSlotNumber(slot) && ports_[SlotIndex(slot)]->MonitorAlive(); }

@@ -71,6 +71,8 @@ class CSerialPort {
   void Write(std::span<const std::uint8_t> bytes);
   // Asks the monitor to close the device and end; does not wait.
   void SignalShutdown();
+  // Closes the device and waits until the monitor has ended.
+  void Close() { StopMonitorAndWait(); }
   bool MonitorAlive() const;
 
   const OpenError& LastOpenError() const { return open_error_; }
