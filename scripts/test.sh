@@ -11,7 +11,7 @@ scripts/install-deps.sh all
 
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
-step() { printf '\n=== %s ===\n' "$*"; }
+step() { printf '\n=== %s (at %ds) ===\n' "$*" "$SECONDS"; }
 
 step "Build (warnings are errors)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_WERROR=ON >/dev/null
@@ -40,4 +40,4 @@ export QUORVEL_BENCH_SECONDS=2
 for bench in build/bench/*_bench; do
   [[ -x "$bench" ]] && "$bench" --benchmark_min_time=0.01 >/dev/null
 done
-echo "all tests passed"
+echo "all tests passed in ${SECONDS}s"
