@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "protocol/number_text.h"
@@ -140,6 +144,36 @@ TEST_F(SpreadsheetExportTest, OneSlotsFailingFileNeverStopsAnother) {
                                                                  {}}),
             3U);
   EXPECT_EQ(notices.texts.size(), 1U);
+}
+
+// Needs the right to mount a small tmpfs (root outside a restricted
+// container); skipped where that is refused.
+TEST_F(SpreadsheetExportTest, AFullDiskStopsOnlyTheSlotOnIt) {
+  const std::string disk = dir.File("disk");
+  std::filesystem::create_directory(disk);
+  if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "cannot mount a 64 KiB tmpfs here: " << std::strerror(errno);
+  }
+  struct Unmount {
+    std::string where;
+    ~Unmount() { ::umount2(where.c_str(), MNT_DETACH); }
+  } unmount{disk};
+
+  int rows_on_full_disk = 0;
+  for (int i = 0; i < 2000; ++i) {
+    if (files.AppendRealTimeRow(3, Reading(), disk + "/")) ++rows_on_full_disk;
+    ASSERT_TRUE(files.AppendRealTimeRow(5, Reading(), Folder())) << "row " << i;
+  }
+  EXPECT_GT(rows_on_full_disk, 0);
+  EXPECT_LT(rows_on_full_disk, 2000);
+  ASSERT_EQ(notices.texts.size(), 1U);  // told once, not on every row
+  EXPECT_EQ(notices.texts[0].rfind("error ", 0), 0U);
+  EXPECT_NE(notices.texts[0].find("No space left on device"), std::string::npos) << notices.texts[0];
+  files.CloseAll();
+  // What the full disk holds is every row that was reported written.
+  Expected expected{{HeaderCells(kRealTimeColumns)}, {}};
+  for (int i = 0; i < rows_on_full_disk; ++i) expected.rows.push_back(files.LastRow(5));
+  EXPECT_EQ(ExpectSheet(RealTimeFileName(disk + "/", 3), expected), static_cast<std::size_t>(rows_on_full_disk) + 1);
 }
 
 TEST_F(SpreadsheetExportTest, AForeignFileIsLeftAloneAndRowsContinueBesideIt) {
