@@ -117,7 +117,7 @@ bool SpreadsheetExport::SetSaving(int slot, bool on, const std::string& folder_p
 }
 
 bool SpreadsheetExport::AppendRealTimeRow(int slot, const DeviceRecord& record, const std::string& folder_prefix) {
-  if (!IsSlotNumber(slot)) return false;
+  if (!IsSlotNumber(slot) || !WriterAvailable()) return false;
   SlotFile& file = LogFor(slot, folder_prefix);
   xls::Row row = RealTimeRow(clock_(), record);
   const xls::AppendResult result = file.log->Append(row);
