@@ -4,7 +4,10 @@
 // engine's share of one core (its threads only; the meters run in threads
 // of their own, named "quorvel-meter", and are left out).
 //
-// QUORVEL_BENCH_SECONDS sets how long it runs (default 30).
+// QUORVEL_BENCH_SECONDS sets how long it runs (default 30);
+// QUORVEL_BENCH_BYTE_US the time between two bytes of an answer (default the
+// 9600-baud pace, about 1042; 0 hands each answer over in one piece, as a USB
+// adapter's buffering comes closer to).
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -18,7 +21,6 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -43,26 +45,18 @@ struct CpuSplit {
   double others = 0;
 };
 
+// Run time from the scheduler's own accounting (nanoseconds), finer than
+// the clock ticks of /proc/<pid>/stat.
 CpuSplit ThreadCpu() {
   CpuSplit split;
-  const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
   for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-    std::ifstream in(task.path() / "stat");
-    std::string line;
-    std::getline(in, line);
-    const std::size_t open = line.find('(');
-    const std::size_t close = line.rfind(')');
-    if (open == std::string::npos || close == std::string::npos) continue;
-    const std::string name = line.substr(open + 1, close - open - 1);
-    std::istringstream fields(line.substr(close + 2));
-    std::string field;
-    double utime = 0;
-    double stime = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-      if (i == 14) utime = std::stod(field);
-      if (i == 15) stime = std::stod(field);
-    }
-    (name.rfind("quorvel-meter", 0) == 0 ? split.meters : split.others) += (utime + stime) / ticks;
+    std::ifstream comm(task.path() / "comm");
+    std::string name;
+    std::getline(comm, name);
+    std::ifstream schedstat(task.path() / "schedstat");
+    double run_ns = 0;
+    schedstat >> run_ns;
+    (name.rfind("quorvel-meter", 0) == 0 ? split.meters : split.others) += run_ns / 1e9;
   }
   return split;
 }
@@ -91,6 +85,7 @@ void BM_EighteenMetersPolled(benchmark::State& state) {
   for (int slot = 1; slot <= kSlotCount; ++slot) {
     sim::PtyMeterOptions meter_options;
     meter_options.seed = static_cast<std::uint64_t>(slot);
+    if (const char* pace = std::getenv("QUORVEL_BENCH_BYTE_US")) meter_options.byte_interval = std::chrono::microseconds(std::atoi(pace));
     meter_options.on_answer_written = [&, slot](std::uint8_t kind, sim::HostTime at) {
       const std::lock_guard lock(written_mutex);
       if (kind == 0x97) written[SlotIndex(slot)].push_back(at.time_since_epoch().count());
