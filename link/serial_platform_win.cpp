@@ -1,0 +1,35 @@
+// Windows side of the serial platform functions. QSerialPort reports a
+// removed adapter as a resource error there, and device arrival is seen by
+// listing the ports, so the answers here are simple.
+#include "link/serial_platform.h"
+
+#include <windows.h>
+
+namespace quorvel {
+
+bool DeviceHasVanished(long long handle) {
+  if (handle == 0 || handle == -1) return true;
+  COMSTAT status{};
+  DWORD errors = 0;
+  // A removed device fails even this query.
+  return ClearCommError(reinterpret_cast<HANDLE>(handle), &errors, &status) == 0;
+}
+
+OpenFailure ClassifyOpenFailure(const std::string& device, bool lock_or_busy, bool permission) {
+  (void)device;
+  // QSerialPort reports ERROR_ACCESS_DENIED (the port is open elsewhere) as a
+  // permission error: on Windows that means busy.
+  if (lock_or_busy || permission) return OpenFailure::kBusy;
+  return OpenFailure::kOther;
+}
+
+std::optional<long long> DeviceFolderStamp() { return std::nullopt; }
+
+unsigned ReadBackBaudRate(long long handle) {
+  DCB line{};
+  line.DCBlength = sizeof line;
+  if (GetCommState(reinterpret_cast<HANDLE>(handle), &line) == 0) return 0;
+  return line.BaudRate;
+}
+
+}  // namespace quorvel
