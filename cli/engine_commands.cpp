@@ -1,5 +1,6 @@
 #include "cli/engine_commands.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <charconv>
