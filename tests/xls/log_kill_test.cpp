@@ -6,6 +6,7 @@
 //
 // QUORVEL_LOG_KILL_ITERATIONS sets the number of kills (50 by default),
 // QUORVEL_LOG_KILL_SEED the random sequence (printed on every run).
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,9 +53,16 @@ std::optional<Row> SavedRow(const std::string& line) {
   return row;
 }
 
+std::string ReadText(const std::string& path) {
+  const std::vector<std::uint8_t> bytes = Exists(path) ? ReadBytes(path) : std::vector<std::uint8_t>{};
+  return std::string(bytes.begin(), bytes.end());
+}
+
 struct LogRun {
   std::vector<Row> saved;
   bool killed = false;
+  int status = 0;
+  std::string errors;  // what the command said on standard error
 };
 
 LogRun RunAndKill(const std::string& folder, const std::string& link, std::chrono::milliseconds delay) {
@@ -66,9 +74,12 @@ LogRun RunAndKill(const std::string& folder, const std::string& link, std::chron
   }
   const std::string port = "COM3=" + link;
   const std::string out = folder + "/logs";
+  const std::string errors = folder + "/stderr.txt";
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(fds[1], STDOUT_FILENO);
+    const int error_fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (error_fd >= 0) ::dup2(error_fd, STDERR_FILENO);
     ::close(fds[0]);
     ::close(fds[1]);
     if (::chdir(folder.c_str()) != 0) ::_exit(126);
@@ -79,9 +90,9 @@ LogRun RunAndKill(const std::string& folder, const std::string& link, std::chron
   ::close(fds[1]);
   std::this_thread::sleep_for(delay);
   ::kill(pid, SIGKILL);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  run.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+  ::waitpid(pid, &run.status, 0);
+  run.killed = WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGKILL;
+  run.errors = ReadText(errors);
   std::string text;
   char buffer[4096];
   for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
@@ -124,7 +135,7 @@ TEST(LogKillTest, EveryKillLeavesAReadableFileWithEverySavedRow) {
   for (unsigned long i = 0; i < iterations; ++i) {
     const auto delay = std::chrono::milliseconds(std::uniform_int_distribution<int>(150, 900)(random));
     const LogRun run = RunAndKill(dir.path(), meters->Link(0), delay);
-    ASSERT_TRUE(run.killed) << "run " << i << " ended before the kill";
+    ASSERT_TRUE(run.killed) << "run " << i << " ended before the kill, status " << run.status << ": " << run.errors;
     if (!Exists(path)) {
       ASSERT_TRUE(run.saved.empty());
       continue;
