@@ -1,7 +1,5 @@
 #include "protocol/decoder.h"
 
-#include <cstring>
-
 #include "protocol/calendar.h"
 #include "protocol/commands.h"
 #include "protocol/number_text.h"
@@ -36,45 +34,6 @@ bool CountTowardsRow(std::int32_t& counter, int interval) {
   counter = 1;
   return true;
 }
-
-namespace {
-
-// Writes "%0.2d" (or "%d" when min_digits is 1) so that it ends at `end`.
-char* PutNumber(long long value, int min_digits, char* end) {
-  const bool negative = value < 0;
-  auto magnitude = negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
-  char* p = end;
-  do {
-    *--p = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  while (end - p < min_digits) *--p = '0';
-  if (negative) *--p = '-';
-  return p;
-}
-
-// Joins numbers with a separator: "2009/06/23", "09:30".
-std::string JoinNumbers(std::initializer_list<std::pair<long long, int>> parts, char separator) {
-  char buffer[80];
-  char* out = buffer;
-  for (const auto& [value, min_digits] : parts) {
-    if (out != buffer) *out++ = separator;
-    char digits[24];
-    const char* begin = PutNumber(value, min_digits, digits + sizeof digits);
-    const auto length = static_cast<std::size_t>(digits + sizeof digits - begin);
-    std::memcpy(out, begin, length);
-    out += length;
-  }
-  return std::string(buffer, out);
-}
-
-}  // namespace
-
-std::string DateText(int full_year, int month, int day) {
-  return JoinNumbers({{full_year, 1}, {month, 2}, {day, 2}}, '/');
-}
-
-std::string TimeText(int hour, int minute) { return JoinNumbers({{hour, 2}, {minute, 2}}, ':'); }
 
 DecodeOutcome ResponseDecoder::Decode(int slot, FrameData d) {
   DecodeOutcome outcome{d[0], DecodeStatus::kHandled, 0};

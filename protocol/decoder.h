@@ -8,6 +8,7 @@
 
 #include "device/device_record.h"
 #include "protocol/display.h"
+#include "protocol/number_text.h"
 #include "protocol/receive_slot.h"
 
 namespace quorvel {
@@ -94,9 +95,5 @@ class ResponseDecoder : public FrameHandler {
   Display& display_;
   DecoderContext& context_;
 };
-
-// Texts of the clock fields: "%d/%0.2d/%.2d" and "%0.2d:%0.2d".
-std::string DateText(int full_year, int month, int day);
-std::string TimeText(int hour, int minute);
 
 }  // namespace quorvel

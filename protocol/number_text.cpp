@@ -1,5 +1,6 @@
 #include "protocol/number_text.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -134,21 +135,46 @@ std::string Fixed(double value, int decimals) {
   return std::string(buffer.data(), result.ptr);
 }
 
-std::string Decimal(long long value) { return std::to_string(value); }
+namespace {
 
-std::string TwoDigits(long long value) {
-  char buffer[24];
-  char* end = buffer + sizeof buffer;
-  char* p = end;
+// Writes the digits of `value`, at least `min_digits` of them, sign in
+// front, so that the text ends at `end`; returns its first character.
+char* PutNumber(long long value, int min_digits, char* end) {
   const bool negative = value < 0;
   auto magnitude = negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+  char* p = end;
   do {
     *--p = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
   } while (magnitude != 0);
-  if (end - p < 2) *--p = '0';
+  while (end - p < min_digits) *--p = '0';
   if (negative) *--p = '-';
-  return std::string(p, end);
+  return p;
 }
+
+// Numbers joined by a separator, each with its least number of digits.
+std::string JoinNumbers(std::initializer_list<std::pair<long long, int>> parts, char separator) {
+  char buffer[80];
+  char* out = buffer;
+  for (const auto& [value, min_digits] : parts) {
+    if (out != buffer) *out++ = separator;
+    char digits[24];
+    const char* begin = PutNumber(value, min_digits, digits + sizeof digits);
+    out = std::copy(begin, static_cast<const char*>(digits + sizeof digits), out);
+  }
+  return std::string(buffer, out);
+}
+
+}  // namespace
+
+std::string Decimal(long long value) { return std::to_string(value); }
+
+std::string TwoDigits(long long value) { return JoinNumbers({{value, 2}}, ' '); }
+
+std::string DateText(int full_year, int month, int day) {
+  return JoinNumbers({{full_year, 1}, {month, 2}, {day, 2}}, '/');
+}
+
+std::string TimeText(int hour, int minute) { return JoinNumbers({{hour, 2}, {minute, 2}}, ':'); }
 
 }  // namespace quorvel

@@ -32,4 +32,8 @@ std::string Decimal(long long value);
 // "%0.2d": at least two digits, zero padded, sign in front.
 std::string TwoDigits(long long value);
 
+// Texts of the clock fields: "%d/%0.2d/%.2d" and "%0.2d:%0.2d".
+std::string DateText(int full_year, int month, int day);
+std::string TimeText(int hour, int minute);
+
 }  // namespace quorvel

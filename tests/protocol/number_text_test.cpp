@@ -101,3 +101,16 @@ TEST(Fixed, AgreesWithPrintfOnMeterValuesAndTies) {
 
 }  // namespace
 }  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+TEST(ClockTexts, UseTheFieldFormats) {
+  EXPECT_EQ(DateText(2009, 6, 23), "2009/06/23");
+  EXPECT_EQ(DateText(1872, -128, 0), "1872/-128/00");
+  EXPECT_EQ(TimeText(9, 5), "09:05");
+  EXPECT_EQ(TimeText(23, 59), "23:59");
+}
+
+}  // namespace
+}  // namespace quorvel
