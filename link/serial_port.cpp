@@ -212,7 +212,7 @@ void CSerialPort::Monitor::OnError(QSerialPort::SerialPortError error) {
     return;
   }
   if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError) return;
-  if (error == QSerialPort::ResourceError || DeviceHasVanished(port_->handle())) {
+  if (DeviceHasVanished(port_->handle())) {
     // A vanished device keeps reporting errors: stop reading now, and leave
     // this signal before closing it.
     if (!loss_reported_) {
@@ -222,10 +222,15 @@ void CSerialPort::Monitor::OnError(QSerialPort::SerialPortError error) {
     }
     return;
   }
-  const Notice notice = FailureNotice("ReadFile()", port_->errorString().toStdString(), port_number_);
+  // The device is there and has nothing to read: the purge before a write
+  // took the bytes this read was woken for. Not a failure. Qt stops its read
+  // notifications on what it takes for a resource error; reading again
+  // starts them (and delivers anything that came meanwhile).
+  qCDebug(lcSerial) << "port" << port_number_ << "read found nothing:" << port_->errorString();
   port_->clearError();
-  Notifier* notifier = notifier_;
-  HandOver([notifier, notice] { notifier->Notify(notice); });
+  if (error == QSerialPort::ResourceError) {
+    QMetaObject::invokeMethod(this, &Monitor::OnReadyRead, Qt::QueuedConnection);
+  }
 }
 
 void CSerialPort::Monitor::HandleLoss() {
