@@ -43,6 +43,12 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   const std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "decode") return quorvel::cli::RunDecode(args);
+  for (const std::string& arg : args) {
+    if (arg == "-h" || arg == "--help") {
+      PrintUsage(stdout);
+      return 0;
+    }
+  }
   QCoreApplication app(argc, argv);
   // Texts and numbers never follow the user's locale.
   std::setlocale(LC_NUMERIC, "C");

@@ -32,8 +32,8 @@ LocalClock CurrentLocalClock() {
 #else
   localtime_r(&now, &local);
 #endif
-  return LocalClock{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                    local.tm_wday,        local.tm_hour,    local.tm_min};
+  return LocalClock{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday,
+                    local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
 TariffValues TariffFromFields(std::string_view tier_box, std::string_view price1_box,

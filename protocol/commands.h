@@ -49,6 +49,7 @@ struct LocalClock {
   int weekday = 0;  // 0 = Sunday
   int hour = 0;
   int minute = 0;
+  int second = 0;
 };
 LocalClock CurrentLocalClock();
 

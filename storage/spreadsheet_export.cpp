@@ -1,8 +1,9 @@
 #include "storage/spreadsheet_export.h"
 
-#include <ctime>
+#include <cstdio>
 #include <filesystem>
 
+#include "protocol/commands.h"
 #include "protocol/number_text.h"
 
 namespace quorvel {
@@ -61,15 +62,10 @@ xls::Row MonthRow(int month, const HistoryTable& history) {
 }
 
 std::string LocalTimeText() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#if defined(_WIN32)
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  const LocalClock now = CurrentLocalClock();
+  char text[48];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day, now.hour,
+                now.minute, now.second);
   return text;
 }
 
