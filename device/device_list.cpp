@@ -1,19 +1,8 @@
 #include "device/device_list.h"
 
+#include "device/names.h"
+
 namespace quorvel {
-namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-    if (upper(a[i]) != upper(b[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 int DeviceList::SelectedSlot() const {
   return selected_ >= 0 && selected_ < static_cast<int>(entries_.size())
              ? entries_[static_cast<std::size_t>(selected_)].slot
@@ -27,7 +16,7 @@ void DeviceList::Append(std::string name, int slot) {
 
 int DeviceList::Find(std::string_view name) const {
   for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (SameName(entries_[i].name, name)) return static_cast<int>(i);
+    if (EqualsIgnoringCase(entries_[i].name, name)) return static_cast<int>(i);
   }
   return -1;
 }

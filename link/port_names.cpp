@@ -1,6 +1,7 @@
 #include "link/port_names.h"
 
 #include "device/device_record.h"
+#include "device/names.h"
 
 namespace quorvel {
 
@@ -8,8 +9,7 @@ std::string ComName(int slot) { return "COM" + std::to_string(slot); }
 
 std::optional<int> SlotOfComName(std::string_view name) {
   if (name.size() < 4 || name.size() > 5) return std::nullopt;
-  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  if (upper(name[0]) != 'C' || upper(name[1]) != 'O' || upper(name[2]) != 'M') return std::nullopt;
+  if (!EqualsIgnoringCase(name.substr(0, 3), "COM")) return std::nullopt;
   int slot = 0;
   for (const char c : name.substr(3)) {
     if (c < '0' || c > '9') return std::nullopt;

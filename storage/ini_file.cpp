@@ -1,5 +1,7 @@
 #include "storage/ini_file.h"
 
+#include "device/names.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -14,15 +16,6 @@ std::string_view Trim(std::string_view text) {
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
 }
 
 // "[Name]" -> Name; nullopt for any other line.
@@ -82,7 +75,7 @@ IniFile::LoadResult IniFile::Load(const std::filesystem::path& path) {
 std::optional<IniFile::SectionRange> IniFile::FindSection(std::string_view section) const {
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     const auto name = SectionName(lines_[i].text);
-    if (!name || !SameName(*name, section)) continue;
+    if (!name || !EqualsIgnoringCase(*name, section)) continue;
     std::size_t end = i + 1;
     while (end < lines_.size() && !SectionName(lines_[end].text)) ++end;
     return SectionRange{i, i + 1, end};
@@ -96,7 +89,7 @@ std::optional<std::string> IniFile::Get(std::string_view section, std::string_vi
   if (!range) return std::nullopt;
   for (std::size_t i = range->begin; i < range->end; ++i) {
     const auto kv = SplitKeyValue(lines_[i].text);
-    if (kv && SameName(kv->key, key)) return std::string(kv->value.substr(0, max_length));
+    if (kv && EqualsIgnoringCase(kv->key, key)) return std::string(kv->value.substr(0, max_length));
   }
   return std::nullopt;
 }
@@ -109,7 +102,7 @@ std::vector<std::string> IniFile::Keys(std::string_view section) const {
     const auto kv = SplitKeyValue(lines_[i].text);
     if (!kv || kv->key.empty()) continue;
     bool seen = false;
-    for (const auto& k : keys) seen = seen || SameName(k, kv->key);
+    for (const auto& k : keys) seen = seen || EqualsIgnoringCase(k, kv->key);
     if (!seen) keys.emplace_back(kv->key);
   }
   return keys;
@@ -126,7 +119,7 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
   }
   for (std::size_t i = range->begin; i < range->end; ++i) {
     const auto kv = SplitKeyValue(lines_[i].text);
-    if (kv && SameName(kv->key, key)) {
+    if (kv && EqualsIgnoringCase(kv->key, key)) {
       lines_[i].text = std::move(line);
       return;
     }

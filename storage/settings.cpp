@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "device/names.h"
 #include "protocol/number_text.h"
 
 namespace quorvel {
@@ -97,10 +98,7 @@ void SaveSettings(Settings& s, IniFile& ini) {
 std::map<int, std::string> LoadPortAssignments(const IniFile& ini) {
   std::map<int, std::string> ports;
   for (const std::string& key : ini.Keys("Ports")) {
-    if (key.size() < 4 || (key[0] != 'C' && key[0] != 'c') || (key[1] != 'O' && key[1] != 'o') ||
-        (key[2] != 'M' && key[2] != 'm')) {
-      continue;
-    }
+    if (key.size() < 4 || !EqualsIgnoringCase(std::string_view(key).substr(0, 3), "COM")) continue;
     const std::string number = key.substr(3);
     if (number.find_first_not_of("0123456789") != std::string::npos || number.size() > 2) continue;
     const int slot = ReadDecimalInteger(number);
