@@ -5,9 +5,6 @@
 //
 // QUORVEL_XLS_KILL_ITERATIONS sets the number of kills (50 by default),
 // QUORVEL_XLS_KILL_SEED the random sequence (printed on every run).
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -16,7 +13,6 @@
 #include <iostream>
 #include <random>
 #include <string>
-#include <thread>
 
 #include "storage/xls/sheet_file.h"
 #include "storage/xls/sheet_log.h"
@@ -46,41 +42,12 @@ struct DriverRun {
 // Starts the driver at row `first`, kills it after `delay`, returns what it
 // had reported by then.
 DriverRun RunAndKill(const std::string& base, std::uint64_t first, std::chrono::microseconds delay) {
+  const KilledProgram program = test::RunAndKill(
+      {QUORVEL_XLS_KILL_DRIVER, base, std::to_string(first), std::to_string(kRowLimit), kMaxGrowth}, delay);
   DriverRun run;
-  run.reported = first - 1;
-  int fds[2];
-  if (::pipe(fds) != 0) {
-    ADD_FAILURE() << "pipe failed";
-    return run;
-  }
-  const std::string first_text = std::to_string(first);
-  const std::string limit_text = std::to_string(kRowLimit);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(fds[1], STDOUT_FILENO);
-    ::close(fds[0]);
-    ::close(fds[1]);
-    ::execl(QUORVEL_XLS_KILL_DRIVER, QUORVEL_XLS_KILL_DRIVER, base.c_str(), first_text.c_str(),
-            limit_text.c_str(), kMaxGrowth, static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(fds[1]);
-  std::this_thread::sleep_for(delay);
-  ::kill(pid, SIGKILL);
-  ::waitpid(pid, &run.status, 0);
-  run.killed = WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGKILL;
-  std::string out;
-  char buffer[4096];
-  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
-    out.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fds[0]);
-  // Only whole lines count: a number cut off was not fully reported.
-  const std::size_t end = out.rfind('\n');
-  if (end != std::string::npos) {
-    const std::size_t start = out.rfind('\n', end - 1);
-    run.reported = std::stoull(out.substr(start == std::string::npos ? 0 : start + 1, end));
-  }
+  run.reported = program.lines.empty() ? first - 1 : std::stoull(program.lines.back());
+  run.killed = program.killed;
+  run.status = program.status;
   return run;
 }
 

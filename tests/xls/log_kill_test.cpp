@@ -6,10 +6,6 @@
 //
 // QUORVEL_LOG_KILL_ITERATIONS sets the number of kills (50 by default),
 // QUORVEL_LOG_KILL_SEED the random sequence (printed on every run).
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -19,7 +15,6 @@
 #include <filesystem>
 #include <iostream>
 #include <random>
-#include <thread>
 
 #include "sim/meter_simulator.h"
 #include "tests/xls/xls_test_support.h"
@@ -53,11 +48,6 @@ std::optional<Row> SavedRow(const std::string& line) {
   return row;
 }
 
-std::string ReadText(const std::string& path) {
-  const std::vector<std::uint8_t> bytes = Exists(path) ? ReadBytes(path) : std::vector<std::uint8_t>{};
-  return std::string(bytes.begin(), bytes.end());
-}
-
 struct LogRun {
   std::vector<Row> saved;
   bool killed = false;
@@ -66,41 +56,11 @@ struct LogRun {
 };
 
 LogRun RunAndKill(const std::string& folder, const std::string& link, std::chrono::milliseconds delay) {
-  LogRun run;
-  int fds[2];
-  if (::pipe(fds) != 0) {
-    ADD_FAILURE() << "pipe failed";
-    return run;
-  }
-  const std::string port = "COM3=" + link;
-  const std::string out = folder + "/logs";
-  const std::string errors = folder + "/stderr.txt";
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(fds[1], STDOUT_FILENO);
-    const int error_fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (error_fd >= 0) ::dup2(error_fd, STDERR_FILENO);
-    ::close(fds[0]);
-    ::close(fds[1]);
-    if (::chdir(folder.c_str()) != 0) ::_exit(126);
-    ::execl(QUORVEL_CLI, QUORVEL_CLI, "log", "--port", port.c_str(), "--out", out.c_str(), "--tick-ms", "20",
-            static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(fds[1]);
-  std::this_thread::sleep_for(delay);
-  ::kill(pid, SIGKILL);
-  ::waitpid(pid, &run.status, 0);
-  run.killed = WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGKILL;
-  run.errors = ReadText(errors);
-  std::string text;
-  char buffer[4096];
-  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
-  ::close(fds[0]);
-  // Only whole lines count: a line cut off was not fully reported.
-  std::size_t start = 0;
-  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-    if (auto row = SavedRow(text.substr(start, end - start))) run.saved.push_back(std::move(*row));
+  const KilledProgram program = test::RunAndKill(
+      {QUORVEL_CLI, "log", "--port", "COM3=" + link, "--out", folder + "/logs", "--tick-ms", "20"}, delay, folder);
+  LogRun run{{}, program.killed, program.status, program.errors};
+  for (const std::string& line : program.lines) {
+    if (auto row = SavedRow(line)) run.saved.push_back(std::move(*row));
   }
   return run;
 }

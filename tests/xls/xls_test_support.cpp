@@ -2,6 +2,8 @@
 
 #include <freexl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <bit>
@@ -13,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <thread>
 
 namespace quorvel::xls::test {
 namespace fs = std::filesystem;
@@ -318,6 +321,54 @@ Row SampleRow(std::uint32_t n) {
   }
   row[3] = static_cast<double>(n);  // makes every row different
   return row;
+}
+
+namespace {
+
+std::string DrainPipe(int fd) {
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+  ::close(fd);
+  return text;
+}
+
+}  // namespace
+
+KilledProgram RunAndKill(const std::vector<std::string>& argv, std::chrono::microseconds delay,
+                         const std::string& working_dir) {
+  KilledProgram run;
+  int out[2];
+  int err[2];
+  if (argv.empty() || ::pipe(out) != 0 || ::pipe(err) != 0) {
+    ADD_FAILURE() << "cannot start " << (argv.empty() ? std::string("nothing") : argv[0]);
+    return run;
+  }
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(out[1], STDOUT_FILENO);
+    ::dup2(err[1], STDERR_FILENO);
+    for (const int fd : {out[0], out[1], err[0], err[1]}) ::close(fd);
+    if (!working_dir.empty() && ::chdir(working_dir.c_str()) != 0) ::_exit(126);
+    ::execv(args[0], args.data());
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  ::close(err[1]);
+  std::this_thread::sleep_for(delay);
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, &run.status, 0);
+  run.killed = WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGKILL;
+  const std::string text = DrainPipe(out[0]);
+  run.errors = DrainPipe(err[0]);
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    run.lines.push_back(text.substr(start, end - start));
+  }
+  return run;
 }
 
 bool InCi() {

@@ -2,6 +2,7 @@
 // with libfreexl, and handing every checked file to the other readers.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -57,6 +58,17 @@ std::size_t ExpectSheet(const std::string& path, const Expected& expected);
 // The five columns of the real-time file and a typical row.
 Columns RealTimeColumns();
 Row SampleRow(std::uint32_t n);
+
+// A program started with `argv` (in `working_dir` unless empty), killed
+// with SIGKILL after `delay`, and what it had said by then.
+struct KilledProgram {
+  std::vector<std::string> lines;  // whole lines of standard output; a line cut off does not count
+  std::string errors;              // standard error
+  int status = 0;
+  bool killed = false;  // false: it ended by itself before the kill
+};
+KilledProgram RunAndKill(const std::vector<std::string>& argv, std::chrono::microseconds delay,
+                         const std::string& working_dir = {});
 
 // True when the variable CI is "true": missing readers then fail the test.
 bool InCi();
