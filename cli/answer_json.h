@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "device/device_record.h"
+#include "model/device_record.h"
 #include "protocol/decoder.h"
 
 namespace quorvel::cli {

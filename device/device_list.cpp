@@ -1,6 +1,6 @@
 #include "device/device_list.h"
 
-#include "device/names.h"
+#include "model/names.h"
 
 namespace quorvel {
 int DeviceList::SelectedSlot() const {

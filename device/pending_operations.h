@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "device/device_record.h"
+#include "model/device_record.h"
 
 namespace quorvel {
 

@@ -6,10 +6,10 @@
 
 #include <cstdint>
 
-#include "device/device_record.h"
-#include "device/notifier.h"
+#include "model/device_record.h"
+#include "model/notifier.h"
 #include "device/pending_operations.h"
-#include "protocol/display.h"
+#include "model/display.h"
 
 namespace quorvel {
 

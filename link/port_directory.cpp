@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <set>
 
-#include "device/device_record.h"
+#include "model/device_record.h"
 #include "link/port_names.h"
 #include "link/serial_platform.h"
 

@@ -1,7 +1,7 @@
 #include "link/port_names.h"
 
-#include "device/device_record.h"
-#include "device/names.h"
+#include "model/device_record.h"
+#include "model/names.h"
 
 namespace quorvel {
 

@@ -17,7 +17,7 @@
 #include <span>
 #include <string>
 
-#include "device/notifier.h"
+#include "model/notifier.h"
 
 namespace quorvel {
 

@@ -2,9 +2,9 @@
 #pragma once
 
 #include <optional>
-#include <string>
 
-#include "device/device_record.h"
+#include "model/device_record.h"
+#include "model/display.h"
 
 namespace quorvel {
 
@@ -32,13 +32,7 @@ std::optional<double> WeekSum(const MeterSettings& settings, const HistoryTable&
 // outside 1..12.
 std::optional<double> MonthSum(const HistoryTable& history, int month);
 
-// The texts of the Day, Week and Month boxes after a completed history read;
-// an empty optional leaves that box as it is.
-struct HistoryTexts {
-  std::optional<std::string> day;
-  std::optional<std::string> week;
-  std::optional<std::string> month;
-};
+// The texts of the Day, Week and Month boxes after a completed history read.
 HistoryTexts HistoryBoxTexts(const SlotData& slot, const MeterSettings& settings);
 
 }  // namespace quorvel

@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-#include "device/device_record.h"
+#include "model/device_record.h"
 
 namespace quorvel {
 

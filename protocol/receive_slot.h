@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "device/device_record.h"
+#include "model/device_record.h"
 
 namespace quorvel {
 

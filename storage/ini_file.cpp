@@ -1,6 +1,6 @@
 #include "storage/ini_file.h"
 
-#include "device/names.h"
+#include "model/names.h"
 
 #include <cerrno>
 #include <cstring>

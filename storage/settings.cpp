@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "device/names.h"
+#include "model/names.h"
 #include "protocol/number_text.h"
 
 namespace quorvel {

@@ -12,8 +12,8 @@
 #include <optional>
 #include <string>
 
-#include "device/device_record.h"
-#include "device/notifier.h"
+#include "model/device_record.h"
+#include "model/notifier.h"
 #include "storage/xls/sheet_log.h"
 
 namespace quorvel {

@@ -6,8 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "device/device_record.h"
-#include "protocol/calendar.h"
+#include "model/device_record.h"
 
 namespace quorvel {
 
@@ -28,6 +27,13 @@ struct ReadingTexts {
   std::string co2;           // "%0.3f"
   bool current_alarm = false;  // the current box turns red
   std::string limit_tooltip;   // "Limit Go" or empty
+};
+
+// The Day, Week and Month boxes; an empty optional leaves that box as it is.
+struct HistoryTexts {
+  std::optional<std::string> day;
+  std::optional<std::string> week;
+  std::optional<std::string> month;
 };
 
 struct TariffTexts {

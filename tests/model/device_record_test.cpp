@@ -1,4 +1,4 @@
-#include "device/device_record.h"
+#include "model/device_record.h"
 
 #include <gtest/gtest.h>
 
