@@ -1,12 +1,17 @@
 #include "model/device_record.h"
 
+#include "model/calendar.h"
+
 namespace quorvel {
 
 void ResetHistory(HistoryTable& history) {
-  for (auto& month : history) month.fill(0.0);
-  // Month indexes: 1 February, 3 April, 5 June, 8 September, 10 November.
-  for (const int day : {29, 30, 31}) history[1][static_cast<std::size_t>(day - 1)] = kNoSuchDay;
-  for (const std::size_t month : {3U, 5U, 8U, 10U}) history[month][30] = kNoSuchDay;
+  // February starts without its 29th: a real-time answer of a leap year adds it.
+  for (int month = 1; month <= kMonths; ++month) {
+    auto& days = history[static_cast<std::size_t>(month - 1)];
+    for (int day = 1; day <= kDaysPerMonthRow; ++day) {
+      days[static_cast<std::size_t>(day - 1)] = day <= DaysOfMonth(month, false) ? 0.0 : kNoSuchDay;
+    }
+  }
 }
 
 DeviceTable::DeviceTable() { ResetAll(); }

@@ -23,20 +23,6 @@ int WeekdayOf(int y, int m, int d) {
   return n % 7;
 }
 
-int MonthLength(int month, int full_year) {
-  switch (month) {
-    case 2:
-      return full_year % 4 == 0 ? 29 : 28;
-    case 4:
-    case 6:
-    case 9:
-    case 11:
-      return 30;
-    default:
-      return 31;
-  }
-}
-
 std::optional<double> HistoryEntry(const HistoryTable& history, int month, int day) {
   if (month < 1 || month > kMonths || day < 1 || day > kDaysPerMonthRow) return std::nullopt;
   return history[static_cast<std::size_t>(month - 1)][static_cast<std::size_t>(day - 1)];

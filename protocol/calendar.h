@@ -1,8 +1,9 @@
-// Week days, month lengths and the history sums the real-time page shows.
+// Week days and the history sums the real-time page shows.
 #pragma once
 
 #include <optional>
 
+#include "model/calendar.h"
 #include "model/device_record.h"
 #include "model/display.h"
 
@@ -14,10 +15,6 @@ inline constexpr int kNoWeekday = 7;
 // 0 <= y <= 99 (years since 2000), 1 <= m <= 12 and 1 <= d <= 31. The day is
 // not compared with the month's length.
 int WeekdayOf(int y, int m, int d);
-
-// Days of a month in the meters' calendar: February has 29 days in every
-// year divisible by 4.
-int MonthLength(int month, int full_year);
 
 // The stored energy of one day; nullopt when the date has no place in the
 // table (month outside 1..12, day outside 1..31).

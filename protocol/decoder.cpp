@@ -136,7 +136,7 @@ void ResponseDecoder::DecodeRealTime(int slot, FrameData d) {
   SlotData& data = devices_.Slot(slot);
   DeviceRecord& r = data.Record;
   r.Year = Signed(d[1]);
-  if (r.Year % 4 == 0 && data.History[1][28] == kNoSuchDay) data.History[1][28] = 0.0;
+  if (IsLeapYear(r.Year + 2000) && data.History[1][28] == kNoSuchDay) data.History[1][28] = 0.0;
   r.Month = Signed(d[2]);
   r.Day = Signed(d[3]);
   r.Weekday = Signed(d[4]);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "model/calendar.h"
 #include "protocol/commands.h"
 #include "protocol/number_text.h"
 
@@ -47,9 +48,7 @@ xls::Row RealTimeRow(const std::string& time_text, const DeviceRecord& r) {
 
 xls::Row MonthRow(int month, const HistoryTable& history) {
   const auto& days = history.at(static_cast<std::size_t>(month - 1));
-  int length = 31;
-  if (month == 4 || month == 6 || month == 9 || month == 11) length = 30;
-  if (month == 2) length = days[28] >= 0 ? 29 : 28;
+  const int length = DaysOfMonth(month, days[28] >= 0);
   xls::Row row{std::string(kMonthNames[static_cast<std::size_t>(month - 1)])};
   for (int day = 1; day <= kDaysPerMonthRow; ++day) {
     if (day <= length) {

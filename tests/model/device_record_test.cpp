@@ -2,19 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "model/calendar.h"
+
 namespace quorvel {
 namespace {
-
-bool IsMissingDay(int month, int day) {
-  if (month == 2) return day >= 29;
-  if (month == 4 || month == 6 || month == 9 || month == 11) return day == 31;
-  return false;
-}
 
 void ExpectStartPattern(const HistoryTable& history) {
   for (int month = 1; month <= kMonths; ++month) {
     for (int day = 1; day <= kDaysPerMonthRow; ++day) {
-      const double expected = IsMissingDay(month, day) ? kNoSuchDay : 0.0;
+      const double expected = day > DaysOfMonth(month, false) ? kNoSuchDay : 0.0;
       EXPECT_EQ(history[static_cast<std::size_t>(month - 1)][static_cast<std::size_t>(day - 1)], expected)
           << month << "/" << day;
     }
