@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "link/port_names.h"
+#include "model/names.h"
 
 Q_LOGGING_CATEGORY(lcEngine, "quorvel.engine", QtWarningMsg)
 

@@ -11,7 +11,7 @@
 #include "cli/answer_json.h"
 #include "cli/arguments.h"
 #include "cli/engine_session.h"
-#include "link/port_names.h"
+#include "model/names.h"
 #include "protocol/commands.h"
 #include "protocol/number_text.h"
 

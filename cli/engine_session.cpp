@@ -12,7 +12,7 @@
 
 #include <unistd.h>
 
-#include "link/port_names.h"
+#include "model/names.h"
 
 namespace quorvel::cli {
 namespace {

@@ -8,6 +8,7 @@
 
 #include "model/device_record.h"
 #include "link/port_names.h"
+#include "model/names.h"
 #include "link/serial_platform.h"
 
 namespace quorvel {

@@ -1,7 +1,10 @@
-// Names the user types or files hold ("COM3", "[Ports]", "Baudrate") are
-// matched without regard to ASCII case.
+// Names of the device slots, and the one comparison of names: what the user
+// types or files hold ("COM3", "[Ports]", "Baudrate") is matched without
+// regard to ASCII case.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace quorvel {
@@ -14,5 +17,12 @@ constexpr bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   }
   return true;
 }
+
+// "COM3": the name a slot is listed under.
+std::string ComName(int slot);
+
+// The slot number of a "COMn" name (any case, no leading zero), when n is a
+// slot number 1..kSlotCount.
+std::optional<int> SlotOfComName(std::string_view name);
 
 }  // namespace quorvel

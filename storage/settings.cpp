@@ -98,13 +98,10 @@ void SaveSettings(Settings& s, IniFile& ini) {
 std::map<int, std::string> LoadPortAssignments(const IniFile& ini) {
   std::map<int, std::string> ports;
   for (const std::string& key : ini.Keys("Ports")) {
-    if (key.size() < 4 || !EqualsIgnoringCase(std::string_view(key).substr(0, 3), "COM")) continue;
-    const std::string number = key.substr(3);
-    if (number.find_first_not_of("0123456789") != std::string::npos || number.size() > 2) continue;
-    const int slot = ReadDecimalInteger(number);
-    if (slot < 1 || slot > 18) continue;
+    const std::optional<int> slot = SlotOfComName(key);
+    if (!slot) continue;
     const std::string path = ini.Get("Ports", key).value_or("");
-    if (!path.empty()) ports[slot] = path;
+    if (!path.empty()) ports[*slot] = path;
   }
   return ports;
 }

@@ -1,4 +1,5 @@
 #include "link/port_names.h"
+#include "model/names.h"
 
 #include <gtest/gtest.h>
 
