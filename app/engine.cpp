@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "model/local_clock.h"
 #include "model/names.h"
 
 Q_LOGGING_CATEGORY(lcEngine, "quorvel.engine", QtWarningMsg)

@@ -5,13 +5,13 @@
 #include <QThread>
 
 #include <cstdio>
-#include <ctime>
 #include <optional>
 
 #include "cli/answer_json.h"
 #include "cli/arguments.h"
 #include "link/port_directory.h"
 #include "link/serial_port.h"
+#include "model/local_clock.h"
 #include "protocol/commands.h"
 #include "protocol/decoder.h"
 #include "storage/settings.h"
@@ -118,12 +118,7 @@ int RunProbe(const std::vector<std::string>& args) {
   };
   // Reads first; writes put back what was read, so a real meter keeps its
   // settings (its clock is set to the computer's).
-  const int month = [] {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local.tm_mon + 1;
-  }();
+  const int month = CurrentLocalClock().month;
   ask(ReadClockRequest());
   ask(ReadRealTimeRequest());
   ask(ReadTariffRequest(1));

@@ -1,7 +1,5 @@
 #include "protocol/commands.h"
 
-#include <ctime>
-
 #include "protocol/number_text.h"
 
 namespace quorvel {
@@ -23,18 +21,6 @@ RequestFrame BuildRequest(std::uint8_t command, const RequestParams& params) {
 
 std::uint8_t PairHigh(std::int32_t value) { return Byte(value / 100); }
 std::uint8_t PairLow(std::int32_t value) { return Byte(value % 100); }
-
-LocalClock CurrentLocalClock() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#if defined(_WIN32)
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  return LocalClock{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday,
-                    local.tm_hour,        local.tm_min,     local.tm_sec};
-}
 
 TariffValues TariffFromFields(std::string_view tier_box, std::string_view price1_box,
                               std::string_view price2_box) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "model/device_record.h"
+#include "model/local_clock.h"
 
 namespace quorvel {
 
@@ -41,18 +42,6 @@ RequestFrame BuildRequest(std::uint8_t command, const RequestParams& params = {}
 std::uint8_t PairHigh(std::int32_t value);
 std::uint8_t PairLow(std::int32_t value);
 
-// The computer's local date and time at the moment of sending.
-struct LocalClock {
-  int year = 2000;  // full year
-  int month = 1;
-  int day = 1;
-  int weekday = 0;  // 0 = Sunday
-  int hour = 0;
-  int minute = 0;
-  int second = 0;
-};
-LocalClock CurrentLocalClock();
-
 // Request values as the meter receives them.
 struct TariffValues {
   std::int32_t tier_limit = 0;  // kWh
@@ -74,6 +63,7 @@ LimitValues LimitsFromFields(std::string_view energy_box, std::string_view cost_
 // Factor in kg per kWh x 1000, truncated.
 std::int32_t Co2FactorFromField(std::string_view factor_box);
 
+// The computer's local clock at the moment of sending.
 RequestFrame WriteClockRequest(const LocalClock& clock);
 RequestFrame WriteTariffRequest(const TariffValues& tariff);
 RequestFrame WriteTimerRequest(int timer, const TimerEntry& entry);

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "model/calendar.h"
-#include "protocol/commands.h"
+#include "model/local_clock.h"
 #include "protocol/number_text.h"
 
 namespace quorvel {
