@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "link/meter_line.h"
 #include "model/local_clock.h"
 #include "model/names.h"
 
@@ -106,10 +107,7 @@ bool Engine::IsOpen(int slot) const { return IsSlotNumber(slot) && ports_[SlotIn
 bool Engine::OpenDevice(int slot) {
   if (!IsSlotNumber(slot)) return false;
   CSerialPort& port = *ports_[SlotIndex(slot)];
-  if (!port.OpenPort(this, static_cast<unsigned>(slot), settings_.Baudrate, kLineParity, kLineDataBits,
-                     kLineStopBits, kLineEventMask, kWriteBufferSize)) {
-    return false;
-  }
+  if (!OpenMeterLine(port, this, slot, settings_.Baudrate)) return false;
   port.StartMonitor();
   receiver_.ClearSlot(slot);
   devices_.ResetSlotHistory(slot);

@@ -30,13 +30,6 @@
 
 namespace quorvel {
 
-// Fixed line settings of every opened port.
-inline constexpr char kLineParity = 'N';
-inline constexpr int kLineDataBits = 8;
-inline constexpr int kLineStopBits = 1;
-inline constexpr std::uint32_t kLineEventMask = serial_event::kCharacterReceived | serial_event::kClearToSendChange;
-inline constexpr int kWriteBufferSize = 512;
-
 class Engine : public QObject,
                private SerialPortOwner,
                private FrameHandler,

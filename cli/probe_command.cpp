@@ -9,8 +9,8 @@
 
 #include "cli/answer_json.h"
 #include "cli/arguments.h"
+#include "link/meter_line.h"
 #include "link/port_directory.h"
-#include "link/serial_port.h"
 #include "model/local_clock.h"
 #include "protocol/commands.h"
 #include "protocol/decoder.h"
@@ -103,7 +103,7 @@ int RunProbe(const std::vector<std::string>& args) {
   StderrNotifier notifier;
   Probe probe(slot, directory.DevicePath(slot));
   CSerialPort port(notifier);
-  if (!port.OpenPort(&probe, static_cast<unsigned>(slot), settings.Baudrate, 'N', 8, 1, 0x0009, 512)) {
+  if (!OpenMeterLine(port, &probe, slot, settings.Baudrate)) {
     std::fprintf(stderr, "quorvel-cli probe: %s\n", OpenFailureMessage(slot, port.LastOpenError()).c_str());
     return 1;
   }

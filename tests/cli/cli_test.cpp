@@ -9,7 +9,7 @@
 #include <set>
 
 #include "cli/engine_session.h"
-#include "link/serial_port.h"
+#include "link/meter_line.h"
 #include "sim/meter_simulator.h"
 #include "tests/storage/temp_dir.h"
 #include "tests/support/spin.h"
@@ -167,7 +167,7 @@ TEST_F(CliTest, PortsThatCannotBeOpenedSayWhy) {
   } holder;
   holder.path = meters->Link(0);
   CSerialPort held(quiet);
-  ASSERT_TRUE(held.OpenPort(&holder, 1, 9600, 'N', 8, 1, 0x0009, 512));
+  ASSERT_TRUE(OpenMeterLine(held, &holder, 1, 9600));
   const CliRun busy = Cli({"info", "--port", Port(3, 0)}, dir.path());
   EXPECT_EQ(busy.exit_code, 1);
   EXPECT_NE(busy.errors.find("in use"), std::string::npos) << busy.errors;

@@ -2,7 +2,7 @@
 // decoder, without the engine: every request kind the meter knows.
 #include <gtest/gtest.h>
 
-#include "link/serial_port.h"
+#include "link/meter_line.h"
 #include "protocol/commands.h"
 #include "protocol/decoder.h"
 #include "sim/pty_meter.h"
@@ -49,7 +49,7 @@ TEST(WireStack, EveryRequestGetsItsAnswerDecoded) {
   Stack stack(meter->SlavePath());
   NoNotices notices;
   CSerialPort port(notices);
-  ASSERT_TRUE(port.OpenPort(&stack, 1, 9600, 'N', 8, 1, 0x0009, 512));
+  ASSERT_TRUE(OpenMeterLine(port, &stack, 1, 9600));
   ASSERT_TRUE(port.StartMonitor());
   testing::Spin(20);
 

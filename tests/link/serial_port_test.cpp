@@ -8,6 +8,7 @@
 #include <numeric>
 #include <thread>
 
+#include "link/meter_line.h"
 #include "link/serial_platform.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/spin.h"
@@ -165,7 +166,7 @@ TEST_F(SerialPortTest, ReopeningStopsTheRunningMonitorAndReusesTheObject) {
 
 TEST_F(SerialPortTest, DestroyingAPortWhoseMonitorWaitsDoesNotHang) {
   auto other = std::make_unique<CSerialPort>(notifier);
-  ASSERT_TRUE(other->OpenPort(&owner, 3, 9600, 'N', 8, 1, 0x0009, 512));
+  ASSERT_TRUE(OpenMeterLine(*other, &owner, 3, 9600));
   ASSERT_TRUE(other->StartMonitor());
   Spin(20);
   pty.Send({0x01, 0x02});
@@ -210,13 +211,13 @@ TEST_F(SerialPortTest, VanishingDeviceIsReportedOnceAndTheSlotCloses) {
 
 TEST_F(SerialPortTest, OpenFailuresNameTheirCause) {
   RecordingOwner absent("/dev/quorvel-no-such-port");
-  EXPECT_FALSE(port.OpenPort(&absent, 3, 9600, 'N', 8, 1, 0x0009, 512));
+  EXPECT_FALSE(OpenMeterLine(port, &absent, 3, 9600));
   EXPECT_EQ(port.LastOpenError().kind, OpenFailure::kNotFound);
   EXPECT_FALSE(port.MonitorAlive());
 
   ASSERT_TRUE(Open(port));
   CSerialPort second(notifier);
-  EXPECT_FALSE(second.OpenPort(&owner, 3, 9600, 'N', 8, 1, 0x0009, 512));
+  EXPECT_FALSE(OpenMeterLine(second, &owner, 3, 9600));
   EXPECT_EQ(second.LastOpenError().kind, OpenFailure::kBusy) << second.LastOpenError().text;
   EXPECT_FALSE(second.StartMonitor());
 }
