@@ -49,7 +49,8 @@ Engine::Engine(Display& display, Notifier& notifier, const RequestFields& fields
       fields_(fields),
       spreadsheets_(notifier),
       decoder_display_(std::make_unique<DecoderDisplay>(display, *this)),
-      decoder_(devices_, *decoder_display_, *this),
+      answers_(devices_, *decoder_display_, *this,
+               [this](int slot, const DecodeOutcome& outcome) { Q_EMIT frameDecoded(slot, outcome); }),
       scheduler_(devices_, pending_, *this, *decoder_display_, notifier) {
   for (auto& port : ports_) port = std::make_unique<CSerialPort>(notifier);
   tick_timer_.setTimerType(Qt::PreciseTimer);
@@ -72,7 +73,7 @@ void Engine::Start(const Options& options) {
   spreadsheets_.SetWriterOptions(options.spreadsheet);
 
   devices_.ResetAll();
-  receiver_.ClearAll();
+  answers_.ClearAll();
   save_counter_ = 0;
 
   std::map<int, std::string> assignments = LoadPortAssignments(settings_file_.Profile());
@@ -109,7 +110,7 @@ bool Engine::OpenDevice(int slot) {
   CSerialPort& port = *ports_[SlotIndex(slot)];
   if (!OpenMeterLine(port, this, slot, settings_.Baudrate)) return false;
   port.StartMonitor();
-  receiver_.ClearSlot(slot);
+  answers_.ClearSlot(slot);
   devices_.ResetSlotHistory(slot);
   return true;
 }
@@ -182,15 +183,10 @@ std::string Engine::DeviceNameFor(unsigned port_number) const {
 
 void Engine::OnBytesReceived(unsigned port_number, std::span<const std::uint8_t> bytes) {
   // Every byte in order; a complete frame is decoded before the next byte.
-  receiver_.FeedBytes(static_cast<int>(port_number), bytes);
+  answers_.FeedBytes(static_cast<int>(port_number), bytes);
 }
 
 void Engine::OnPortLost(unsigned port_number) { Q_EMIT portLost(static_cast<int>(port_number)); }
-
-void Engine::HandleFrame(int slot, const ReceiveSlot& frame) {
-  const DecodeOutcome outcome = decoder_.Decode(slot, frame.Data);
-  Q_EMIT frameDecoded(slot, outcome);
-}
 
 void Engine::Write(int slot, std::span<const std::uint8_t> bytes) {
   ports_[SlotIndex(slot)]->Write(bytes);

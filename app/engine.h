@@ -23,8 +23,7 @@
 #include "device/scheduler.h"
 #include "link/port_directory.h"
 #include "link/serial_port.h"
-#include "protocol/decoder.h"
-#include "protocol/receive_slot.h"
+#include "protocol/answer_pipeline.h"
 #include "storage/settings.h"
 #include "storage/spreadsheet_export.h"
 
@@ -32,7 +31,6 @@ namespace quorvel {
 
 class Engine : public QObject,
                private SerialPortOwner,
-               private FrameHandler,
                private FramePort,
                private MeterOperations,
                private DecoderContext {
@@ -89,7 +87,6 @@ class Engine : public QObject,
   Settings& CurrentSettings() { return settings_; }
   PortDirectory& Ports() { return directory_; }
   SpreadsheetExport& Spreadsheets() { return spreadsheets_; }
-  const Receiver& Receivers() const { return receiver_; }
 
  Q_SIGNALS:
   // After the decoder has run on a complete answer.
@@ -111,8 +108,6 @@ class Engine : public QObject,
   std::string DeviceNameFor(unsigned port_number) const override;
   void OnBytesReceived(unsigned port_number, std::span<const std::uint8_t> bytes) override;
   void OnPortLost(unsigned port_number) override;
-  // FrameHandler
-  void HandleFrame(int slot, const ReceiveSlot& frame) override;
   // FramePort
   void Write(int slot, std::span<const std::uint8_t> bytes) override;
   // MeterOperations
@@ -160,8 +155,7 @@ class Engine : public QObject,
   SpreadsheetExport spreadsheets_;
   std::int32_t save_counter_ = 0;
   std::unique_ptr<DecoderDisplay> decoder_display_;
-  ResponseDecoder decoder_;
-  Receiver receiver_{*this};
+  AnswerPipeline answers_;
   Scheduler scheduler_;
   QTimer tick_timer_;
   QTimer scan_timer_;

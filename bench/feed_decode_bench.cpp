@@ -4,8 +4,7 @@
 
 #include <vector>
 
-#include "protocol/decoder.h"
-#include "protocol/receive_slot.h"
+#include "protocol/answer_pipeline.h"
 
 namespace {
 
@@ -28,9 +27,9 @@ struct CountingDisplay : NullDisplay {
 constexpr std::size_t kFrameSize = 23;
 
 // Feeds the stream as the serial port hands it over: one answer per wake-up.
-void FeedAnswers(Receiver& receiver, const std::vector<std::uint8_t>& stream, int slot) {
+void FeedAnswers(AnswerPipeline& answers, const std::vector<std::uint8_t>& stream, int slot) {
   for (std::size_t at = 0; at < stream.size(); at += kFrameSize) {
-    receiver.FeedBytes(slot, std::span(stream).subspan(at, kFrameSize));
+    answers.FeedBytes(slot, std::span(stream).subspan(at, kFrameSize));
   }
 }
 
@@ -51,8 +50,7 @@ struct Rig {
   DeviceTable devices;
   CountingDisplay display;
   PageContext context;
-  ResponseDecoder decoder{devices, display, context};
-  Receiver receiver{decoder};
+  AnswerPipeline answers{devices, display, context};
 };
 
 void CountBytes(benchmark::State& state, const std::vector<std::uint8_t>& stream) {
@@ -64,7 +62,7 @@ void BM_FeedAndDecodeRealTime(benchmark::State& state) {
   const std::vector<std::uint8_t> stream = RealTimeStream(4096);
   Rig rig;
   for (auto _ : state) {
-    FeedAnswers(rig.receiver, stream, 1);
+    FeedAnswers(rig.answers, stream, 1);
     benchmark::DoNotOptimize(rig.display.bytes);
   }
   CountBytes(state, stream);
@@ -76,7 +74,7 @@ void BM_FeedByteByByteRealTime(benchmark::State& state) {
   const std::vector<std::uint8_t> stream = RealTimeStream(4096);
   Rig rig;
   for (auto _ : state) {
-    for (const std::uint8_t b : stream) rig.receiver.FeedByte(1, b);
+    for (const std::uint8_t b : stream) rig.answers.FeedByte(1, b);
     benchmark::DoNotOptimize(rig.display.bytes);
   }
   CountBytes(state, stream);
@@ -88,7 +86,7 @@ void BM_FeedAndDecodeBackgroundSlot(benchmark::State& state) {
   const std::vector<std::uint8_t> stream = RealTimeStream(4096);
   Rig rig;
   for (auto _ : state) {
-    FeedAnswers(rig.receiver, stream, 2);
+    FeedAnswers(rig.answers, stream, 2);
     benchmark::DoNotOptimize(rig.devices.Slot(2).Record.Current);
   }
   CountBytes(state, stream);
@@ -102,7 +100,7 @@ void BM_FeedAndDecodeEighteenMeters(benchmark::State& state) {
   Rig rig;
   for (auto _ : state) {
     for (std::size_t at = 0; at < stream.size(); at += kFrameSize) {
-      rig.receiver.FeedBytes(static_cast<int>((at / kFrameSize) % kSlotCount) + 1,
+      rig.answers.FeedBytes(static_cast<int>((at / kFrameSize) % kSlotCount) + 1,
                              std::span(stream).subspan(at, kFrameSize));
     }
     benchmark::DoNotOptimize(rig.display.bytes);

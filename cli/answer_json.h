@@ -6,9 +6,17 @@
 #include <string>
 
 #include "model/device_record.h"
+#include "model/display.h"
 #include "protocol/decoder.h"
 
 namespace quorvel::cli {
+
+// Shows nothing; remembers the shutdown choice of the last limits answer.
+class TerminalDisplay : public NullDisplay {
+ public:
+  void ShowLimits(const LimitTexts& texts) override { shutdown = texts.shutdown; }
+  bool shutdown = false;
+};
 
 // `slot`, when given, comes first. `shutdown` is the state of the shutdown
 // choice after a limits answer.

@@ -7,8 +7,7 @@
 #include <optional>
 
 #include "cli/answer_json.h"
-#include "protocol/decoder.h"
-#include "protocol/receive_slot.h"
+#include "protocol/answer_pipeline.h"
 
 namespace quorvel::cli {
 namespace {
@@ -17,24 +16,21 @@ constexpr int kDecodeSlot = 1;
 
 // Slot 1 is the selected device on a visible real-time page, the chart view
 // is closed and nothing is being saved.
-class StreamDecoder : public FrameHandler, public NullDisplay {
+class StreamDecoder {
  public:
-  void Feed(std::uint8_t byte) { receiver_.FeedByte(kDecodeSlot, byte); }
+  void Feed(std::uint8_t byte) { pipeline_.FeedByte(kDecodeSlot, byte); }
 
-  void HandleFrame(int slot, const ReceiveSlot& frame) override {
-    const DecodeOutcome outcome = decoder_.Decode(slot, frame.Data);
-    std::printf("%s\n", AnswerJson(outcome, devices_, slot, shutdown_).c_str());
+ private:
+  void Print(int slot, const DecodeOutcome& outcome) {
+    std::printf("%s\n", AnswerJson(outcome, devices_, slot, display_.shutdown).c_str());
     std::fflush(stdout);
   }
 
-  void ShowLimits(const LimitTexts& texts) override { shutdown_ = texts.shutdown; }
-
- private:
   DeviceTable devices_;
-  FixedDecoderContext context_;  // slot 1 selected, chart view closed
-  Receiver receiver_{*this};
-  ResponseDecoder decoder_{devices_, *this, context_};
-  bool shutdown_ = false;
+  TerminalDisplay display_;
+  FixedDecoderContext context_;
+  AnswerPipeline pipeline_{devices_, display_, context_,
+                           [this](int slot, const DecodeOutcome& outcome) { Print(slot, outcome); }};
 };
 
 std::optional<std::uint8_t> ParseHexByte(std::string token) {

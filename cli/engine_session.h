@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/engine.h"
+#include "cli/answer_json.h"
 #include "app/request_fields.h"
 
 namespace quorvel::cli {
@@ -27,13 +28,6 @@ std::optional<PortArgument> ParsePortArgument(const std::string& text);
 class StderrNotifier : public Notifier {
  public:
   void Notify(const Notice& notice) override;
-};
-
-// Shows nothing; remembers the shutdown choice of the last limits answer.
-class TerminalDisplay : public NullDisplay {
- public:
-  void ShowLimits(const LimitTexts& texts) override { shutdown = texts.shutdown; }
-  bool shutdown = false;
 };
 
 // Why a port could not be opened, in words a user can act on.

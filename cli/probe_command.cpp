@@ -12,28 +12,22 @@
 #include "link/meter_line.h"
 #include "link/port_directory.h"
 #include "model/local_clock.h"
+#include "protocol/answer_pipeline.h"
 #include "protocol/commands.h"
-#include "protocol/decoder.h"
 #include "storage/settings.h"
 
 namespace quorvel::cli {
 namespace {
 
 // The probed meter is the selected device of a visible real-time page.
-class Probe : public SerialPortOwner, public FrameHandler, public NullDisplay {
+class Probe : public SerialPortOwner {
  public:
   Probe(int slot, std::string path) : slot_(slot), path_(std::move(path)) { context_.selected_slot = slot; }
 
   std::string DeviceNameFor(unsigned) const override { return path_; }
   void OnBytesReceived(unsigned port, std::span<const std::uint8_t> bytes) override {
-    for (const std::uint8_t b : bytes) receiver_.FeedByte(static_cast<int>(port), b);
+    pipeline_.FeedBytes(static_cast<int>(port), bytes);
   }
-  void HandleFrame(int slot, const ReceiveSlot& frame) override {
-    last_ = decoder_.Decode(slot, frame.Data);
-    std::printf("%s\n", AnswerJson(*last_, devices_, slot, shutdown_, slot).c_str());
-    std::fflush(stdout);
-  }
-  void ShowLimits(const LimitTexts& texts) override { shutdown_ = texts.shutdown; }
 
   // Sends one request and waits for its answer; false after two seconds.
   bool Ask(CSerialPort& port, const RequestFrame& request, bool answer_expected = true) {
@@ -54,17 +48,23 @@ class Probe : public SerialPortOwner, public FrameHandler, public NullDisplay {
   }
 
   const DeviceTable& devices() const { return devices_; }
-  bool shutdown() const { return shutdown_; }
+  bool shutdown() const { return display_.shutdown; }
 
  private:
+  void Print(int slot, const DecodeOutcome& outcome) {
+    last_ = outcome;
+    std::printf("%s\n", AnswerJson(outcome, devices_, slot, display_.shutdown, slot).c_str());
+    std::fflush(stdout);
+  }
+
   int slot_;
   std::string path_;
   DeviceTable devices_;
+  TerminalDisplay display_;
   FixedDecoderContext context_;
-  ResponseDecoder decoder_{devices_, *this, context_};
-  Receiver receiver_{*this};
-  bool shutdown_ = false;
   std::optional<DecodeOutcome> last_;
+  AnswerPipeline pipeline_{devices_, display_, context_,
+                           [this](int slot, const DecodeOutcome& outcome) { Print(slot, outcome); }};
 };
 
 }  // namespace

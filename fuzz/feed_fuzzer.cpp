@@ -4,8 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "protocol/decoder.h"
-#include "protocol/receive_slot.h"
+#include "protocol/answer_pipeline.h"
 
 namespace {
 
@@ -45,8 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   DeviceTable devices;
   ConsumingDisplay display;
-  ResponseDecoder decoder(devices, display, context);
-  Receiver receiver(decoder);
+  AnswerPipeline answers(devices, display, context);
   // Pairs of (slot selector, byte); runs of bytes go to one slot so that
   // whole frames form as well as interleavings.
   int slot = 1;
@@ -56,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       slot = data[++i] % 20;  // 0 and 19 exercise the out-of-range guard
       continue;
     }
-    receiver.FeedByte(slot, b);
+    answers.FeedByte(slot, b);
   }
   return 0;
 }

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "link/meter_line.h"
+#include "protocol/answer_pipeline.h"
 #include "protocol/commands.h"
-#include "protocol/decoder.h"
 #include "sim/pty_meter.h"
 #include "tests/support/spin.h"
 
@@ -16,21 +16,20 @@ struct Clocks : NullDisplay {
   std::vector<ClockTexts> shown;
 };
 
-class Stack : public SerialPortOwner, public FrameHandler {
+class Stack : public SerialPortOwner {
  public:
   explicit Stack(std::string path) : path_(std::move(path)) {}
   std::string DeviceNameFor(unsigned) const override { return path_; }
   void OnBytesReceived(unsigned port, std::span<const std::uint8_t> bytes) override {
-    for (const auto b : bytes) receiver.FeedByte(static_cast<int>(port), b);
+    for (const auto b : bytes) answers.FeedByte(static_cast<int>(port), b);
   }
-  void HandleFrame(int slot, const ReceiveSlot& frame) override { outcomes.push_back(decoder.Decode(slot, frame.Data)); }
 
   DeviceTable devices;
   Clocks display;
   FixedDecoderContext context;
-  ResponseDecoder decoder{devices, display, context};
-  Receiver receiver{*this};
   std::vector<DecodeOutcome> outcomes;
+  AnswerPipeline answers{devices, display, context,
+                         [this](int, const DecodeOutcome& outcome) { outcomes.push_back(outcome); }};
 
  private:
   std::string path_;
