@@ -173,6 +173,13 @@ void Engine::StoreSettings(const Settings& from_page) {
   }
 }
 
+void Engine::RequestTimerWrite(const TimerEdits& rows) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i]) pending_.TimerOutbox[i] = *rows[i];
+  }
+  pending_.TimerSetCount = kTimerCount;
+}
+
 void Engine::Tick() {
   scheduler_.Tick(TickView{list_.SelectedSlot(), view_.real_time_page_visible, view_.real_time_mode});
 }

@@ -14,16 +14,18 @@
 #include <map>
 #include <memory>
 
-#include "app/request_fields.h"
 #include "app/view_state.h"
 #include "device/device_list.h"
-#include "model/device_record.h"
-#include "model/notifier.h"
 #include "device/pending_operations.h"
 #include "device/scheduler.h"
 #include "link/port_directory.h"
 #include "link/serial_port.h"
+#include "model/decoder_context.h"
+#include "model/device_record.h"
+#include "model/notifier.h"
+#include "model/settings.h"
 #include "protocol/answer_pipeline.h"
+#include "protocol/request_fields.h"
 #include "storage/settings.h"
 #include "storage/spreadsheet_export.h"
 
@@ -74,6 +76,35 @@ class Engine : public QObject,
   // saving runs or starts automatically.
   bool StartDevice(int slot);
 
+  // The device every request addresses; false when the slot is not listed.
+  bool Select(int slot) { return list_.SelectSlot(slot); }
+
+  // What the pages ask of the selected meter. The tick serves one request a
+  // second, takes the values to send from the RequestFields at that moment
+  // and tells the outcome; tariff, limits and CO2 factor are read back
+  // after they are written.
+  void RequestTariffRead() { pending_.PriceLoadCount = 1; }
+  void RequestTariffWrite() { pending_.PriceSetCount = pending_.PriceLoadCount = 1; }
+  void RequestLimitsRead() { pending_.LimitReadRequest = 1; }
+  void RequestLimitsWrite() { pending_.LimitSetRequest = pending_.LimitReadRequest = 1; }
+  void RequestClockWrite() { pending_.TimeSetRequest = 1; }  // the computer's clock
+  void RequestCo2Write() { pending_.Co2SetRequest = 1; }
+  void RequestTimerReset() { pending_.TimerResetRequest = 1; }
+  // Months 12 down to 1, one a tick; the last answer shows the history.
+  void RequestHistoryRead() { pending_.HistoryMonthsLeft = kMonths; }
+  // Timers 20 down to 1, one a tick.
+  void RequestTimerRead() { pending_.TimerLoadCount = kTimerCount; }
+  // The timer page's download: the rows given replace their outbox entries
+  // (the others keep theirs, sent or not), then each timer with an entry to
+  // send is written, from 20 down.
+  void RequestTimerWrite(const TimerEdits& rows);
+
+  // What the windows tell the engine about themselves.
+  void SetRealTimePageVisible(bool visible) { view_.real_time_page_visible = visible; }
+  void SetChartViewOpen(bool open) { view_.chart_view_open = open; }
+  void SetRealTimeMode(bool on) { view_.real_time_mode = on; }  // kept after the chart view closes
+  void SetFollowDeviceClock(bool follow) { view_.follow_device_clock = follow; }
+
   // One tick of the scheduler (the timer calls it once a second).
   void Tick();
 
@@ -81,9 +112,9 @@ class Engine : public QObject,
   const OpenError& LastOpenError(int slot) const { return ports_.at(SlotIndex(slot))->LastOpenError(); }
 
   DeviceTable& Devices() { return devices_; }
-  PendingOperations& Pending() { return pending_; }
+  // Requests asked for and not yet sent.
+  bool RequestsPending() const { return pending_.AnyPending(); }
   DeviceList& List() { return list_; }
-  ViewState& View() { return view_; }
   Settings& CurrentSettings() { return settings_; }
   PortDirectory& Ports() { return directory_; }
   SpreadsheetExport& Spreadsheets() { return spreadsheets_; }

@@ -1,5 +1,5 @@
-// What the windows tell the engine about themselves. The faces write it; the
-// decoder and the tick read it.
+// What the windows tell the engine about themselves, through its Set...
+// calls; the decoder and the tick read it.
 #pragma once
 
 namespace quorvel {

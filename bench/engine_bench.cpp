@@ -111,7 +111,7 @@ void BM_EighteenMetersPolled(benchmark::State& state) {
     });
     engine.Start(options);
     for (int slot = 1; slot <= kSlotCount; ++slot) engine.OpenDevice(slot);
-    engine.List().SelectSlot(1);
+    engine.Select(1);
 
     const CpuSplit before = ThreadCpu();
     const auto started = Clock::now();

@@ -179,9 +179,9 @@ int RunInfo(const std::vector<std::string>& args) {
     if (kind == code::kReadMeterNumber) answered.insert("number");
     if (kind >= code::kReadTimer && kind <= code::kReadTimerLast) timers_read.insert(outcome.index);
   });
-  if (!session.Start([&](Engine& e) { e.View().real_time_page_visible = false; })) return 1;
-  if (history) engine.Pending().HistoryMonthsLeft = 12;
-  if (timers) engine.Pending().TimerLoadCount = 20;
+  if (!session.Start([&](Engine& e) { e.SetRealTimePageVisible(false); })) return 1;
+  if (history) engine.RequestHistoryRead();
+  if (timers) engine.RequestTimerRead();
 
   const SlotData& data = engine.Devices().Slot(slot);
   auto complete = [&] {
@@ -191,7 +191,7 @@ int RunInfo(const std::vector<std::string>& args) {
   // Every request is out when nothing is pending; the last answer then
   // has a couple of seconds to come.
   session.RunUntil(
-      [&] { return complete() || (!engine.Pending().AnyPending() && since_last_request.elapsed() > 2000); }, 0);
+      [&] { return complete() || (!engine.RequestsPending() && since_last_request.elapsed() > 2000); }, 0);
   const bool interrupted = session.Interrupted();
   session.Stop();
   if (interrupted) return 130;
@@ -296,8 +296,8 @@ int RunLog(const std::vector<std::string>& args) {
   const bool started = session.Start([&](Engine& e) {
     e.CurrentSettings().File = FolderPrefix(*out);
     e.CurrentSettings().Acquisition = interval;
-    e.View().chart_view_open = true;
-    e.View().real_time_mode = true;
+    e.SetChartViewOpen(true);
+    e.SetRealTimeMode(true);
   });
   if (!started) return 1;
   for (const PortArgument& port : common.ports) engine.SetSaving(port.slot, true);
@@ -340,7 +340,7 @@ int RunExportMonth(const std::vector<std::string>& args) {
   QObject::connect(&engine, &Engine::frameDecoded, [&](int from, DecodeOutcome outcome) {
     if (from == slot && outcome.kind == code::kReadRealTime && !live_reading) {
       live_reading = true;
-      engine.Pending().HistoryMonthsLeft = 12;
+      engine.RequestHistoryRead();
     }
   });
   if (!session.Start([&](Engine& e) { e.CurrentSettings().File = FolderPrefix(*out); })) return 1;

@@ -97,7 +97,7 @@ bool EngineSession::Start(const std::function<void(Engine&)>& configure) {
   engine_.Start(options);
   if (configure) configure(engine_);
   for (const PortArgument& port : ports_) {
-    if (!engine_.List().SelectSlot(port.slot)) {
+    if (!engine_.Select(port.slot)) {
       // Not offered (no adapter, no assignment): opening says why.
       OpenError error;
       error.kind = OpenFailure::kNotFound;

@@ -13,7 +13,7 @@
 
 #include "app/engine.h"
 #include "cli/answer_json.h"
-#include "app/request_fields.h"
+#include "protocol/request_fields.h"
 
 namespace quorvel::cli {
 

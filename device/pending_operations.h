@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "model/device_record.h"
 
@@ -11,6 +12,10 @@ namespace quorvel {
 
 // A timer-page entry with this mode has nothing to send.
 inline constexpr std::uint8_t kNothingToSend = 0xFF;
+
+// Rows of the timer page to download: timer n's is entry n - 1; an empty
+// entry leaves that timer's outbox entry as it is.
+using TimerEdits = std::array<std::optional<TimerEntry>, kTimerCount>;
 
 struct PendingOperations {
   std::int32_t PriceSetCount = 0;

@@ -81,7 +81,7 @@ TEST_F(EngineTest, RemovingTheSelectedClosedDeviceClearsTheSelection) {
   Start("[Ports]\nCOM2=" + Port("two") + "\nCOM3=" + Port("three") + "\n");
   int removed_open = 0;
   QObject::connect(&engine, &Engine::selectedDeviceRemoved, [&](int) { ++removed_open; });
-  engine.List().SelectSlot(3);
+  engine.Select(3);
   EXPECT_EQ(engine.DeviceChanged(3), 1);  // the selected device plugged in: nothing
   EXPECT_EQ(Names().size(), 2U);
   engine.DeviceChanged(-3);
@@ -96,10 +96,10 @@ TEST_F(EngineTest, RemovingTheSelectedOpenDeviceClosesIt) {
   Start("[Ports]\nCOM7=" + pty.slave_path() + "\n");
   int removed_open = 0;
   QObject::connect(&engine, &Engine::selectedDeviceRemoved, [&](int slot) { removed_open = slot; });
-  engine.List().SelectSlot(7);
+  engine.Select(7);
   ASSERT_TRUE(engine.StartDevice(7));
   EXPECT_TRUE(engine.IsOpen(7));
-  EXPECT_TRUE(engine.Pending().AnyPending());  // tariff, limits, CO2 factor and number asked for
+  EXPECT_TRUE(engine.RequestsPending());  // tariff, limits, CO2 factor and number asked for
   engine.DeviceChanged(-7);
   EXPECT_EQ(removed_open, 7);
   EXPECT_TRUE(testing::SpinUntil([&] { return !engine.IsOpen(7); }));

@@ -47,7 +47,7 @@ TEST(EngineWithMeters, RealTimeReadingsArriveInTheRecord) {
     m.SetEnergyCounter(100000);
   });
   ASSERT_TRUE(bench.engine.OpenDevice(4));
-  bench.engine.List().SelectSlot(4);
+  bench.engine.Select(4);
   bench.TickAndAwait();
   const DeviceRecord& r = bench.engine.Devices().Slot(4).Record;
   EXPECT_FLOAT_EQ(r.Current, 5.00F);
@@ -69,11 +69,8 @@ TEST(EngineWithMeters, WritesReachTheMeterAndReadBack) {
   MeterBench bench({2});
   ASSERT_TRUE(bench.Open(2));
   for (int i = 0; i < 4; ++i) bench.TickAndAwait();  // greeting
-  PendingOperations& pending = bench.engine.Pending();
-
   bench.fields.tariff = {1234, 305, 406};
-  pending.PriceSetCount = 1;
-  pending.PriceLoadCount = 1;
+  bench.engine.RequestTariffWrite();
   EXPECT_EQ(bench.TickAndAwait(), (SentList{{2, 0x06, 12}}));
   EXPECT_EQ(bench.TickAndAwait(), (SentList{{2, 0x86, 1}}));
   EXPECT_EQ(bench.engine.Devices().Settings().TierLimit, 1234);
@@ -81,8 +78,7 @@ TEST(EngineWithMeters, WritesReachTheMeterAndReadBack) {
   EXPECT_EQ(bench.engine.Devices().Settings().Price2, 406);
 
   bench.fields.limits = {300, 100, true};
-  pending.LimitSetRequest = 1;
-  pending.LimitReadRequest = 1;
+  bench.engine.RequestLimitsWrite();
   bench.TickAndAwait();
   bench.TickAndAwait();
   EXPECT_EQ(bench.engine.Devices().Settings().EnergyLimit, 300);
@@ -90,13 +86,13 @@ TEST(EngineWithMeters, WritesReachTheMeterAndReadBack) {
   EXPECT_TRUE(bench.display.shutdown);
 
   bench.fields.co2_factor_milli = 999;
-  pending.Co2SetRequest = 1;
+  bench.engine.RequestCo2Write();
   bench.TickAndAwait();
   bench.TickAndAwait();  // read back
   EXPECT_FLOAT_EQ(bench.engine.Devices().Slot(2).Co2Factor, 0.999F);
 
   // The clock is set from the computer's.
-  pending.TimeSetRequest = 1;
+  bench.engine.RequestClockWrite();
   EXPECT_EQ(bench.TickAndAwait()[0].code, 0x01);
   const std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -113,11 +109,11 @@ TEST(EngineWithMeters, WritesReachTheMeterAndReadBack) {
 TEST(EngineWithMeters, TimersAreWrittenOnlyWhereChangedAndReadFromTwentyDown) {
   MeterBench bench({6});
   ASSERT_TRUE(bench.engine.OpenDevice(6));
-  bench.engine.List().SelectSlot(6);
-  PendingOperations& pending = bench.engine.Pending();
-  pending.TimerOutbox[2] = TimerEntry{8, 0, 17, 30, 9};   // timer 3
-  pending.TimerOutbox[19] = TimerEntry{6, 15, 7, 45, 1};  // timer 20
-  pending.TimerSetCount = 20;
+  bench.engine.Select(6);
+  TimerEdits rows;
+  rows[2] = TimerEntry{8, 0, 17, 30, 9};   // timer 3
+  rows[19] = TimerEntry{6, 15, 7, 45, 1};  // timer 20
+  bench.engine.RequestTimerWrite(rows);
   EXPECT_EQ(bench.TickAndAwait(), (SentList{{6, 0x18, 20}}));
   EXPECT_EQ(bench.TickAndAwait(), (SentList{{6, 0x18, 3}}));
   EXPECT_EQ(bench.Tick(), SentList{});
@@ -125,7 +121,7 @@ TEST(EngineWithMeters, TimersAreWrittenOnlyWhereChangedAndReadFromTwentyDown) {
   const sim::TimerSetting three = bench.Meter(6).WithModel([](sim::MeterModel& m) { return m.Timer(3); });
   EXPECT_EQ(three, (sim::TimerSetting{9, 8, 0, 17, 30}));
 
-  pending.TimerLoadCount = 20;
+  bench.engine.RequestTimerRead();
   for (int timer = 20; timer >= 1; --timer) {
     EXPECT_EQ(bench.TickAndAwait(), (SentList{{6, 0x98, static_cast<std::uint8_t>(timer)}}));
   }
@@ -137,7 +133,7 @@ TEST(EngineWithMeters, TimersAreWrittenOnlyWhereChangedAndReadFromTwentyDown) {
   EXPECT_EQ(timers[0].OnHour, 0);  // ... and 0xFF times read as 0
 
   // Resetting the timers is acknowledged with a kind the dashboard does not handle.
-  pending.TimerResetRequest = 1;
+  bench.engine.RequestTimerReset();
   bench.Tick();
   ASSERT_TRUE(bench.AwaitDecoded(1));
   EXPECT_EQ(Kind(bench.decoded.back()), code::kResetTimers);
@@ -150,9 +146,9 @@ TEST(EngineWithMeters, TimersAreWrittenOnlyWhereChangedAndReadFromTwentyDown) {
 TEST(EngineWithMeters, HistoryReadAsksMonthsTwelveToOneAndStoresDayEnergies) {
   MeterBench bench({8});
   ASSERT_TRUE(bench.engine.OpenDevice(8));
-  bench.engine.List().SelectSlot(8);
+  bench.engine.Select(8);
   bench.TickAndAwait();  // a live reading first: it sets the year
-  bench.engine.Pending().HistoryMonthsLeft = 12;
+  bench.engine.RequestHistoryRead();
   for (int month = 12; month >= 1; --month) {
     EXPECT_EQ(bench.TickAndAwait(), (SentList{{8, 0x8B, static_cast<std::uint8_t>(month)}}));
   }
@@ -199,7 +195,7 @@ TEST(EngineWithMeters, FaultsNeverBlockASlot) {
   faults.delay_max = std::chrono::milliseconds{250};
   MeterBench bench({1, 2, 3}, faults);
   for (const int slot : {1, 2, 3}) ASSERT_TRUE(bench.engine.OpenDevice(slot));
-  bench.engine.List().SelectSlot(2);
+  bench.engine.Select(2);
   constexpr int kTicks = 150;
   for (int i = 0; i < kTicks; ++i) {
     bench.Tick();

@@ -73,7 +73,7 @@ class MeterBench {
 
   // Selects the slot and opens it as the comm button does.
   bool Open(int slot) {
-    engine.List().SelectSlot(slot);
+    engine.Select(slot);
     return engine.StartDevice(slot);
   }
 
