@@ -8,17 +8,13 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/storage/temp_dir.h"
-#include "tests/support/pty_pair.h"
+#include "tests/support/pty.h"
+#include "tests/support/recording_notifier.h"
 #include "tests/support/spin.h"
+#include "tests/support/temp_dir.h"
 
 namespace quorvel {
 namespace {
-
-struct Notices : Notifier {
-  void Notify(const Notice& notice) override { texts.push_back(notice.text); }
-  std::vector<std::string> texts;
-};
 
 class EngineTest : public ::testing::Test {
  protected:
@@ -44,7 +40,7 @@ class EngineTest : public ::testing::Test {
 
   testing::TempDir dir;
   NullDisplay display;
-  Notices notices;
+  testing::RecordingNotifier notices;
   FixedRequestFields fields;
   Engine engine{display, notices, fields};
 };

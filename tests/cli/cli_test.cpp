@@ -11,7 +11,7 @@
 #include "cli/engine_session.h"
 #include "link/meter_line.h"
 #include "sim/meter_simulator.h"
-#include "tests/storage/temp_dir.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/spin.h"
 
 namespace quorvel {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/recording_notifier.h"
+
 namespace quorvel {
 namespace {
 
@@ -37,16 +39,6 @@ class FakeMeters : public MeterOperations {
   std::set<int> open{3};
   std::set<std::string> failing;
   std::vector<std::string> calls;
-};
-
-struct RecordingNotifier : Notifier {
-  void Notify(const Notice& notice) override {
-    texts.push_back(notice.text);
-    if (during_notice) during_notice();
-  }
-  std::vector<std::string> TakeTexts() { return std::exchange(texts, {}); }
-  std::vector<std::string> texts;
-  std::function<void()> during_notice;
 };
 
 struct BusyDisplay : NullDisplay {
@@ -84,7 +76,7 @@ class SchedulerTest : public ::testing::Test {
   PendingOperations pending;
   FakeMeters meters;
   BusyDisplay display;
-  RecordingNotifier notifier;
+  testing::RecordingNotifier notifier;
   Scheduler scheduler{devices, pending, meters, display, notifier};
   TickView view{3, true, false};
 };

@@ -13,15 +13,11 @@
 
 #include "app/engine.h"
 #include "sim/meter_simulator.h"
-#include "tests/storage/temp_dir.h"
+#include "tests/support/recording_notifier.h"
 #include "tests/support/spin.h"
+#include "tests/support/temp_dir.h"
 
 namespace quorvel::testing {
-
-struct Notices : Notifier {
-  void Notify(const Notice& notice) override { texts.push_back(notice.text); }
-  std::vector<std::string> texts;
-};
 
 struct ShownLimits : NullDisplay {
   void ShowLimits(const LimitTexts& t) override { shutdown = t.shutdown; }
@@ -105,7 +101,7 @@ class MeterBench {
   std::unique_ptr<sim::MeterSimulator> simulator;
   std::map<int, std::size_t> meter_of;
   ShownLimits display;
-  Notices notices;
+  RecordingNotifier notices;
   FixedRequestFields fields;
   Engine engine{display, notices, fields};
   std::vector<Sent> sent;

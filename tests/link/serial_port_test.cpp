@@ -10,13 +10,15 @@
 
 #include "link/meter_line.h"
 #include "link/serial_platform.h"
-#include "tests/support/pty_pair.h"
+#include "tests/support/pty.h"
+#include "tests/support/recording_notifier.h"
 #include "tests/support/spin.h"
 
 namespace quorvel {
 namespace {
 
 using testing::PtyPair;
+using testing::RecordingNotifier;
 using testing::Spin;
 using testing::SpinUntil;
 using Bytes = std::vector<unsigned char>;
@@ -38,11 +40,6 @@ class RecordingOwner : public SerialPortOwner {
 
  private:
   std::string path_;
-};
-
-struct RecordingNotifier : Notifier {
-  void Notify(const Notice& notice) override { notices.push_back(notice); }
-  std::vector<Notice> notices;
 };
 
 class SerialPortTest : public ::testing::Test {

@@ -14,8 +14,9 @@
 #include <utility>
 
 #include "sim/command_line.h"
-#include "tests/sim/pty_test_support.h"
 #include "tests/sim/sim_test_support.h"
+#include "tests/support/pty.h"
+#include "tests/support/temp_dir.h"
 
 extern char** environ;
 
@@ -23,23 +24,9 @@ namespace quorvel::sim::test {
 namespace {
 
 namespace fs = std::filesystem;
+using quorvel::testing::PortEnd;
+using quorvel::testing::TempDir;
 using std::chrono::milliseconds;
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "quorvel-sim-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) fs::remove_all(path_, ec);
-  }
-  const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 MeterSimulatorOptions Fast(std::vector<std::string> links, std::size_t unlinked = 0) {
   MeterSimulatorOptions options;
@@ -62,8 +49,8 @@ std::string AskNumber(const std::string& path) {
 
 TEST(MeterSimulator, RunsMetersSideBySideUnderTheirLinks) {
   TempDir dir;
-  const std::string com3 = (dir.Path() / "meters" / "COM3").string();  // folder made on the way
-  const std::string com4 = (dir.Path() / "meters" / "COM4").string();
+  const std::string com3 = (dir.path() / "meters" / "COM3").string();  // folder made on the way
+  const std::string com4 = (dir.path() / "meters" / "COM4").string();
   std::string error;
   auto bench = MeterSimulator::Open(Fast({com3, com4}, 1), &error);
   ASSERT_TRUE(bench) << error;
@@ -87,7 +74,7 @@ TEST(MeterSimulator, RunsMetersSideBySideUnderTheirLinks) {
 
 TEST(MeterSimulator, ReplacesAStaleLink) {
   TempDir dir;
-  const std::string link = (dir.Path() / "COM5").string();
+  const std::string link = (dir.path() / "COM5").string();
   fs::create_symlink("/dev/pts/no-such-terminal", link);
   std::string error;
   auto bench = MeterSimulator::Open(Fast({link}), &error);
@@ -99,8 +86,8 @@ TEST(MeterSimulator, ReplacesAStaleLink) {
 
 TEST(MeterSimulator, RefusesToReplaceAFileAndLeavesNothingBehind) {
   TempDir dir;
-  const std::string first = (dir.Path() / "COM1").string();
-  const std::string file = (dir.Path() / "COM2").string();
+  const std::string first = (dir.path() / "COM1").string();
+  const std::string file = (dir.path() / "COM2").string();
   std::ofstream(file) << "not a link";
   std::string error;
   auto bench = MeterSimulator::Open(Fast({first, file}), &error);
@@ -112,7 +99,7 @@ TEST(MeterSimulator, RefusesToReplaceAFileAndLeavesNothingBehind) {
 
 TEST(MeterSimulator, LeavesALinkThatIsNoLongerItsOwn) {
   TempDir dir;
-  const std::string link = (dir.Path() / "COM6").string();
+  const std::string link = (dir.path() / "COM6").string();
   std::string error;
   auto bench = MeterSimulator::Open(Fast({link}), &error);
   ASSERT_TRUE(bench) << error;
@@ -271,7 +258,7 @@ int Wait(Child& child) {
 
 TEST(MeterSimProgram, ServesItsMetersUntilTerminated) {
   TempDir dir;
-  const std::string link = (dir.Path() / "meters" / "COM3").string();
+  const std::string link = (dir.path() / "meters" / "COM3").string();
   Child child = Spawn({"--link", link, "--meters", "1", "--byte-interval-us", "0", "--seed", "5"});
   ASSERT_GT(child.pid, 0);
   char line[512];
@@ -301,7 +288,7 @@ TEST(MeterSimProgram, ExitsWithAMessageOnBadArguments) {
 
 TEST(MeterSimProgram, ExitsWithAMessageWhenTheLinkCannotBeMade) {
   TempDir dir;
-  const std::string file = (dir.Path() / "COM7").string();
+  const std::string file = (dir.path() / "COM7").string();
   std::ofstream(file) << "in the way";
   Child child = Spawn({"--link", file});
   ASSERT_GT(child.pid, 0);

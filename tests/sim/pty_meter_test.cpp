@@ -6,12 +6,13 @@
 
 #include <algorithm>
 
-#include "tests/sim/pty_test_support.h"
 #include "tests/sim/sim_test_support.h"
+#include "tests/support/pty.h"
 
 namespace quorvel::sim::test {
 namespace {
 
+using quorvel::testing::PortEnd;
 using std::chrono::milliseconds;
 
 const Bytes kNumberAnswer{0x55, 0x0A, 0xC8, 0x01, 0x02, 0x03, 0x04, 0x05,

@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "tests/storage/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace quorvel {
 namespace {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/storage/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace quorvel {
 namespace {

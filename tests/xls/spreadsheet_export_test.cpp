@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "protocol/number_text.h"
+#include "tests/support/recording_notifier.h"
 #include "tests/xls/xls_test_support.h"
 
 namespace quorvel {
@@ -19,11 +20,6 @@ namespace {
 using xls::test::ExpectSheet;
 using xls::test::Expected;
 using xls::test::HeaderCells;
-
-struct Notices : Notifier {
-  void Notify(const Notice& notice) override { texts.push_back(notice.text); }
-  std::vector<std::string> texts;
-};
 
 const xls::Columns kRealTimeColumns{"UPTime", "Voltage", "Current", "Power", "PowerFactor"};
 
@@ -45,10 +41,10 @@ DeviceRecord Reading() {
 class SpreadsheetExportTest : public ::testing::Test {
  protected:
   SpreadsheetExportTest() { files.SetClock([] { return std::string("2009-03-07 14:05:09"); }); }
-  std::string Folder() const { return dir.path() + "/"; }
+  std::string Folder() const { return dir.path().string() + "/"; }
 
-  xls::test::TempDir dir;
-  Notices notices;
+  testing::TempDir dir;
+  testing::RecordingNotifier notices;
   SpreadsheetExport files{notices};
 };
 

@@ -1,4 +1,4 @@
-// Helpers shared by the workbook tests: temporary folders, reading a file back
+// Helpers shared by the workbook tests: reading a file back
 // with libfreexl, and handing every checked file to the other readers.
 #pragma once
 
@@ -9,23 +9,11 @@
 #include <vector>
 
 #include "storage/xls/cell.h"
+#include "tests/support/temp_dir.h"
 
 namespace quorvel::xls::test {
 
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using testing::TempDir;
 
 std::vector<std::uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
