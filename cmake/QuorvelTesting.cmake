@@ -11,12 +11,20 @@ function(quorvel_test name)
     PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}")
 endfunction()
 
-# A GoogleTest program that runs inside a Qt application (event loop,
-# offscreen platform).
+# A GoogleTest program that runs inside a Qt event loop: a core application,
+# or with WIDGETS a widget application on the offscreen platform.
 function(quorvel_qt_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPENDS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "WIDGETS" "TIMEOUT" "SOURCES;DEPENDS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/qt_test_main.cpp)
-  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} Qt6::Widgets GTest::gtest)
+  if(ARG_WIDGETS)
+    find_package(Qt6 REQUIRED COMPONENTS Widgets)
+    target_link_libraries(${name} PRIVATE Qt6::Widgets)
+    target_compile_definitions(${name} PRIVATE QUORVEL_TEST_WIDGETS)
+  else()
+    find_package(Qt6 REQUIRED COMPONENTS Core)
+  endif()
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} Qt6::Core GTest::gtest)
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
   quorvel_warnings(${name})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
