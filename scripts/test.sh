@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the normal build, the same tests
-# under AddressSanitizer + UndefinedBehaviorSanitizer, and the fuzzer.
+# Checks the layering, builds everything and runs every test: the normal
+# build, the same tests under AddressSanitizer + UndefinedBehaviorSanitizer,
+# and the fuzzer.
 # Usage: scripts/test.sh        (FUZZ_SECONDS=N to change the fuzzing time, default 60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +13,9 @@ scripts/install-deps.sh all
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
 step() { printf '\n=== %s (at %ds) ===\n' "$*" "$SECONDS"; }
+
+step "Layers: every include runs down"
+python3 scripts/check-layers.py
 
 step "Build (warnings are errors)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_WERROR=ON >/dev/null
