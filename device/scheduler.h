@@ -6,10 +6,10 @@
 
 #include <cstdint>
 
-#include "model/device_record.h"
-#include "model/notifier.h"
 #include "device/pending_operations.h"
+#include "model/device_record.h"
 #include "model/display.h"
+#include "model/notifier.h"
 
 namespace quorvel {
 

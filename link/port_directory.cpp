@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <set>
 
-#include "model/device_record.h"
 #include "link/port_names.h"
-#include "model/names.h"
 #include "link/serial_platform.h"
+#include "model/device_record.h"
+#include "model/names.h"
 
 namespace quorvel {
 namespace {

@@ -32,13 +32,13 @@ struct DecodeOutcome {
 
 using FrameData = std::span<const std::uint8_t, kReceiveDataSize>;
 
-class ResponseDecoder : public FrameHandler {
+// Receive slots hand it their frames through an AnswerPipeline.
+class ResponseDecoder {
  public:
   ResponseDecoder(DeviceTable& devices, Display& display, DecoderContext& context)
       : devices_(devices), display_(display), context_(context) {}
 
   DecodeOutcome Decode(int slot, FrameData data);
-  void HandleFrame(int slot, const ReceiveSlot& frame) override { Decode(slot, frame.Data); }
 
  private:
   void DecodeClock(int slot, FrameData d);

@@ -11,8 +11,8 @@
 #include "cli/engine_session.h"
 #include "link/meter_line.h"
 #include "sim/meter_simulator.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/spin.h"
+#include "tests/support/temp_dir.h"
 
 namespace quorvel {
 namespace {
