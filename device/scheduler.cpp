@@ -5,7 +5,7 @@
 namespace quorvel {
 namespace {
 
-constexpr int kHistoryMonths = 12;
+constexpr int kHistoryMonths = kMonths;  // a history read asks for every month
 
 }  // namespace
 
