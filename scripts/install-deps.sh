@@ -3,7 +3,7 @@
 # Usage: scripts/install-deps.sh [build|test|all]   (default: all)
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libqcustomplot-dev
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev qt6-svg-dev libqcustomplot-dev
   libgtest-dev libbenchmark-dev)
 # Fuzzing (clang with the libFuzzer runtime) and the independent spreadsheet readers.
 test_packages=(clang libclang-rt-14-dev libfreexl-dev python3 python3-xlrd libreoffice-calc-nogui)
