@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the layering, builds everything and runs every test: the normal
-# build, the same tests under AddressSanitizer + UndefinedBehaviorSanitizer,
-# and the fuzzer.
+# build, its Debian package, the same tests under AddressSanitizer +
+# UndefinedBehaviorSanitizer, and the fuzzer.
 # Usage: scripts/test.sh        (FUZZ_SECONDS=N to change the fuzzing time, default 60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,11 +18,16 @@ step "Layers: every include runs down"
 python3 scripts/check-layers.py
 
 step "Build (warnings are errors)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_WERROR=ON >/dev/null
+# For /usr, as the package installs it: the window has its documentation folder compiled in.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
 cmake --build build -j "$jobs"
 
 step "Tests"
 ctest --test-dir build -j "$jobs" --output-on-failure
+
+step "Package: the .deb of this build, unpacked into a scratch root and checked"
+# After the window has landed: add --require-dashboard.
+scripts/check-package.sh build
 
 step "Build with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_BENCH=OFF >/dev/null
