@@ -24,6 +24,13 @@ int main(int argc, char** argv) {
   parser.process(app);
 
   quorvel::MainWindow window;
+  if (std::getenv("QUORVEL_EXIT_AT_FIRST_PAINT") != nullptr) {
+    QObject::connect(&window, &quorvel::MainWindow::firstPainted, [] {
+      std::puts("first paint");
+      std::fflush(stdout);
+      std::_Exit(0);
+    });
+  }
   window.Start({});
   window.show();
   if (parser.isSet(QStringLiteral("screenshot"))) {
