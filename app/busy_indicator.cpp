@@ -31,12 +31,14 @@ BusyIndicator::BusyIndicator(QWidget* parent)
   layout->addWidget(bar_);
   label_->setAccessibleName(QStringLiteral("Progress"));
   bar_->setAccessibleName(QStringLiteral("Progress bar"));
-  bar_->setTextVisible(false);
-  bar_->setFixedHeight(10);
+  bar_->setFormat(QStringLiteral("%v of %m"));
+  bar_->setAlignment(Qt::AlignCenter);
+  bar_->setFixedHeight(18);
   setStyleSheet(QStringLiteral(
       "QLabel { color: #ECFA42; font-size: 11pt; }"
-      "QProgressBar { background: #0B2430; border: 1px solid #2EC4B6; border-radius: 4px; }"
-      "QProgressBar::chunk { background: #2EC4B6; border-radius: 3px; }"));
+      "QProgressBar { background: #0B2430; color: #E8F3F1; border: 1px solid #2EC4B6; border-radius: 4px;"
+      " font-size: 10pt; }"
+      "QProgressBar::chunk { background-color: #2A7F86; }"));
   hide();
 }
 
@@ -62,10 +64,10 @@ void BusyIndicator::EndAll() {
   while (!running_.empty()) End(*running_.begin());
 }
 
-QString BusyIndicator::Text() const { return isVisible() || Running() ? label_->text() : QString(); }
+QString BusyIndicator::Text() const { return Running() ? label_->text() + QStringLiteral("  ") + bar_->text() : QString(); }
 
 void BusyIndicator::Show(BusyOperation operation, int done, int total) {
-  label_->setText(QStringLiteral("%1  %2 of %3").arg(OperationName(operation)).arg(done).arg(total));
+  label_->setText(OperationName(operation));
   bar_->setRange(0, total);
   bar_->setValue(done);
   show();

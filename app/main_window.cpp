@@ -65,7 +65,9 @@ MainWindow::MainWindow(Notifier* notifier, QWidget* parent)
   background_ = ArtImage(u"main-background", kWindowSize, Qt::white);
   // (The offscreen platform has no window shapes; Snapshot cuts the holes itself.)
   if (!background_.isNull() && QGuiApplication::platformName() != QStringLiteral("offscreen")) {
-    setMask(QBitmap::fromImage(background_.createMaskFromColor(qRgb(255, 255, 255), Qt::MaskOutColor)));
+    // The colour mask marks the white pixels with colour 1, which is white in
+    // its colour table; a bitmap takes white as clear: the white pixels drop out.
+    setMask(QBitmap::fromImage(background_.createMaskFromColor(qRgb(255, 255, 255), Qt::MaskInColor)));
   }
   BuildHeader();
   BuildPages();
@@ -105,7 +107,7 @@ void MainWindow::BuildHeader() {
       "QToolButton:hover { background: #2EC4B6; color: #0F2C38; }"));
 
   busy_ = new BusyIndicator(this);
-  busy_->setGeometry(686, 34, 160, 44);
+  busy_->setGeometry(688, 30, 156, 48);
 
   connect(realtime_button_, &ImageButton::clicked, this, [this] { ShowPage(Page::kRealTime); });
   connect(timer_button_, &ImageButton::clicked, this, [this] { ShowPage(Page::kTimer); });
