@@ -30,7 +30,8 @@ void PrintUsage(std::FILE* to) {
                "  export-month --port COMn[=PATH] --month M --out DIR\n"
                "                          save one month of a meter's history to DIR\n"
                "Ports are COM1..COM18; PATH is the device (/dev/ttyUSB0, a simulator link).\n"
-               "Run 'quorvel-cli <command> --help' for a command's options.\n");
+               "Run 'quorvel-cli <command> --help' for a command's options,\n"
+               "'quorvel-cli --version' for the version.\n");
 }
 
 }  // namespace
@@ -42,6 +43,10 @@ int main(int argc, char** argv) {
   }
   const std::string command = argv[1];
   const std::vector<std::string> args(argv + 2, argv + argc);
+  if (command == "--version") {
+    std::printf("quorvel-cli %s\n", QUORVEL_VERSION);
+    return 0;
+  }
   if (command == "decode") return quorvel::cli::RunDecode(args);
   for (const std::string& arg : args) {
     if (arg == "-h" || arg == "--help") {

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the dashboard and runs it against simulated meters: no hardware.
+# A tour of the command-line tool against simulated meters: no hardware.
+# (scripts/run-dashboard.sh opens the dashboard's window on them.)
 # Three meters appear as COM3, COM5 and COM7 (pseudo-terminals linked under
 # $QUORVEL_METERS, default /tmp/quorvel-meters); the engine probes one with
 # every request, polls all three, logs readings to spreadsheet files and
@@ -9,7 +10,7 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 scripts/install-deps.sh build
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$jobs" --target quorvel-cli quorvel-meter-sim
 
 meters=${QUORVEL_METERS:-/tmp/quorvel-meters}

@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the dashboard needs, only those missing.
-# Usage: scripts/install-deps.sh [build|test|all]   (default: all)
+# Usage: scripts/install-deps.sh [build|package|test|all]   (default: all)
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev qt6-svg-dev libqcustomplot-dev
-  libgtest-dev libbenchmark-dev)
-# Fuzzing (clang with the libFuzzer runtime) and the independent spreadsheet readers.
-test_packages=(clang libclang-rt-14-dev libfreexl-dev python3 python3-xlrd libreoffice-calc-nogui)
+  libgtest-dev libbenchmark-dev help2man)
+# The Debian package: cpack's dependency search runs dpkg-shlibdeps on what file(1) calls ELF.
+package_packages=(dpkg-dev file)
+# Fuzzing (clang with the libFuzzer runtime), the independent spreadsheet readers, and for the
+# package check the validators of the menu entry and the metainfo and man's own page check.
+test_packages=(clang libclang-rt-14-dev libfreexl-dev python3 python3-xlrd libreoffice-calc-nogui
+  desktop-file-utils appstream man-db)
 
 case "${1:-all}" in
   build) wanted=("${build_packages[@]}") ;;
-  test | all) wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
-  *) echo "usage: $0 [build|test|all]" >&2; exit 2 ;;
+  package) wanted=("${build_packages[@]}" "${package_packages[@]}") ;;
+  test | all) wanted=("${build_packages[@]}" "${package_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 [build|package|test|all]" >&2; exit 2 ;;
 esac
 
 missing=()

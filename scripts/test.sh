@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Checks the layering, builds everything and runs every test: the normal
-# build, the same tests under AddressSanitizer + UndefinedBehaviorSanitizer,
-# and the fuzzer.
+# Checks the layering, builds everything and runs every test: the Release
+# build (what users and packagers build, so CI meets their warnings), its
+# Debian package, the same tests under AddressSanitizer +
+# UndefinedBehaviorSanitizer, and the fuzzer. Warnings are errors in every
+# build here; a user's build only warns. Windows are tested without a
+# display, on Qt's offscreen platform.
 # Usage: scripts/test.sh        (FUZZ_SECONDS=N to change the fuzzing time, default 60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,15 +20,21 @@ step() { printf '\n=== %s (at %ds) ===\n' "$*" "$SECONDS"; }
 step "Layers: every include runs down"
 python3 scripts/check-layers.py
 
-step "Build (warnings are errors)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_WERROR=ON >/dev/null
+step "Release build (warnings are errors)"
+# For /usr, as the package installs it: the window has its documentation folder compiled in.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVEL_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
 cmake --build build -j "$jobs"
 
 step "Tests"
 ctest --test-dir build -j "$jobs" --output-on-failure
 
+step "Package: the .deb of this build, unpacked into a scratch root and checked"
+# After the window has landed: add --require-dashboard.
+scripts/check-package.sh build
+
 step "Build with AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_BENCH=OFF >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_BENCH=OFF \
+  -DQUORVEL_WERROR=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 
 step "Tests under the sanitizers"
@@ -33,7 +42,8 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   ctest --test-dir build-asan -j "$jobs" --output-on-failure -LE slow
 
 step "Fuzzing the receive slots and the decoder"
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_FUZZ=ON >/dev/null
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_FUZZ=ON \
+  -DQUORVEL_WERROR=ON >/dev/null
 cmake --build build-fuzz -j "$jobs" --target feed_fuzzer
 mkdir -p build-fuzz/corpus
 "$root/build-fuzz/fuzz/feed_fuzzer" -max_total_time="${FUZZ_SECONDS:-60}" -print_final_stats=1 \

@@ -33,6 +33,7 @@ fault rates, each a probability per answer from 0 to 1 (default 0):
   --delay-min-ms M       shortest delay (default 200)
   --delay-max-ms M       longest delay (default 1500)
   --help                 this text
+  --version              the simulator's version
 
 Each meter is printed as one line: its number, terminal, link and meter number.
 )";
@@ -133,6 +134,10 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
       line.help = true;
       continue;
     }
+    if (arg == "--version") {
+      line.version = true;
+      continue;
+    }
     if (arg == "--noise-with-start") {
       o.faults.noise_may_contain_start = true;
       continue;
@@ -165,7 +170,7 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
   }
   if (!meters_given && o.links.empty()) o.unlinked = 1;
   const std::size_t total = o.links.size() + o.unlinked;
-  if (!line.help && (total == 0 || total > kMaxMeters)) {
+  if (!line.help && !line.version && (total == 0 || total > kMaxMeters)) {
     result.error = "between 1 and " + std::to_string(kMaxMeters) + " meters, please";
     return result;
   }

@@ -13,6 +13,7 @@ namespace quorvel::sim {
 struct CommandLine {
   MeterSimulatorOptions options;
   bool help = false;
+  bool version = false;
 };
 
 struct ParsedCommandLine {

@@ -51,6 +51,10 @@ int main(int argc, char** argv) {
     std::fputs(quorvel::sim::UsageText().data(), stdout);
     return 0;
   }
+  if (parsed.line->version) {
+    std::printf("quorvel-meter-sim %s\n", QUORVEL_VERSION);
+    return 0;
+  }
 
   // Blocked before any meter thread exists, so the signals reach sigwait
   // below and nothing else.

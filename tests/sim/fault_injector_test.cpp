@@ -197,7 +197,7 @@ TEST(FaultInjector, LogsKindAndFaultOfEveryAnswerInOrder) {
   std::vector<Fault> applied;
   for (int i = 0; i < 150; ++i) {
     Bytes answer = kAnswer;
-    answer[2] = static_cast<std::uint8_t>(i);
+    answer.at(2) = static_cast<std::uint8_t>(i);
     applied.push_back(injector.Apply(answer).fault);
   }
   const auto& log = injector.Log();

@@ -157,6 +157,7 @@ TEST(CommandLine, DefaultsToOneMeterAtTheLinesPace) {
   EXPECT_EQ(parsed.line->options.byte_interval, kByteTime9600);
   EXPECT_FALSE(parsed.line->options.start_clock);
   EXPECT_TRUE(Parse({"--help"}).line->help);
+  EXPECT_TRUE(Parse({"--version"}).line->version);
 }
 
 struct BadArgs {
