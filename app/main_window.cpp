@@ -2,9 +2,6 @@
 
 #include <QBitmap>
 #include <QCloseEvent>
-#include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
@@ -12,11 +9,11 @@
 #include <QStackedLayout>
 #include <QTimer>
 #include <QToolButton>
-#include <QUrl>
 #include <QWindow>
 
 #include "app/busy_indicator.h"
-#include "pages/dashboard_page.h"
+#include "app/user_manual.h"
+#include "pages/page_widget.h"
 #include "pages/realtime_page.h"
 #include "resources/artwork.h"
 #include "widgets/image_button.h"
@@ -125,7 +122,7 @@ void MainWindow::BuildPages() {
   realtime_ = new RealTimePage(*engine_, *notifier_, page_host_);
   timer_page_ = new PlaceholderPage(QStringLiteral("Digital Timer Setting"), page_host_);
   settings_page_ = new PlaceholderPage(QStringLiteral("System Set"), page_host_);
-  for (DashboardPage* page : {static_cast<DashboardPage*>(realtime_), timer_page_, settings_page_}) {
+  for (PageWidget* page : {static_cast<PageWidget*>(realtime_), timer_page_, settings_page_}) {
     stack->addWidget(page);
   }
   stack->setCurrentWidget(realtime_);
@@ -153,7 +150,7 @@ void MainWindow::Start(const Engine::Options& options) {
 void MainWindow::ShowPage(Page page) {
   if (exiting_) return;
   page_ = page;
-  DashboardPage* shown = page == Page::kTimer ? timer_page_ : page == Page::kSettings ? settings_page_ : realtime_;
+  PageWidget* shown = page == Page::kTimer ? timer_page_ : page == Page::kSettings ? settings_page_ : realtime_;
   // The settings page fills itself from the settings and the timer page
   // starts reading the timers before they show.
   shown->Entering();
@@ -208,14 +205,17 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 // --- Help -------------------------------------------------------------------
 
 void MainWindow::OpenManual() {
-  const QFileInfo manual(QDir::current().filePath(QStringLiteral("user manual.pdf")));
-  if (!manual.exists()) {
-    notifier_->Notify(Notice{"", "Can not find the help file of Power Meter"});
-    return;
-  }
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  QDesktopServices::openUrl(QUrl::fromLocalFile(manual.absoluteFilePath()));
+  const UserManualOpening opening = OpenUserManual();
   QGuiApplication::restoreOverrideCursor();
+  const std::string message = UserManualMessage(opening);
+  if (!message.empty()) notifier_->Notify(Notice{"", message});
+}
+
+void MainWindow::OpenFirstDevice() {
+  if (engine_->List().Entries().empty()) return;
+  realtime_->SelectEntry(0);
+  if (!engine_->IsOpen(engine_->List().SelectedSlot())) realtime_->PressComm();
 }
 
 // --- Look and moving ----------------------------------------------------------

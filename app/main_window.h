@@ -23,7 +23,7 @@ class QToolButton;
 namespace quorvel {
 
 class BusyIndicator;
-class DashboardPage;
+class PageWidget;
 class ImageButton;
 class RealTimePage;
 
@@ -42,6 +42,8 @@ class MainWindow : public QWidget, public Display, public RequestFields {
   void Start(const Engine::Options& options);
 
   void ShowPage(Page page);
+  // Selects the first listed device and presses its comm button (a demo's screenshot).
+  void OpenFirstDevice();
   Page CurrentPage() const { return page_; }
 
   // Every open device stopped as the user would, saving off, the tick
@@ -119,8 +121,8 @@ class MainWindow : public QWidget, public Display, public RequestFields {
 
   QWidget* page_host_ = nullptr;
   RealTimePage* realtime_ = nullptr;
-  DashboardPage* timer_page_ = nullptr;
-  DashboardPage* settings_page_ = nullptr;
+  PageWidget* timer_page_ = nullptr;
+  PageWidget* settings_page_ = nullptr;
   Page page_ = Page::kRealTime;
 
   LimitTexts limits_shown_;  // until the settings page holds them

@@ -27,7 +27,7 @@ std::string TextOf(const QLineEdit* field) { return field->text().toStdString();
 }  // namespace
 
 RealTimePage::RealTimePage(DashboardOperations& operations, Notifier& notifier, QWidget* parent)
-    : DashboardPage(parent), ops_(operations), notifier_(notifier) {
+    : PageWidget(parent), ops_(operations), notifier_(notifier) {
   setObjectName(QStringLiteral("RealTimePage"));
   ApplyStyle();
   page_layout_ = new QVBoxLayout(this);

@@ -13,7 +13,7 @@
 #include "device/dashboard_operations.h"
 #include "model/display.h"
 #include "model/notifier.h"
-#include "pages/dashboard_page.h"
+#include "pages/page_widget.h"
 #include "pages/field_marks.h"
 #include "pages/history_cursor.h"
 #include "protocol/commands.h"
@@ -32,7 +32,7 @@ class ArrowPair;
 class ImageButton;
 class MarkedField;
 
-class RealTimePage : public DashboardPage {
+class RealTimePage : public PageWidget {
   Q_OBJECT
 
  public:

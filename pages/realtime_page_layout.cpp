@@ -74,6 +74,7 @@ void RealTimePage::BuildHeader() {
   device_box_ = new QComboBox(this);
   device_box_->setAccessibleName(QStringLiteral("Device"));
   device_box_->setMinimumWidth(120);
+  device_box_->setPlaceholderText(QStringLiteral("Select"));  // nothing is selected at start
   comm_ = Button(QStringLiteral("comm-stopped"), QStringLiteral("Comm Start"), this);
   comm_->SetSecondImage(QStringLiteral("comm-running"));
   convert_view_ = Button(QStringLiteral("convert-view"), QStringLiteral("Convert view"), this);
@@ -250,7 +251,6 @@ void RealTimePage::ApplyStyle() {
     QLineEdit[readOnly="true"] { background: #0B2430; color: #ECFA42; }
     QComboBox { background: #F4FAF9; color: #0F2C38; border: 1px solid #2EC4B6; border-radius: 4px; padding: 1px 6px; }
     QComboBox:disabled { background: #0B2430; color: #ECFA42; }
-    QComboBox::drop-down { border: none; width: 20px; }
     QComboBox QAbstractItemView { background: #F4FAF9; color: #0F2C38; selection-background-color: #2EC4B6; }
     QToolButton { background: #245A6C; border: 1px solid #2EC4B6; border-radius: 3px; }
     QToolButton:pressed { background: #2EC4B6; }

@@ -8,7 +8,7 @@
 
 namespace quorvel {
 
-class DashboardPage : public QWidget {
+class PageWidget : public QWidget {
   Q_OBJECT
 
  public:
@@ -18,7 +18,7 @@ class DashboardPage : public QWidget {
 };
 
 // Holds the place of a page that a later version brings.
-class PlaceholderPage : public DashboardPage {
+class PlaceholderPage : public PageWidget {
   Q_OBJECT
 
  public:

@@ -1,11 +1,11 @@
-#include "pages/dashboard_page.h"
+#include "pages/page_widget.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
 
 namespace quorvel {
 
-PlaceholderPage::PlaceholderPage(const QString& heading, QWidget* parent) : DashboardPage(parent) {
+PlaceholderPage::PlaceholderPage(const QString& heading, QWidget* parent) : PageWidget(parent) {
   auto* layout = new QVBoxLayout(this);
   auto* title = new QLabel(heading, this);
   title->setStyleSheet(QStringLiteral("color: #ECFA42; font-size: 20pt;"));
