@@ -16,6 +16,7 @@
 #include "app/busy_indicator.h"
 #include "app/main_window.h"
 #include "pages/realtime_page.h"
+#include "protocol/commands.h"
 #include "sim/pty_meter.h"
 
 namespace {
@@ -62,6 +63,9 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 1;
     }
+    // Limits far off, so that the pictures show no limit alarm.
+    const RequestFrame limits = WriteLimitsRequest({9999, 9999, false});
+    meter->WithModel([&](sim::MeterModel& m) { return m.Answer(sim::RequestView(limits)); });
     options.port_assignments[slot] = meter->SlavePath();
     meters.push_back(std::move(meter));
   }
