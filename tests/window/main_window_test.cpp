@@ -271,6 +271,19 @@ TEST_F(Dashboard, PagesSwitchAndOnlyTheRealTimePagePolls) {
   EXPECT_TRUE(SpinUntil([&] { return polls > 0; }));
 }
 
+TEST_F(Dashboard, APressOnAPageBackgroundMovesTheWindow) {
+  Start({3});
+  QWidget* readings = Find<QLineEdit>(QStringLiteral("Voltage"))->parentWidget();  // its group box
+  const QPoint start = window.pos();
+  const QPoint at = readings->mapToGlobal(QPoint(4, readings->height() - 4));
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(4, readings->height() - 4), at, Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(readings, &press);  // the page passes it on to the window
+  QMouseEvent drag(QEvent::MouseMove, QPointF(), at + QPoint(30, 20), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window, &drag);
+  EXPECT_EQ(window.pos(), start + QPoint(30, 20));
+}
+
 TEST_F(Dashboard, TheTimeFieldOvertypesAndEveryControlHasItsName) {
   Start({3});
   auto* time = Find<QLineEdit>(QStringLiteral("Time"));
