@@ -30,17 +30,11 @@ MainWindow::Page ToWindowPage(quorvel::DashboardPage page) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Without a display the window draws itself offscreen (screenshots, CI).
-  if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
-      std::getenv("QT_QPA_PLATFORM") == nullptr) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  }
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("quorvel-dashboard"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Power Meter"));
-  QApplication::setDesktopFileName(QStringLiteral("io.github.quorvel.dashboard"));
-
-  const quorvel::DashboardCommandLine command = quorvel::ParseDashboardCommandLine(QApplication::arguments());
+  // The command line first: --help, --version and mistakes need no window
+  // system (and none of its warnings on the terminal).
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const quorvel::DashboardCommandLine command = quorvel::ParseDashboardCommandLine(arguments);
   if (!command.options) {
     std::fprintf(stderr, "quorvel-dashboard: %s (try --help)\n", command.error.c_str());
     return quorvel::kExitUsage;
@@ -50,6 +44,16 @@ int main(int argc, char** argv) {
     std::fputs((options.help ? quorvel::DashboardHelpText() : quorvel::DashboardVersionText() + "\n").c_str(), stdout);
     return quorvel::kExitOk;
   }
+
+  // Without a display the window draws itself offscreen (screenshots, CI).
+  if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
+      std::getenv("QT_QPA_PLATFORM") == nullptr) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("quorvel-dashboard"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Power Meter"));
+  QApplication::setDesktopFileName(QStringLiteral("io.github.quorvel.dashboard"));
 
   quorvel::Engine::Options engine_options;
   std::unique_ptr<quorvel::DemoMeters> demo;  // ends after the window
