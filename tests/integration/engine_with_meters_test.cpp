@@ -125,6 +125,8 @@ TEST(EngineWithMeters, TimersAreWrittenOnlyWhereChangedAndReadFromTwentyDown) {
   for (int timer = 20; timer >= 1; --timer) {
     EXPECT_EQ(bench.TickAndAwait(), (SentList{{6, 0x98, static_cast<std::uint8_t>(timer)}}));
   }
+  EXPECT_EQ(bench.Tick(), SentList{});  // every timer answered
+  EXPECT_EQ(bench.notices.texts.back(), "Timer load success");
   const auto& timers = bench.engine.Devices().Settings().Timers;
   EXPECT_EQ(timers[2].Mode, 9);
   EXPECT_EQ(timers[2].OffMinute, 30);
