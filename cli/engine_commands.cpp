@@ -106,15 +106,6 @@ bool MakeFolder(const char* command, const std::string& folder) {
   return true;
 }
 
-// The ports given that never answered, for a closing remark.
-std::string Silent(const std::vector<PortArgument>& ports, const std::set<int>& heard) {
-  std::string names;
-  for (const PortArgument& port : ports) {
-    if (heard.count(port.slot) == 0) names += (names.empty() ? "" : ", ") + ComName(port.slot);
-  }
-  return names;
-}
-
 }  // namespace
 
 int RunPorts(const std::vector<std::string>& args) {
@@ -164,20 +155,18 @@ int RunWatch(const std::vector<std::string>& args) {
 
   EngineSession session("watch", common.ports, common.tick_ms);
   Engine& engine = session.engine();
-  std::set<int> heard;
   QObject::connect(&engine, &Engine::frameDecoded, [&](int slot, DecodeOutcome outcome) {
-    heard.insert(slot);
     PrintLine(AnswerJson(outcome, engine.Devices(), slot, session.display().shutdown, slot));
   });
   if (!session.Start()) return kExitFailed;
   session.RunUntil([] { return false; }, static_cast<double>(common.seconds));
+  const std::string silent = session.SilentPorts();
   session.Stop();
-  if (heard.empty()) {
-    Tell("watch", "no answer came");
-    return kExitFailed;
-  }
-  const std::string silent = Silent(common.ports, heard);
   if (!silent.empty()) Tell("watch", "no answer from " + silent);
+  if (!session.AnyAnswer()) {
+    if (!silent.empty()) return kExitFailed;
+    Tell("watch", "the time was up before an answer was due");
+  }
   return silent.empty() && !session.LostAny() ? kExitDone : kExitPartly;
 }
 
@@ -375,13 +364,18 @@ int RunLog(const std::vector<std::string>& args) {
     return kExitFailed;  // the reason has been told
   }
   session.RunUntil(hopeless, static_cast<double>(common.seconds));
+  const std::string silent = session.SilentPorts();
   session.Stop();
+  if (!silent.empty()) Tell("log", "no answer from " + silent);
   if (saved.empty()) {
-    Tell("log", hopeless() ? "no row could be saved; stopped" : "no row was saved");
-    return kExitFailed;
+    if (row_failed || !silent.empty()) {
+      Tell("log", hopeless() ? "no row could be saved; stopped" : "no row was saved");
+      return kExitFailed;
+    }
+    // Meters are greeted first, and the first row comes after N answers.
+    Tell("log", "the time was up before a row was due");
+    return kExitDone;
   }
-  const std::string silent = Silent(common.ports, saved);
-  if (!silent.empty()) Tell("log", "no row saved for " + silent);
   return silent.empty() && !row_failed && !session.LostAny() ? kExitDone : kExitPartly;
 }
 

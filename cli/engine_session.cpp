@@ -116,6 +116,23 @@ EngineSession::EngineSession(std::string command, const std::vector<PortArgument
     std::fprintf(stderr, "quorvel-cli %s: %s is gone; waiting for it to return\n", command_.c_str(),
                  ComName(slot).c_str());
   });
+  clock_.start();
+  QObject::connect(&engine_, &Engine::requestSent,
+                   [this](int slot, const QByteArray&) { first_asked_ms_.try_emplace(slot, clock_.elapsed()); });
+  QObject::connect(&engine_, &Engine::frameDecoded, [this](int slot, DecodeOutcome) { answered_.insert(slot); });
+}
+
+std::string EngineSession::SilentPorts() const {
+  // An answer takes a fraction of a tick; three ticks and a second are time enough.
+  const qint64 enough_ms = 3LL * tick_ms_ + 1000;
+  std::string names;
+  for (const PortArgument& port : ports_) {
+    const auto asked = first_asked_ms_.find(port.slot);
+    if (asked == first_asked_ms_.end() || answered_.count(port.slot) != 0) continue;
+    if (clock_.elapsed() - asked->second < enough_ms) continue;
+    names += (names.empty() ? "" : ", ") + ComName(port.slot);
+  }
+  return names;
 }
 
 EngineSession::~EngineSession() { Stop(); }

@@ -3,11 +3,13 @@
 // terminal.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,10 @@ class EngineSession {
   bool Interrupted() const;
   // A meter went away during the run (it may have returned since).
   bool LostAny() const { return lost_any_; }
+  // The ports that were asked, had time to answer (a few ticks) and never
+  // did, by name ("COM3, COM5"); empty when none.
+  std::string SilentPorts() const;
+  bool AnyAnswer() const { return !answered_.empty(); }
 
   // Closes the ports in slot order and waits for their monitors.
   void Stop();
@@ -75,6 +81,9 @@ class EngineSession {
   Engine engine_;
   bool stopped_ = false;
   bool lost_any_ = false;
+  QElapsedTimer clock_;
+  std::map<int, qint64> first_asked_ms_;
+  std::set<int> answered_;
 };
 
 }  // namespace quorvel::cli
