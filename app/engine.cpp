@@ -210,8 +210,8 @@ void Engine::OpenReturnedDevices() {
     if (!OpenDevice(slot)) continue;
     vanished_[index] = false;
     if (reselect_[index] && list_.SelectedSlot() == 0) list_.SelectSlot(slot);
-    notifier_.Notify(Notice{"", ComName(slot) + " is back and open again.", NoticeIcon::kInformation});
     Q_EMIT deviceReturned(slot);
+    notifier_.Notify(Notice{"", ComName(slot) + " is back and open again.", NoticeIcon::kInformation});
   }
 }
 

@@ -425,9 +425,13 @@ int RunExportMonth(const std::vector<std::string>& args) {
     session.Stop();
     if (interrupted) return kExitInterrupted;
     const std::string name = kMonthNames[static_cast<std::size_t>(month - 1)];
-    Tell("export-month", ended ? name + " did not answer from " + ComName(slot) +
-                                     ", even when asked for again; nothing saved"
-                               : "no history from " + ComName(slot));
+    if (!ended) {
+      Tell("export-month", "no history from " + ComName(slot));
+    } else if (session.LostAny()) {
+      Tell("export-month", ComName(slot) + " went away before " + name + " was read; nothing saved");
+    } else {
+      Tell("export-month", name + " did not answer from " + ComName(slot) + ", even when asked for again; nothing saved");
+    }
     return kExitFailed;
   }
   const bool written = engine.SaveMonthData(slot, month);
