@@ -129,6 +129,7 @@ bool Engine::OpenDevice(int slot) {
   }
   open_errors_[index] = {};
   device_identities_[index] = identity;
+  device_stamps_[index] = DeviceNodeStamp(path);
   port.StartMonitor();
   answers_.ClearSlot(slot);
   devices_.ResetSlotHistory(slot);
@@ -204,8 +205,12 @@ void Engine::OpenReturnedDevices() {
       seen_absent_[index] = true;
       continue;
     }
-    // The same device, never seen gone (a line that hung up): not a return.
-    if (!seen_absent_[index] && identity == device_identities_[index]) continue;
+    // The same device, never seen gone and not made anew (a line that hung
+    // up): not a return.
+    if (!seen_absent_[index] && identity == device_identities_[index] &&
+        DeviceNodeStamp(directory_.DevicePath(slot)) == device_stamps_[index]) {
+      continue;
+    }
     if (list_.Find(ComName(slot)) < 0) list_.Append(ComName(slot), slot);
     if (!OpenDevice(slot)) continue;
     vanished_[index] = false;

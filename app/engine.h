@@ -212,6 +212,7 @@ class Engine : public QObject,
   QTimer scan_timer_;
   std::array<OpenError, kSlotCount> open_errors_;
   std::array<std::string, kSlotCount> device_identities_;  // of the open slots
+  std::array<std::string, kSlotCount> device_stamps_;
   std::array<bool, kSlotCount> vanished_{};  // lost while open, not closed by the user
   std::array<bool, kSlotCount> reselect_{};  // and it was the selected device
   std::array<bool, kSlotCount> seen_absent_{};  // and its device has been missing since

@@ -26,6 +26,10 @@ std::optional<long long> DeviceFolderStamp();
 // names give the same text exactly when they reach the same device. Empty
 // when the device is not there.
 std::string DeviceIdentity(const std::string& device);
+// Changes when the device behind a name is made anew (an adapter plugged in
+// again, a new pseudo-terminal that got the number of an old one), even when
+// its identity is the same; empty where the platform cannot tell.
+std::string DeviceNodeStamp(const std::string& device);
 
 // Takes the program's claim on an open device, so that a second program (or
 // a second port of this one) opening it under any name is refused. False

@@ -52,6 +52,19 @@ std::string DeviceIdentity(const std::string& device) {
          std::to_string(static_cast<unsigned long long>(node.st_ino));
 }
 
+std::string DeviceNodeStamp(const std::string& device) {
+  struct stat node {};
+  if (device.empty() || stat(device.c_str(), &node) != 0) return {};
+  // A device node is created with the time of its creation.
+#if defined(__APPLE__)
+  return std::to_string(static_cast<long long>(node.st_ctimespec.tv_sec)) + "." +
+         std::to_string(static_cast<long long>(node.st_ctimespec.tv_nsec));
+#else
+  return std::to_string(static_cast<long long>(node.st_ctim.tv_sec)) + "." +
+         std::to_string(static_cast<long long>(node.st_ctim.tv_nsec));
+#endif
+}
+
 bool ClaimDevice(long long handle) {
   // An advisory lock on the device node itself: the lock files of serial
   // libraries are named after the path and miss a second name of the same

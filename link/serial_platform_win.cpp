@@ -32,6 +32,8 @@ std::string DeviceIdentity(const std::string& device) {
   return name;
 }
 
+std::string DeviceNodeStamp(const std::string&) { return {}; }
+
 // Windows opens a communications port for one holder only.
 bool ClaimDevice(long long) { return true; }
 
