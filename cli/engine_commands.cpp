@@ -415,9 +415,14 @@ int RunExportMonth(const std::vector<std::string>& args) {
   });
   if (!session.Start([&](Engine& e) { e.CurrentSettings().File = FolderPrefix(*out); })) return kExitFailed;
   const SlotData& data = engine.Devices().Slot(slot);
-  // Greeting, a live reading, twelve months, the rounds that ask again, a margin.
-  const int ticks = 4 + 3 + kMonths + kExtraReadRounds * (kMonths + 1) + 5;
-  session.RunUntil([&] { return session.display().history_reads_ended > 0; }, ticks * common.tick_ms / 1000.0);
+  const double tick_s = common.tick_ms / 1000.0;
+  // The greeting and a live reading; then twelve months and the rounds that
+  // ask again, with a margin. A silent meter fails at the first.
+  session.RunUntil([&] { return live_reading; }, (4 + 5) * tick_s);
+  if (live_reading) {
+    session.RunUntil([&] { return session.display().history_reads_ended > 0; },
+                     (kMonths + kExtraReadRounds * (kMonths + 1) + 5) * tick_s);
+  }
   const bool ended = session.display().history_reads_ended > 0;
   const bool month_read = data.MonthsRead[static_cast<std::size_t>(month - 1)];
   const bool interrupted = session.Interrupted();
@@ -426,7 +431,7 @@ int RunExportMonth(const std::vector<std::string>& args) {
     if (interrupted) return kExitInterrupted;
     const std::string name = kMonthNames[static_cast<std::size_t>(month - 1)];
     if (!ended) {
-      Tell("export-month", "no history from " + ComName(slot));
+      Tell("export-month", std::string(live_reading ? "no history" : "no answer") + " from " + ComName(slot));
     } else if (session.LostAny()) {
       Tell("export-month", ComName(slot) + " went away before " + name + " was read; nothing saved");
     } else {
