@@ -258,7 +258,9 @@ int RunInfo(const std::vector<std::string>& args) {
         rows += "null";
         continue;
       }
-      for (std::size_t d = 0; d < data.History[m].size(); ++d) rows += (d == 0 ? "[" : ",") + Fixed(data.History[m][d], 2);
+      for (std::size_t d = 0; d < data.History[m].size(); ++d) {
+        rows += (d == 0 ? "[" : ",") + Fixed(data.History[m][d], 2);
+      }
       rows += "]";
     }
     json.Raw("History", rows + "]");
@@ -435,7 +437,8 @@ int RunExportMonth(const std::vector<std::string>& args) {
     } else if (session.LostAny()) {
       Tell("export-month", ComName(slot) + " went away before " + name + " was read; nothing saved");
     } else {
-      Tell("export-month", name + " did not answer from " + ComName(slot) + ", even when asked for again; nothing saved");
+      Tell("export-month",
+           name + " did not answer from " + ComName(slot) + ", even when asked for again; nothing saved");
     }
     return kExitFailed;
   }

@@ -162,7 +162,8 @@ int RunProbe(const std::vector<std::string>& args) {
     };
     ask(WriteClockRequest(CurrentLocalClock()));
     write_back(tariff_read, "tariff",
-               WriteTariffRequest({s.TierLimit, static_cast<std::int32_t>(s.Price1), static_cast<std::int32_t>(s.Price2)}));
+               WriteTariffRequest(
+                   {s.TierLimit, static_cast<std::int32_t>(s.Price1), static_cast<std::int32_t>(s.Price2)}));
     write_back(limits_read, "limits",
                WriteLimitsRequest({static_cast<std::int32_t>(s.EnergyLimit), static_cast<std::int32_t>(s.CostLimit),
                                    probe.shutdown()}));

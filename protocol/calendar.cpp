@@ -77,7 +77,9 @@ HistoryTexts HistoryBoxTexts(const SlotData& slot, const MeterSettings& settings
   if (const auto week = WeekSum(settings, slot.History)) {
     texts.week = WeekRead(slot, settings) ? Fixed(*week, 2) : kUnknownHistoryText;
   }
-  if (const auto sum = MonthSum(slot.History, month)) texts.month = MonthRead(slot, month) ? Fixed(*sum, 2) : kUnknownHistoryText;
+  if (const auto sum = MonthSum(slot.History, month)) {
+    texts.month = MonthRead(slot, month) ? Fixed(*sum, 2) : kUnknownHistoryText;
+  }
   return texts;
 }
 
