@@ -22,7 +22,7 @@ double Day(const HistorySource& source, int month, int day) {
   return (*source.table)[static_cast<std::size_t>(month - 1)][static_cast<std::size_t>(day - 1)];
 }
 
-std::string ValueText(std::optional<double> value) { return value ? Fixed(*value, 2) : kUnknownValueText; }
+std::string ValueText(std::optional<double> value) { return value ? Fixed(*value, 2) : kUnknownHistoryText; }
 
 std::string MonthLabel(int slot, int month) {
   return month == 0 ? std::string() : "COM" + Decimal(slot) + ":" + Decimal(month);
@@ -63,7 +63,8 @@ void DrawDays(const HistorySource& source, const MonthColumns& months, HistoryDr
       const int month = months.MonthOf(k);
       const bool known = month == 0 || Read(source, month);
       const double value = month == 0 ? 0.0 : Day(source, month, day);
-      values[static_cast<std::size_t>(k - 1)] = known ? Fixed(value == kNoSuchDay ? 0.0 : value, 2) : kUnknownValueText;
+      values[static_cast<std::size_t>(k - 1)] =
+          known ? Fixed(value == kNoSuchDay ? 0.0 : value, 2) : kUnknownHistoryText;
     }
     out.lines.push_back(DayLine(day, values));
   }

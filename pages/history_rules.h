@@ -4,8 +4,8 @@
 // stored history. The view draws what these say; tests call them directly.
 //
 // A month the meter never answered for holds zeros that mean nothing: it is
-// never drawn as a bar and reads "--" in the text lines. A week counts as
-// unknown when any of its days lies in such a month.
+// never drawn as a bar and reads kUnknownHistoryText ("--") in the text
+// lines. A week counts as unknown when any of its days lies in such a month.
 #pragma once
 
 #include <array>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "model/device_record.h"
+#include "model/display.h"
 
 namespace quorvel {
 
@@ -21,14 +22,13 @@ namespace quorvel {
 enum class HistoryKind { kNone = -1, kByDay = 1, kByWeek = 2, kByMonth = 3 };
 
 // Which months of the slot's history the meter answered for: entry m - 1.
-using MonthsRead = std::array<bool, kMonths>;
+using MonthsRead = AnsweredSet<kMonths>;
 
 inline constexpr int kMonthColumns = 4;  // months side by side in the day form
 inline constexpr int kWeekRows = 53;
 
 // The program's texts.
 inline constexpr const char* kHistoryHeaderLine = "                           CURRENT History Data                 ";
-inline constexpr const char* kUnknownValueText = "--";
 inline constexpr const char* kPleaseSelectMonthText = "Please select month";
 inline constexpr const char* kNoFreeMonthColumnText = "Max";
 inline constexpr const char* kMonthLabelText = "Month";  // label of the month box

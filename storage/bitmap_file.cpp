@@ -25,7 +25,9 @@ std::uint32_t NearestLevel(std::uint32_t value, std::uint32_t levels) {
   return (value * (levels - 1) + 127) / 255;
 }
 
-std::uint32_t LevelValue(std::uint32_t level, std::uint32_t levels) { return (level * 255 + (levels - 1) / 2) / (levels - 1); }
+std::uint32_t LevelValue(std::uint32_t level, std::uint32_t levels) {
+  return (level * 255 + (levels - 1) / 2) / (levels - 1);
+}
 
 // The entry of `palette` nearest to `rgb` (squared distance).
 std::uint8_t NearestEntry(const std::vector<std::uint32_t>& palette, std::uint32_t rgb) {
@@ -137,7 +139,8 @@ std::vector<std::uint8_t> EncodeBitmap(const RgbImage& image, int bits) {
   }
   const std::vector<std::uint32_t> palette = BitmapPalette(bits);
   const std::uint64_t palette_size = palette.size() * 4;
-  const std::uint64_t row_size = (static_cast<std::uint64_t>(bits) * static_cast<std::uint64_t>(image.width) + 31) / 32 * 4;
+  const auto width = static_cast<std::uint64_t>(image.width);
+  const std::uint64_t row_size = (static_cast<std::uint64_t>(bits) * width + 31) / 32 * 4;
   const std::uint64_t file_size = kHeadersSize + palette_size + row_size * static_cast<std::uint64_t>(image.height);
   if (file_size > std::numeric_limits<std::uint32_t>::max()) return {};
 
@@ -158,7 +161,7 @@ std::vector<std::uint8_t> EncodeBitmap(const RgbImage& image, int bits) {
     xls::PutU32(out, rgb & 0xFFFFFFu);  // blue, green, red, 0 in that byte order
   }
   for (int y = image.height - 1; y >= 0; --y) {
-    const std::uint32_t* row = image.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width);
+    const std::uint32_t* row = image.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
     PutRow(out, row, image.width, bits, palette, static_cast<std::size_t>(row_size));
   }
   return out;

@@ -20,7 +20,9 @@ struct History {
     read.fill(true);
   }
   HistorySource Source(int shown_year = 2015) const { return {3, shown_year, &table, read}; }
-  double& Day(int month, int day) { return table[static_cast<std::size_t>(month - 1)][static_cast<std::size_t>(day - 1)]; }
+  double& Day(int month, int day) {
+    return table[static_cast<std::size_t>(month - 1)][static_cast<std::size_t>(day - 1)];
+  }
 
   HistoryTable table{};
   MonthsRead read{};
