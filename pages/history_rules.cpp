@@ -86,7 +86,9 @@ bool DrawWeeks(const HistorySource& source, HistoryDrawing& out) {
       known = known && Read(source, month);
       if (++w % 7 != 0) continue;
       const int week = w / 7;
-      out.lines.push_back(SumLine(week, known ? std::optional(sum) : std::nullopt));
+      const std::optional<double> week_sum = known ? std::optional(sum) : std::nullopt;
+      out.lines.push_back(SumLine(week, week_sum));
+      out.sums.push_back({week, week_sum});
       if (known) out.bars.push_back({week, 1, sum});
       any_unknown = any_unknown || !known;
       sum = 0.0;
@@ -101,6 +103,7 @@ bool DrawMonths(const HistorySource& source, HistoryDrawing& out) {
   for (int month = 1; month <= kMonths; ++month) {
     const std::optional<double> sum = Read(source, month) ? MonthSum(*source.table, month) : std::nullopt;
     out.lines.push_back(SumLine(month, sum));
+    out.sums.push_back({month, sum});
     if (sum) out.bars.push_back({month, 1, *sum});
     any_unknown = any_unknown || !sum;
   }
@@ -195,6 +198,10 @@ HistoryDrawing DrawHistory(HistoryKind kind, const HistorySource& source, const 
   for (const HistoryBar& bar : drawing.bars) largest = std::max(largest, bar.value);
   drawing.axis_max = HistoryAxisMax(largest);
   return drawing;
+}
+
+std::string HistoryNoAnswerText(int slot) {
+  return "The meter on COM" + Decimal(slot) + " did not answer the history request";
 }
 
 double HistoryAxisMax(double largest) {

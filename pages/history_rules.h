@@ -84,12 +84,21 @@ struct HistoryBar {
   friend bool operator==(const HistoryBar&, const HistoryBar&) = default;
 };
 
+// The sum of one week or month; empty when it is not known.
+struct HistorySum {
+  int number = 0;
+  std::optional<double> sum;
+  friend bool operator==(const HistorySum&, const HistorySum&) = default;
+};
+
 // A drawn form: the bars of the chart form (every other point is null), the
-// lines of the text form (header line first), the legend labels once the
-// data is known, and the value axis maximum (the minimum is 0).
+// lines of the text form (header line first), the sums of the week and
+// month forms, the legend labels once the data is known, and the value axis
+// maximum (the minimum is 0).
 struct HistoryDrawing {
   std::vector<HistoryBar> bars;
   std::vector<std::string> lines;
+  std::vector<HistorySum> sums;
   std::vector<std::string> column_labels;
   double axis_max = 0.0;
 };
@@ -108,6 +117,9 @@ struct HistorySource {
 // the shown year, the last incomplete week left out. Months: each month's
 // sum of the days it has.
 HistoryDrawing DrawHistory(HistoryKind kind, const HistorySource& source, const MonthColumns& months);
+
+// What the user is told when a history read brings nothing for a while.
+std::string HistoryNoAnswerText(int slot);
 
 // The value axis maximum for bars up to `largest`: 300 at least, otherwise
 // the next multiple of 50, so that no week or month is cut off.

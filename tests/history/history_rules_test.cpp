@@ -101,6 +101,7 @@ TEST(HistoryRules, MonthSumsLeaveOutMissingDaysAndGrowTheAxis) {
   const HistoryDrawing d = DrawHistory(HistoryKind::kByMonth, h.Source(), {});
   ASSERT_EQ(d.bars.size(), 12u);
   EXPECT_EQ(d.bars[3], (HistoryBar{4, 1, 30.0}));
+  EXPECT_EQ(d.sums[3], (HistorySum{4, 30.0}));
   EXPECT_EQ(d.lines[4], "4:    30.00");
   EXPECT_EQ(d.axis_max, 300.0);
   EXPECT_EQ(d.column_labels, std::vector<std::string>{""});
@@ -117,6 +118,7 @@ TEST(HistoryRules, MonthsNotReadAreUnknown) {
   h.read[0] = false;  // January
   const HistoryDrawing months = DrawHistory(HistoryKind::kByMonth, h.Source(), {});
   EXPECT_EQ(months.lines[1], "1:    --");
+  EXPECT_EQ(months.sums[0], (HistorySum{1, std::nullopt}));
   EXPECT_EQ(months.bars.front().row, 2);
   EXPECT_EQ(months.column_labels, std::vector<std::string>{"no bar: a month not read"});
 
