@@ -26,6 +26,8 @@ class BusyIndicator;
 class PageWidget;
 class ImageButton;
 class RealTimePage;
+class SettingsPage;
+class TimerPage;
 
 class MainWindow : public QWidget, public Display, public RequestFields {
   Q_OBJECT
@@ -59,6 +61,8 @@ class MainWindow : public QWidget, public Display, public RequestFields {
 
   Engine& engine() { return *engine_; }
   RealTimePage& RealTime() { return *realtime_; }
+  TimerPage& Timers() { return *timer_page_; }
+  SettingsPage& SystemSettings() { return *settings_page_; }
   BusyIndicator& Busy() { return *busy_; }
 
   // Display
@@ -121,11 +125,10 @@ class MainWindow : public QWidget, public Display, public RequestFields {
 
   QWidget* page_host_ = nullptr;
   RealTimePage* realtime_ = nullptr;
-  PageWidget* timer_page_ = nullptr;
-  PageWidget* settings_page_ = nullptr;
+  TimerPage* timer_page_ = nullptr;
+  SettingsPage* settings_page_ = nullptr;
   Page page_ = Page::kRealTime;
 
-  LimitTexts limits_shown_;  // until the settings page holds them
   bool exiting_ = false;
   bool exit_done_ = false;
   bool dragging_ = false;
