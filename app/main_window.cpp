@@ -143,6 +143,12 @@ void MainWindow::ConnectEngine() {
   connect(engine, &Engine::portLost, realtime_, [this](int slot) {
     if (slot == engine_->List().SelectedSlot()) realtime_->ShowDeviceStopped();
   });
+  // A vanished device that came back is open again: the box lists it and
+  // the comm button shows it running.
+  connect(engine, &Engine::deviceReturned, realtime_, [this](int slot) {
+    realtime_->RefreshDeviceBox();
+    if (slot == engine_->List().SelectedSlot()) realtime_->ShowDeviceRunning();
+  });
 }
 
 void MainWindow::Start(const Engine::Options& options) {

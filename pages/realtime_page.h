@@ -52,8 +52,9 @@ class RealTimePage : public PageWidget {
 
   // The device list changed: the device box follows it.
   void RefreshDeviceBox();
-  // The selected device went away while open.
+  // The selected device went away while open, or came back and runs again.
   void ShowDeviceStopped();
+  void ShowDeviceRunning();
 
   // Exit stops each open device as the user would: select it, press comm.
   void SelectEntry(int index);

@@ -76,10 +76,9 @@ char PlatformSeparator() {
 
 std::string NormaliseFolderPrefix(const std::string& path, char separator) {
   if (path.empty()) return path;  // the working folder, not the root
-  if (path.size() < 2) return path + separator;
-  const std::size_t found = path.find(separator, path.size() - 2);
-  if (found == std::string::npos || found == 0) return path + separator;
-  return path;
+  // Every folder gets its separator: "logs/x" is the folder x, not a prefix
+  // of the file names in logs.
+  return path.back() == separator ? path : path + separator;
 }
 
 void SaveSettings(Settings& s, IniFile& ini) {

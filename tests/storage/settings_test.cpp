@@ -82,9 +82,10 @@ TEST(NormaliseFolderPrefix, AppendsTheSeparatorWhereAFolderNeedsOne) {
     const char* expected;
   };
   for (const Case c : {Case{"", ""}, Case{"logs", "logs/"}, Case{"logs/", "logs/"}, Case{"/var/log", "/var/log/"},
-                       Case{"/", "//"}, Case{"x", "x/"}, Case{"/x", "/x/"},
-                       // A separator just before the last character is taken as a folder end.
-                       Case{"/var/a", "/var/a"}, Case{"logs\\", "logs\\/"}}) {
+                       Case{"/", "/"}, Case{"x", "x/"}, Case{"/x", "/x/"},
+                       // A folder whose last name has one character is a folder too.
+                       Case{"/var/a", "/var/a/"}, Case{"logs2/x", "logs2/x/"}, Case{"logs/.", "logs/./"},
+                       Case{"a/../b", "a/../b/"}, Case{"logs\\", "logs\\/"}}) {
     EXPECT_EQ(NormaliseFolderPrefix(c.path, '/'), c.expected) << '"' << c.path << '"';
   }
   EXPECT_EQ(NormaliseFolderPrefix("C:\\log", '\\'), "C:\\log\\");
