@@ -3,3 +3,10 @@
 quorvel_library(quorvel_chart_rules
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/chart_rules.cpp
   DEPENDS quorvel_protocol)
+
+# The chart view's widgets.
+find_package(Qt6 REQUIRED COMPONENTS Widgets)
+quorvel_library(quorvel_chart_view
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tracking_charts.cpp
+  DEPENDS quorvel_chart_rules quorvel_chart Qt6::Widgets)
+set_target_properties(quorvel_chart_view PROPERTIES AUTOMOC ON)

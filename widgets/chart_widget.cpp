@@ -310,8 +310,12 @@ void ChartWidget::showEvent(QShowEvent* event) {
 // before it; none while drawing is suspended or the chart is not on screen.
 void ChartWidget::Changed() {
   dirty_ = true;
-  if (suspended_ || !isVisible()) return;
-  plot_->replot(QCustomPlot::rpQueuedReplot);
+  if (suspended_) return;
+  if (immediate_) {
+    plot_->replot(QCustomPlot::rpImmediateRefresh);
+  } else if (isVisible()) {
+    plot_->replot(QCustomPlot::rpQueuedReplot);
+  }
 }
 
 void ChartWidget::RebuildSeries() {
@@ -328,7 +332,7 @@ void ChartWidget::RebuildSeries() {
     const QCPScatterStyle marker(look.shape, look.colour, look.colour, kMarkerSize);
     if (type_ == Type::kLine) {
       auto* line = plot_->addGraph();
-      line->setPen(QPen(look.colour, 2));
+      line->setPen(QPen(look.colour, 1));  // a wider pen costs Qt's stroker ten times the time
       line->setScatterStyle(marker);
       line->setScatterSkip(kMarkerEvery - 1);
       series.plottable = line;
