@@ -33,7 +33,7 @@ struct Declared {
                           "PAGE"};
   QCommandLineOption after{"after",
                            "Seconds between the window shown and the screenshot, such as 4 or 0.5 "
-                           "(default 3 with --demo, else 0.5).",
+                           "(default 6 with --demo, when the first meter's readings are in; else 0.5).",
                            "SECONDS"};
 
   void AddTo(QCommandLineParser& parser) const {
@@ -135,7 +135,7 @@ DashboardCommandLine ParseDashboardCommandLine(const QStringList& arguments) {
     if (!page) return Refuse("--page is realtime, timer or settings, not " + Quoted(parser.value(declared.page)));
     options.page = *page;
   }
-  options.screenshot_delay = std::chrono::milliseconds{options.demo_meters > 0 ? 3000 : 500};
+  options.screenshot_delay = std::chrono::milliseconds{options.demo_meters > 0 ? 6000 : 500};
   if (parser.isSet(declared.after)) {
     const auto delay = Delay(parser.value(declared.after));
     if (!delay) {

@@ -115,6 +115,26 @@ bool Engine::OpenDevice(int slot) {
   return true;
 }
 
+std::string Engine::OpenFailureText(int slot) const {
+  if (!IsSlotNumber(slot)) return "There is no device " + std::to_string(slot) + ".";
+  const OpenError& error = LastOpenError(slot);
+  const std::string port = "Can not open " + ComName(slot) + (error.device.empty() ? "" : " (" + error.device + ")");
+  switch (error.kind) {
+    case OpenFailure::kNotFound:
+      return port + ": the device is not there. Plug the adapter in, or assign the port in the [Ports] section of " +
+             kSettingsFileName + ".";
+    case OpenFailure::kBusy:
+      return port + ": the port is in use by another program.";
+    case OpenFailure::kPermissionDenied:
+      return port + ": permission denied. Add your user to the 'dialout' group (sudo usermod -aG dialout $USER) "
+                    "and log in again.";
+    case OpenFailure::kNone:
+    case OpenFailure::kOther:
+      break;
+  }
+  return port + ": " + (error.text.empty() ? "unknown error" : error.text) + ".";
+}
+
 bool Engine::CloseDevice(int slot) {
   if (!IsSlotNumber(slot)) return false;
   ports_[SlotIndex(slot)]->SignalShutdown();

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "app/view_state.h"
+#include "device/dashboard_operations.h"
 #include "device/device_list.h"
 #include "device/pending_operations.h"
 #include "device/scheduler.h"
@@ -32,6 +33,7 @@
 namespace quorvel {
 
 class Engine : public QObject,
+               public DashboardOperations,
                private SerialPortOwner,
                private FramePort,
                private MeterOperations,
@@ -110,6 +112,15 @@ class Engine : public QObject,
 
   bool IsOpen(int slot) const override;
   const OpenError& LastOpenError(int slot) const { return ports_.at(SlotIndex(slot))->LastOpenError(); }
+
+  // The dashboard window's view of the engine (DashboardOperations): the
+  // verbs above with the same signatures, and read-only access below.
+  std::string OpenFailureText(int slot) const override;
+  const DeviceList& List() const override { return list_; }
+  const DeviceTable& Devices() const override { return devices_; }
+  const Settings& CurrentSettings() const override { return settings_; }
+  // The first half of the window's Exit: no request is sent after this.
+  void StopTick() { tick_timer_.stop(); }
 
   DeviceTable& Devices() { return devices_; }
   // Requests asked for and not yet sent.

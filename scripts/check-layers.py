@@ -11,6 +11,7 @@ import sys
 
 # The layers, lowest first:
 #   model < protocol < device < storage, link < widgets < pages < app < cli
+# and resources (our artwork) beside them, for widgets, pages and app.
 # A folder may include itself and what its entry names: a folder ("device")
 # or a path pattern ("app/engine*"). storage and link do not know each
 # other; widgets and pages sit between the engine and the main window, so
@@ -24,10 +25,11 @@ ALLOWED = {
     "device": ["model", "protocol"],
     "storage": ["model", "protocol", "device"],
     "link": ["model", "protocol", "device"],
-    "widgets": BELOW_ENGINE,
-    "pages": BELOW_ENGINE + ["widgets"],
+    "resources": [],
+    "widgets": BELOW_ENGINE + ["resources"],
+    "pages": BELOW_ENGINE + ["resources", "widgets"],
     # The dashboard's --demo runs simulated meters in its own process.
-    "app": BELOW_ENGINE + ["widgets", "pages", "sim/meter_simulator.h"],
+    "app": BELOW_ENGINE + ["resources", "widgets", "pages", "sim/meter_simulator.h"],
     "cli": BELOW_ENGINE + ["app/engine*"],
     "sim": [],
 }

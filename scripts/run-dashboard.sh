@@ -46,11 +46,11 @@ run-dashboard: there is no display (neither DISPLAY nor WAYLAND_DISPLAY is set),
 so the dashboard's window cannot open here. It can render itself to a PNG file
 offscreen instead. To build it and take a screenshot of three simulated meters:
 
-  scripts/run-dashboard.sh --screenshot dashboard.png --after 4
+  scripts/run-dashboard.sh --screenshot dashboard.png --after 6
 
 or, once it is built:
 
-  $dashboard --demo 3 --screenshot dashboard.png --after 4
+  $dashboard --demo 3 --screenshot dashboard.png --after 6
 EOF
   exit 1
 fi

@@ -29,8 +29,7 @@ step "Tests"
 ctest --test-dir build -j "$jobs" --output-on-failure
 
 step "Package: the .deb of this build, unpacked into a scratch root and checked"
-# After the window has landed: add --require-dashboard.
-scripts/check-package.sh build
+scripts/check-package.sh build --require-dashboard
 
 step "Build with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_BENCH=OFF \

@@ -24,10 +24,10 @@ TEST(DashboardOptions, AcceptedLines) {
   };
   const Case cases[] = {
       {Line({}), 0, "", P::kRealTime, 500},
-      {Line({"--demo", "3"}), 3, "", P::kRealTime, 3000},
-      {Line({"--demo=18"}), 18, "", P::kRealTime, 3000},
-      {Line({"--demo", "01"}), 1, "", P::kRealTime, 3000},
-      {Line({"--demo", "3", "--screenshot", "shot.png"}), 3, "shot.png", P::kRealTime, 3000},
+      {Line({"--demo", "3"}), 3, "", P::kRealTime, 6000},
+      {Line({"--demo=18"}), 18, "", P::kRealTime, 6000},
+      {Line({"--demo", "01"}), 1, "", P::kRealTime, 6000},
+      {Line({"--demo", "3", "--screenshot", "shot.png"}), 3, "shot.png", P::kRealTime, 6000},
       {Line({"--screenshot", "out/A.PNG", "--page", "settings", "--after", "0.25"}), 0, "out/A.PNG", P::kSettings,
        250},
       {Line({"--screenshot", "a.png", "--page", "timer", "--after", "0"}), 0, "a.png", P::kTimer, 0},

@@ -1,0 +1,48 @@
+#include "app/window_notifier.h"
+
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace quorvel {
+namespace {
+
+QMessageBox::Icon BoxIcon(NoticeIcon icon) {
+  switch (icon) {
+    case NoticeIcon::kWarning:
+      return QMessageBox::Warning;
+    case NoticeIcon::kStop:
+      return QMessageBox::Critical;
+    case NoticeIcon::kInformation:
+      break;
+  }
+  return QMessageBox::Information;
+}
+
+}  // namespace
+
+void WindowNotifier::Notify(const Notice& notice) {
+  if (!owner_) {
+    std::fprintf(stderr, "%s\n", notice.text.c_str());
+    return;
+  }
+  if (!open_texts_.insert(notice.text).second) return;  // already on screen
+  // Opened from the event loop, after the caller's hand-off has returned.
+  QTimer::singleShot(0, owner_.data(), [this, notice] { Open(notice); });
+}
+
+void WindowNotifier::Open(const Notice& notice) {
+  const QString title =
+      notice.title.empty() ? QGuiApplication::applicationDisplayName() : QString::fromStdString(notice.title);
+  auto* box = new QMessageBox(BoxIcon(notice.icon), title, QString::fromStdString(notice.text), QMessageBox::Ok,
+                              owner_.data());
+  box->setWindowModality(Qt::WindowModal);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setAccessibleName(QString::fromStdString(notice.text));
+  QObject::connect(box, &QMessageBox::finished, box, [this, text = notice.text] { open_texts_.erase(text); });
+  box->open();
+}
+
+}  // namespace quorvel

@@ -1,0 +1,264 @@
+// The dashboard window's figures:
+//  - WindowShown: process start to the window's first paint, quorvel-dashboard
+//    spawned 10 times (it exits at its first paint when
+//    QUORVEL_EXIT_AT_FIRST_PAINT is set); median and slowest.
+//  - AnswerToField/N: from the last byte of the selected meter's real-time
+//    answer at its pseudo-terminal to the page's fields set, with N meters
+//    polled (p50, p99). The tick runs every 200 ms so that a short run still
+//    gives many answers.
+//  - EighteenMetersLoad: the window on the real one-second tick with 18
+//    meters: its share of one core (the meters' own threads, named
+//    "quorvel-meter", left out) and the resident memory of the process.
+// QUORVEL_BENCH_SECONDS sets each run's length (default 20 for the latency,
+// 60 for the load). Runs offscreen unless QT_QPA_PLATFORM says otherwise.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app/main_window.h"
+#include "sim/pty_meter.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace quorvel;
+using Clock = std::chrono::steady_clock;
+
+struct Quiet : Notifier {
+  void Notify(const Notice&) override {}
+};
+
+double Seconds(double fallback) {
+  const char* env = std::getenv("QUORVEL_BENCH_SECONDS");
+  return env ? std::atof(env) : fallback;
+}
+
+double Percentile(std::vector<double> values, double p) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
+}
+
+// A folder of its own, removed afterwards.
+struct Folder {
+  Folder() : path(std::filesystem::temp_directory_path() / ("quorvel-dashboard-bench-" + std::to_string(getpid()))) {
+    std::filesystem::create_directories(path);
+  }
+  ~Folder() { std::filesystem::remove_all(path); }
+  std::filesystem::path path;
+};
+
+void RunFor(double seconds) {
+  QEventLoop loop;
+  QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+// --- Process start to the first paint ------------------------------------------
+
+// Milliseconds from spawning the program to its line at the first paint; < 0 on failure.
+double SpawnUntilFirstPaint(const Folder& folder) {
+  int out[2];
+  if (pipe(out) != 0) return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  posix_spawn_file_actions_addchdir_np(&actions, folder.path.c_str());
+  std::string program = QUORVEL_DASHBOARD_PATH;
+  char* argv[] = {program.data(), nullptr};
+  const auto started = Clock::now();
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  double ms = -1;
+  if (spawned == 0) {
+    pollfd p{out[0], POLLIN, 0};
+    char line[64];
+    if (poll(&p, 1, 20000) > 0 && read(out[0], line, sizeof line) > 0) {
+      ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+  }
+  close(out[0]);
+  return ms;
+}
+
+void BM_WindowShown(benchmark::State& state) {
+  Folder folder;
+  setenv("QUORVEL_EXIT_AT_FIRST_PAINT", "1", 1);
+  std::vector<double> runs;
+  for (auto _ : state) {
+    for (int i = 0; i < 10; ++i) {
+      const double ms = SpawnUntilFirstPaint(folder);
+      if (ms < 0) {
+        state.SkipWithError("quorvel-dashboard did not paint");
+        return;
+      }
+      runs.push_back(ms);
+    }
+  }
+  unsetenv("QUORVEL_EXIT_AT_FIRST_PAINT");
+  state.counters["median_ms"] = Percentile(runs, 0.5);
+  state.counters["max_ms"] = Percentile(runs, 1.0);
+}
+BENCHMARK(BM_WindowShown)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// --- Meters and a window ------------------------------------------------------------
+
+// The window, stamping the moment the page's reading fields are set.
+class TimedWindow : public MainWindow {
+ public:
+  using MainWindow::MainWindow;
+  void ShowReadings(const ReadingTexts& texts) override {
+    MainWindow::ShowReadings(texts);
+    shown.push_back(Clock::now().time_since_epoch().count());
+  }
+  std::vector<std::int64_t> shown;
+};
+
+struct Rig {
+  explicit Rig(int meter_count, int tick_ms) {
+    Engine::Options options;
+    options.settings_path = folder.path / "Power Meter.ini";
+    options.tick_ms = tick_ms;
+    options.port_scan_ms = 0;
+    for (int slot = 1; slot <= meter_count; ++slot) {
+      sim::PtyMeterOptions meter_options;
+      meter_options.seed = static_cast<std::uint64_t>(slot);
+      if (slot == 1) {
+        meter_options.on_answer_written = [this](std::uint8_t kind, sim::HostTime at) {
+          const std::lock_guard lock(mutex);
+          if (kind == 0x97) written.push_back(at.time_since_epoch().count());
+        };
+      }
+      auto meter = sim::PtyMeter::Open(meter_options, &error);
+      if (!meter || !meter->Start(&error)) return;
+      options.port_assignments[slot] = meter->SlavePath();
+      meters.push_back(std::move(meter));
+    }
+    window.Start(options);
+    window.show();
+    for (int slot = meter_count; slot >= 1; --slot) {
+      window.engine().Select(slot);
+      window.engine().StartDevice(slot);
+    }
+    // COM1 selected and greeted: from here on every tick polls.
+    RunFor(static_cast<double>(6 * tick_ms) / 1000.0);
+    const std::lock_guard lock(mutex);
+    written.clear();
+    window.shown.clear();
+  }
+
+  std::vector<double> LatenciesUs() {
+    const std::lock_guard lock(mutex);
+    std::vector<double> us;
+    for (std::size_t k = 0; k < std::min(written.size(), window.shown.size()); ++k) {
+      us.push_back(static_cast<double>(window.shown[k] - written[k]) / 1000.0);
+    }
+    return us;
+  }
+
+  Folder folder;
+  std::string error;
+  std::mutex mutex;
+  std::vector<std::int64_t> written;
+  std::vector<std::unique_ptr<sim::PtyMeter>> meters;
+  Quiet quiet;
+  TimedWindow window{&quiet};
+};
+
+void BM_AnswerToField(benchmark::State& state) {
+  const int meter_count = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    Rig rig(meter_count, 200);
+    if (!rig.error.empty()) {
+      state.SkipWithError(rig.error.c_str());
+      return;
+    }
+    RunFor(Seconds(20));
+    const std::vector<double> us = rig.LatenciesUs();
+    state.counters["answers"] = static_cast<double>(us.size());
+    state.counters["p50_us"] = Percentile(us, 0.50);
+    state.counters["p99_us"] = Percentile(us, 0.99);
+    state.counters["max_us"] = Percentile(us, 1.0);
+  }
+}
+BENCHMARK(BM_AnswerToField)->Arg(3)->Arg(18)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// --- Load with 18 meters ----------------------------------------------------------------
+
+// CPU seconds of the threads that are not simulated meters (scheduler's own accounting).
+double WindowCpuSeconds() {
+  double seconds = 0;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream comm(task.path() / "comm");
+    std::string name;
+    std::getline(comm, name);
+    if (name.rfind("quorvel-meter", 0) == 0) continue;
+    std::ifstream schedstat(task.path() / "schedstat");
+    double run_ns = 0;
+    schedstat >> run_ns;
+    seconds += run_ns / 1e9;
+  }
+  return seconds;
+}
+
+double ResidentMegabytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
+  }
+  return 0;
+}
+
+void BM_EighteenMetersLoad(benchmark::State& state) {
+  for (auto _ : state) {
+    Rig rig(kSlotCount, 1000);
+    if (!rig.error.empty()) {
+      state.SkipWithError(rig.error.c_str());
+      return;
+    }
+    const double seconds = Seconds(60);
+    const double cpu_before = WindowCpuSeconds();
+    const auto started = Clock::now();
+    RunFor(seconds);
+    const double elapsed = std::chrono::duration<double>(Clock::now() - started).count();
+    state.counters["window_cpu_pct"] = 100.0 * (WindowCpuSeconds() - cpu_before) / elapsed;
+    state.counters["rss_mb"] = ResidentMegabytes();
+    state.counters["answers"] = static_cast<double>(rig.LatenciesUs().size());
+  }
+}
+BENCHMARK(BM_EighteenMetersLoad)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

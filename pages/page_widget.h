@@ -1,0 +1,28 @@
+// A page of the main window. The window shows one page at a time and tells
+// the page it switches to, so that a page can start what it needs then
+// (the timer page reads the meter's timers, the settings page fills itself
+// from the settings).
+#pragma once
+
+#include <QWidget>
+
+namespace quorvel {
+
+class PageWidget : public QWidget {
+  Q_OBJECT
+
+ public:
+  using QWidget::QWidget;
+
+  virtual void Entering() {}
+};
+
+// Holds the place of a page that a later version brings.
+class PlaceholderPage : public PageWidget {
+  Q_OBJECT
+
+ public:
+  PlaceholderPage(const QString& heading, QWidget* parent = nullptr);
+};
+
+}  // namespace quorvel

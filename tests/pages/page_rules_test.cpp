@@ -1,0 +1,192 @@
+// The real-time page's rules without a widget: field checks and red marks,
+// week numbers, the history arrows, the key rules.
+#include <gtest/gtest.h>
+
+#include "pages/field_checks.h"
+#include "pages/history_cursor.h"
+#include "pages/key_rules.h"
+#include "model/calendar.h"
+#include "model/display.h"
+
+namespace quorvel {
+namespace {
+
+TEST(ClockFields, ValidOnlyWithinTheRangesAndCutToTheirLength) {
+  const struct {
+    const char* date;
+    const char* time;
+    bool date_marked;
+    bool time_marked;
+  } cases[] = {
+      {"2009/06/23", "24:00", false, false},  // hour 24 is taken
+      {"2009/06/23", "25:00", false, true},  {"2009/06/23", "09:60", false, true},
+      {"1997/06/23", "09:30", true, false},  {"3000/12/31", "00:00", false, false},
+      {"2009/13/01", "09:30", true, false},  {"2009/06/32", "09:30", true, false},
+      {"", "", true, false},  /* an empty time reads as 00:00 */ {"2009/06/2399", "09:3099", false, false},
+  };
+  for (const auto& c : cases) {
+    FieldMarks marks;
+    ClockFields fields{c.date, c.time};
+    EXPECT_EQ(CheckClockFields(fields, marks), !c.date_marked && !c.time_marked) << c.date << " " << c.time;
+    EXPECT_EQ(marks.IsMarked(field_id::kDate), c.date_marked) << c.date;
+    EXPECT_EQ(marks.IsMarked(field_id::kTime), c.time_marked) << c.time;
+    EXPECT_LE(fields.date.size(), 10U);
+    EXPECT_LE(fields.time.size(), 5U);
+  }
+}
+
+TEST(ClockFields, AValidDownloadRemovesEveryMark) {
+  FieldMarks marks;
+  marks.Mark(mark_slot::kCurrent, field_id::kCurrent);
+  ClockFields bad{"2009/06/23", "25:00"};
+  EXPECT_FALSE(CheckClockFields(bad, marks));
+  ClockFields good{"2009/06/23", "12:00"};
+  EXPECT_TRUE(CheckClockFields(good, marks));
+  for (const int id : {field_id::kTime, field_id::kCurrent}) EXPECT_FALSE(marks.IsMarked(id));
+}
+
+TEST(TariffFields, TheBoundaryLiesAboveOneAndBelowTheUpperEnd) {
+  const struct {
+    const char* boundary;
+    bool upper_end_marked;
+    bool boundary_marked;
+  } cases[] = {{"5000", false, false}, {"9999", true, false}, {"1", false, true}, {"", false, true}, {"2", false, false}};
+  for (const auto& c : cases) {
+    FieldMarks marks;
+    EXPECT_EQ(CheckTariffFields(c.boundary, "9999", marks), !c.upper_end_marked && !c.boundary_marked) << c.boundary;
+    EXPECT_EQ(marks.IsMarked(field_id::kTierUpperEnd), c.upper_end_marked) << c.boundary;
+    EXPECT_EQ(marks.IsMarked(field_id::kTierBoundary), c.boundary_marked) << c.boundary;
+  }
+}
+
+TEST(Co2Factor, TheMeterTakesZeroToPointNineNineNine) {
+  EXPECT_EQ(CheckCo2Factor("0.999"), Co2FactorCheck::kAccepted);
+  EXPECT_EQ(CheckCo2Factor("0.000"), Co2FactorCheck::kAccepted);
+  EXPECT_EQ(CheckCo2Factor("1"), Co2FactorCheck::kTooLarge);
+  EXPECT_EQ(CheckCo2Factor("1.000"), Co2FactorCheck::kTooLarge);
+  EXPECT_EQ(CheckCo2Factor("-0.5"), Co2FactorCheck::kNegative);
+}
+
+TEST(DateField, SelectsTheWeekDayOfARealDate) {
+  EXPECT_EQ(WeekdayEntryOfDateText("2009/06/23"), 2);  // Tuesday
+  EXPECT_EQ(WeekdayEntryOfDateText("2012/03/02"), 5);  // Friday
+  EXPECT_EQ(WeekdayEntryOfDateText("2100/01/01"), kNoEntry);
+  EXPECT_EQ(WeekdayEntryOfDateText("2009/13/23"), std::nullopt);
+  EXPECT_EQ(WeekdayEntryOfDateText("1999/06/23"), std::nullopt);
+  EXPECT_EQ(WeekdayEntryOfDateText("2009/06/"), std::nullopt);
+}
+
+TEST(WeekNumber, CountsSundayFirstWeeksFromTheFirstOfJanuary) {
+  const struct {
+    int year, month, day, week;
+  } cases[] = {{2009, 6, 23, 25}, {2009, 1, 1, 1}, {2009, 1, 4, 0}, {2009, 1, 10, 1},
+               {2009, 12, 31, 52}, {2012, 3, 2, 9}, {2012, 12, 31, 53}};
+  for (const auto& c : cases) EXPECT_EQ(WeekNumber(c.year, c.month, c.day), c.week) << c.month << "/" << c.day;
+}
+
+// A year of days numbered by their day of the year, so sums tell which days they took.
+HistoryTable NumberedDays(int year) {
+  HistoryTable history{};
+  ResetHistory(history);
+  int n = 0;
+  for (int m = 1; m <= 12; ++m) {
+    for (int d = 1; d <= MonthLength(m, year); ++d) {
+      history[static_cast<std::size_t>(m - 1)][static_cast<std::size_t>(d - 1)] = ++n;
+    }
+  }
+  return history;
+}
+
+TEST(HistoryArrows, DayStepsStayBetweenNewYearAndTheShownDate) {
+  const ShownDate shown{2009, 6, 23};
+  const HistoryTable history = NumberedDays(2009);
+  HistoryCursor cursor = CursorAt(shown);
+  EXPECT_EQ(PositionText(cursor), "6.23/25Week/6Month");
+  EXPECT_EQ(StepDay(cursor, 0, shown, history), std::nullopt);  // forward: not past the shown date
+  EXPECT_EQ(StepDay(cursor, 1, shown, history), "173.00");        // back: 22 June, day 173
+  EXPECT_EQ(PositionText(cursor), "6.22/25Week/6Month");
+  cursor = HistoryCursor{1, 6, 25, 6};
+  EXPECT_EQ(StepDay(cursor, 1, shown, history), "151.00");  // back over the month's start: 31 May
+  EXPECT_EQ(StepDay(cursor, -1, shown, history), "152.00");
+  cursor = HistoryCursor{1, 1, 1, 6};
+  EXPECT_EQ(StepDay(cursor, 1, shown, history), std::nullopt);  // not before 1 January
+  const ShownDate leap{2012, 3, 5};
+  cursor = HistoryCursor{1, 3, 9, 3};
+  EXPECT_EQ(StepDay(cursor, 1, leap, NumberedDays(2012)), "60.00");  // 29 February
+  HistoryCursor none;
+  EXPECT_EQ(StepDay(none, 1, shown, history), std::nullopt);
+}
+
+TEST(HistoryArrows, WeekStepsSumTheNeighbouringWeek) {
+  const ShownDate shown{2009, 6, 23};
+  const HistoryTable history = NumberedDays(2009);
+  HistoryCursor cursor = CursorAt(shown);  // week 25 ends on 28 June, after the shown date
+  EXPECT_EQ(StepWeek(cursor, 0, shown, history), std::nullopt);
+  EXPECT_EQ(StepWeek(cursor, 1, shown, history), "1183.00");  // 15..21 June: days 166..172
+  EXPECT_EQ(cursor.week, 24);
+  EXPECT_EQ(StepWeek(cursor, 0, shown, history), "1232.00");  // 22..28 June
+  cursor.week = 1;  // ends on 11 January: the week before starts in the old year
+  EXPECT_EQ(StepWeek(cursor, 1, shown, history), std::nullopt);
+  cursor.week = 5;  // ends on 8 February; the week before runs 26 January .. 1 February
+  EXPECT_EQ(StepWeek(cursor, 1, shown, history), "203.00");
+  const ShownDate new_year_eve{2009, 12, 31};
+  cursor.week = 52;  // ends on 3 January of the next year; the week before is 21..27 December
+  EXPECT_EQ(StepWeek(cursor, 0, new_year_eve, history), std::nullopt);
+  EXPECT_EQ(StepWeek(cursor, 1, new_year_eve, history), "2506.00");
+}
+
+TEST(HistoryArrows, MonthStepsStopAtJanuaryAndTheShownMonth) {
+  const ShownDate shown{2009, 6, 23};
+  HistoryTable history{};
+  ResetHistory(history);
+  history[1][0] = 2.5;  // February: its -1 days are skipped
+  HistoryCursor cursor{23, 6, 25, 6};
+  EXPECT_EQ(StepMonth(cursor, 0, shown, history), std::nullopt);
+  cursor.month = 2;
+  EXPECT_EQ(StepMonth(cursor, 1, shown, history), "0.00");
+  EXPECT_EQ(StepMonth(cursor, 1, shown, history), "0.00");  // stays in January, refreshed
+  EXPECT_EQ(cursor.month, 1);
+  EXPECT_EQ(StepMonth(cursor, -1, shown, history), "2.50");
+}
+
+TEST(KeyRules, TimeAndDateDigitsOvertypeAndSkipTheSeparators) {
+  FieldEdit time{"00:00", 0};
+  for (const char32_t digit : {U'1', U'2', U'3', U'4'}) {
+    const KeyOutcome outcome = TypeIntoTimeField(time, digit);
+    ASSERT_EQ(outcome.verdict, KeyVerdict::kReplace);
+    time = outcome.edit;
+  }
+  EXPECT_EQ(time.text, "12:34");
+  EXPECT_EQ(TypeIntoTimeField(time, U'5').edit.text, "12:34");  // full at the end
+  FieldEdit date{"2009/06/23", 4};
+  date = TypeIntoDateField(date, U'1').edit;
+  EXPECT_EQ(date.text, "2009/16/23");
+  EXPECT_EQ(date.caret, 6);
+  const struct {
+    KeyOutcome (*rule)(const FieldEdit&, char32_t, int);
+    char32_t typed;
+    KeyVerdict verdict;
+  } others[] = {{TypeIntoTimeField, U'a', KeyVerdict::kSwallow}, {TypeIntoTimeField, kBackspace, KeyVerdict::kSwallow},
+                {TypeIntoDateField, kBackspace, KeyVerdict::kSwallow}, {TypeIntoDateField, U'/', KeyVerdict::kPass},
+                {TypeIntoDateField, U'x', KeyVerdict::kPass}};
+  for (const auto& o : others) EXPECT_EQ(o.rule({"00:00", 1}, o.typed, 10).verdict, o.verdict) << int(o.typed);
+}
+
+TEST(KeyRules, PricesStayBelowAThousand) {
+  const struct {
+    const char* text;
+    int caret;
+    char32_t typed;
+    KeyVerdict verdict;
+  } cases[] = {{"99.9", 0, U'9', KeyVerdict::kPass},  {"999.9", 3, U'9', KeyVerdict::kSwallow},
+               {"100", 0, U'9', KeyVerdict::kSwallow}, {"30.0", 4, U'5', KeyVerdict::kPass},
+               {"30.0", 0, U'-', KeyVerdict::kSwallow}, {"30.0", 4, kBackspace, KeyVerdict::kPass},
+               {"30.0", 2, U'.', KeyVerdict::kPass}};
+  for (const auto& c : cases) EXPECT_EQ(TypeIntoPriceField({c.text, c.caret}, c.typed).verdict, c.verdict) << c.text;
+  EXPECT_TRUE(PriceTextAccepted("999.9"));
+  EXPECT_FALSE(PriceTextAccepted("1000"));
+  EXPECT_FALSE(PriceTextAccepted("-5"));
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,317 @@
+// The real window on the real engine, driving simulated meters on
+// pseudo-terminals with a short tick: what a user sees and what reaches
+// the meter.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QSerialPort>
+
+#include <fstream>
+
+#include "app/busy_indicator.h"
+#include "app/main_window.h"
+#include "pages/realtime_page.h"
+#include "sim/meter_simulator.h"
+#include "tests/support/recording_notifier.h"
+#include "tests/support/spin.h"
+#include "tests/support/temp_dir.h"
+#include "widgets/image_button.h"
+#include "widgets/marked_field.h"
+
+namespace quorvel {
+namespace {
+
+using testing::SpinUntil;
+using namespace std::chrono;
+
+// 2009/06/23 09:30, a Tuesday in week 25.
+const local_seconds kJune23 = local_days{year{2009} / 6 / 23} + hours{9} + minutes{30};
+
+class Dashboard : public ::testing::Test {
+ protected:
+  void SetUp() override { QApplication::setQuitOnLastWindowClosed(false); }
+  void Start(const std::vector<int>& slots, int port_scan_ms = 0, const std::string& ini = "") {
+    sim::MeterSimulatorOptions options;
+    for (const int slot : slots) options.links.push_back((dir / ("COM" + std::to_string(slot))).string());
+    options.byte_interval = microseconds{0};
+    options.start_clock = kJune23;
+    std::string error;
+    simulator = sim::MeterSimulator::Open(options, &error);
+    ASSERT_TRUE(simulator && simulator->Start(&error)) << error;
+    std::ofstream(dir / "Power Meter.ini") << ini;
+    Engine::Options engine_options;
+    engine_options.settings_path = dir / "Power Meter.ini";
+    engine_options.tick_ms = 50;
+    engine_options.port_scan_ms = port_scan_ms;
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+      engine_options.port_assignments[slots[i]] = simulator->Link(i);
+      meter_of[slots[i]] = i;
+    }
+    window.Start(engine_options);
+    window.show();
+  }
+  sim::PtyMeter& Meter(int slot) { return simulator->Meter(meter_of.at(slot)); }
+
+  // Controls are found as a screen reader finds them: by accessible name.
+  template <typename W = QWidget>
+  W* Find(const QString& name) {
+    for (W* widget : window.findChildren<W*>()) {
+      if (widget->accessibleName() == name) return widget;
+    }
+    ADD_FAILURE() << "no control named " << name.toStdString();
+    return nullptr;
+  }
+  QString Text(const QString& name) { return Find<QLineEdit>(name)->text(); }
+  void Type(const QString& name, const QString& text) { Find<QLineEdit>(name)->setText(text); }
+  void Press(const QString& name) { Find<QAbstractButton>(name)->click(); }
+  QString Tip(const QString& name) { return Find(name)->toolTip(); }
+  // Selects the slot in the device box and presses the comm button.
+  void Open(int slot) {
+    auto* box = Find<QComboBox>(QStringLiteral("Device"));
+    window.RealTime().SelectEntry(box->findData(slot));
+    Press(QStringLiteral("Comm Start"));
+    ASSERT_TRUE(window.engine().IsOpen(slot)) << notices.texts.back();
+  }
+  bool Told(const std::string& text) {
+    return SpinUntil([&] { return std::find(notices.texts.begin(), notices.texts.end(), text) != notices.texts.end(); });
+  }
+
+  testing::TempDir dir;
+  std::unique_ptr<sim::MeterSimulator> simulator;
+  std::map<int, std::size_t> meter_of;
+  testing::RecordingNotifier notices;
+  MainWindow window{&notices};
+};
+
+TEST_F(Dashboard, OpenShowsTheMeterInItsFormatsAndCloseStops) {
+  Start({3, 5});
+  Meter(5).WithModel([](sim::MeterModel& m) {
+    m.ForceLoad({5.0, 230.0, -0.95});
+    m.SetEnergyCounter(100000);
+  });
+  Press(QStringLiteral("Comm Start"));
+  EXPECT_EQ(notices.TakeTexts(), std::vector<std::string>{"Please Select Device"});
+  Open(5);
+  auto* comm = Find<ImageButton>(QStringLiteral("Comm Start"));
+  EXPECT_TRUE(comm->ShowsSecondImage());
+  ASSERT_TRUE(SpinUntil([&] { return Text(QStringLiteral("CO2")) == QStringLiteral("785.000"); }));
+  EXPECT_EQ(Text(QStringLiteral("Voltage")), QStringLiteral("230.0"));
+  EXPECT_EQ(Text(QStringLiteral("Current")), QStringLiteral("5.00"));
+  EXPECT_TRUE(Text(QStringLiteral("Power")).contains(QRegularExpression(QStringLiteral("^109[0-9]\\.[0-9]$"))));
+  EXPECT_EQ(Text(QStringLiteral("Factor")), QStringLiteral("-0.95"));
+  EXPECT_EQ(Text(QStringLiteral("Energy")), QStringLiteral("1000.00"));
+  EXPECT_EQ(Text(QStringLiteral("Date")), QStringLiteral("2009/06/23"));
+  EXPECT_EQ(Text(QStringLiteral("Time")), QStringLiteral("09:30"));
+  EXPECT_EQ(Find<QComboBox>(QStringLiteral("Week day"))->currentText(), QStringLiteral("Tuesday"));
+  // The greeting read the tariff and the CO2 factor.
+  EXPECT_EQ(Text(QStringLiteral("Tier 1 price")), QStringLiteral("30.0"));
+  EXPECT_EQ(Text(QStringLiteral("Tier boundary")), QStringLiteral("5000"));
+  EXPECT_EQ(Text(QStringLiteral("CO2 factor")), QStringLiteral("0.785"));
+
+  // 15 A and more: the current box turns red, and back.
+  auto* current = Find<MarkedField>(QStringLiteral("Current"));
+  Meter(5).WithModel([](sim::MeterModel& m) { m.ForceLoad({16.0, 230.0, 1.0}); });
+  EXPECT_TRUE(SpinUntil([&] { return current->IsMarked(); }));
+  Meter(5).WithModel([](sim::MeterModel& m) { m.ForceLoad({5.0, 230.0, 1.0}); });
+  EXPECT_TRUE(SpinUntil([&] { return !current->IsMarked(); }));
+
+  Press(QStringLiteral("Comm Start"));
+  EXPECT_FALSE(comm->ShowsSecondImage());
+  EXPECT_EQ(comm->toolTip(), QStringLiteral("Comm Stop"));
+  EXPECT_TRUE(SpinUntil([&] { return !window.engine().IsOpen(5); }));
+  EXPECT_TRUE(notices.texts.empty()) << notices.texts.front();
+}
+
+TEST_F(Dashboard, InvalidFieldsTurnRedAndSendNothingUntilValid) {
+  Start({3});
+  Open(3);
+  ASSERT_TRUE(SpinUntil([&] { return !window.engine().RequestsPending(); }));
+  auto* time = Find<MarkedField>(QStringLiteral("Time"));
+  auto* boundary = Find<MarkedField>(QStringLiteral("Tier boundary"));
+  auto* upper_end = Find<MarkedField>(QStringLiteral("Tier 2 end"));
+  Press(QStringLiteral("Load Device DateTime"));  // the meter's clock no longer overwrites the fields
+  EXPECT_EQ(Tip(QStringLiteral("Load Device DateTime")), QStringLiteral("Stop Load DateTime"));
+  Type(QStringLiteral("Time"), QStringLiteral("25:00"));
+  Press(QStringLiteral("Time Data Download"));
+  Type(QStringLiteral("Tier boundary"), QStringLiteral("9999"));
+  Press(QStringLiteral("Price Data Download"));
+  EXPECT_TRUE(time->IsMarked());
+  EXPECT_TRUE(upper_end->IsMarked());
+  EXPECT_FALSE(window.engine().RequestsPending());
+  Type(QStringLiteral("Tier boundary"), QStringLiteral("1"));
+  Press(QStringLiteral("Price Data Download"));
+  EXPECT_TRUE(boundary->IsMarked());
+
+  Type(QStringLiteral("Time"), QStringLiteral("24:00"));
+  Press(QStringLiteral("Time Data Download"));  // valid: every mark goes
+  EXPECT_FALSE(time->IsMarked() || boundary->IsMarked() || upper_end->IsMarked());
+  EXPECT_TRUE(Told("Time Set Success"));
+}
+
+TEST_F(Dashboard, ClockTariffAndCo2FactorReachTheMeter) {
+  Start({4});
+  Open(4);
+  Press(QStringLiteral("Time Data Download"));
+  EXPECT_TRUE(Told("Time Set Success"));
+  // The meter now runs on the computer's date, not on 2009.
+  EXPECT_TRUE(SpinUntil([&] { return Meter(4).WithModel([](sim::MeterModel& m) { return m.Clock().year; }) > 2020; }));
+
+  Type(QStringLiteral("Tier boundary"), QStringLiteral("1234"));
+  Type(QStringLiteral("Tier 1 price"), QStringLiteral("30.5"));
+  Type(QStringLiteral("Tier 2 price"), QStringLiteral("40.6"));
+  Press(QStringLiteral("Price Data Download"));
+  EXPECT_TRUE(Told("Priceset success"));
+  const auto tariff = [&] { return Meter(4).WithModel([](sim::MeterModel& m) { return m.Tariff(); }); };
+  EXPECT_TRUE(SpinUntil([&] { return tariff().tier_limit == 1234; }));
+  EXPECT_EQ(tariff().price1, 305);
+  EXPECT_EQ(tariff().price2, 406);
+
+  Type(QStringLiteral("CO2 factor"), QStringLiteral("1.000"));
+  Press(QStringLiteral("Load CO2 Factor"));
+  EXPECT_EQ(notices.texts.back(), "The max number is 0.999");
+  Type(QStringLiteral("CO2 factor"), QStringLiteral("0.5"));
+  Press(QStringLiteral("Load CO2 Factor"));
+  EXPECT_TRUE(Told("CO2 Set Success"));
+  EXPECT_TRUE(SpinUntil([&] { return Text(QStringLiteral("CO2 factor")) == QStringLiteral("0.500"); }));
+  EXPECT_EQ(Meter(4).WithModel([](sim::MeterModel& m) { return m.Co2FactorMilli(); }), 500);
+}
+
+TEST_F(Dashboard, HistoryLoadShowsProgressThenTheArrowsMoveOnTheShownDate) {
+  Start({3});
+  Open(3);
+  const MeterSettings& shown = window.engine().Devices().Settings();
+  ASSERT_TRUE(SpinUntil([&] { return shown.ShownDay == 23; }));
+  Press(QStringLiteral("Load History Data"));
+  EXPECT_TRUE(window.Busy().Running());
+  EXPECT_NE(QApplication::overrideCursor(), nullptr);
+  EXPECT_TRUE(SpinUntil([&] { return window.Busy().Text() == QStringLiteral("Reading history  6 of 12"); }));
+  ASSERT_TRUE(SpinUntil([&] { return !window.Busy().Running(); }));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  auto* group = Find<QGroupBox>(QStringLiteral("History position"));
+  const HistoryTable& history = window.engine().Devices().Slot(3).History;
+  EXPECT_EQ(group->title(), QStringLiteral("6.23/25Week/6Month"));
+  EXPECT_EQ(Text(QStringLiteral("Day energy")), QString::number(history[5][22], 'f', 2));
+  Press(QStringLiteral("Next day"));  // not past the shown date
+  EXPECT_EQ(group->title(), QStringLiteral("6.23/25Week/6Month"));
+  Press(QStringLiteral("Previous day"));
+  EXPECT_EQ(group->title(), QStringLiteral("6.22/25Week/6Month"));
+  EXPECT_EQ(Text(QStringLiteral("Day energy")), QString::number(history[5][21], 'f', 2));
+  Press(QStringLiteral("Previous month"));
+  EXPECT_EQ(group->title(), QStringLiteral("6.22/25Week/5Month"));
+}
+
+TEST_F(Dashboard, ExitStopsEveryOpenPortAndClosesAfterTwoSeconds) {
+  Start({3, 5});
+  Open(3);
+  Open(5);
+  window.close();  // the desktop's close leaves as Exit does
+  EXPECT_TRUE(window.Exiting());
+  EXPECT_TRUE(SpinUntil([&] { return !window.engine().IsOpen(3) && !window.engine().IsOpen(5); }, 900));
+  EXPECT_FALSE(window.ExitDone());  // the two waits are timers: the window is still there
+  EXPECT_TRUE(window.isVisible());
+  window.Exit();  // a second Exit changes nothing
+  EXPECT_TRUE(SpinUntil([&] { return window.ExitDone(); }, 4000));
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_FALSE(window.engine().Spreadsheets().SavingActive());
+}
+
+TEST_F(Dashboard, AnUnpluggedMeterLeavesTheDeviceBoxAndStopsItsButton) {
+  Start({3, 6}, 50);
+  Open(6);
+  auto* box = Find<QComboBox>(QStringLiteral("Device"));
+  ASSERT_EQ(box->count(), 2);
+  Meter(6).Unplug();
+  EXPECT_TRUE(SpinUntil([&] { return box->count() == 1 && box->findData(6) < 0; }));
+  EXPECT_EQ(box->currentIndex(), -1);
+  EXPECT_EQ(Tip(QStringLiteral("Comm Start")), QStringLiteral("Comm Stop"));
+  EXPECT_FALSE(Find<ImageButton>(QStringLiteral("Comm Start"))->ShowsSecondImage());
+  EXPECT_FALSE(window.engine().IsOpen(6));
+}
+
+TEST_F(Dashboard, APortInUseIsToldInWordsAndSavingFollowsItsButton) {
+  Start({3}, 0, "[Path]\nFile=" + dir.path().string() + "/\n");
+  QSerialPort other(QString::fromStdString(simulator->Link(0)));
+  ASSERT_TRUE(other.open(QIODevice::ReadWrite));
+  auto* box = Find<QComboBox>(QStringLiteral("Device"));
+  window.RealTime().SelectEntry(box->findData(3));
+  Press(QStringLiteral("Comm Start"));
+  ASSERT_FALSE(notices.texts.empty());
+  EXPECT_NE(notices.texts.back().find("in use by another program"), std::string::npos) << notices.texts.back();
+  EXPECT_EQ(Tip(QStringLiteral("Comm Start")), QStringLiteral("Comm Stop"));
+  other.close();
+
+  Open(3);
+  Press(QStringLiteral("Stop Save"));
+  EXPECT_EQ(Tip(QStringLiteral("Stop Save")), QStringLiteral("Save to Excel"));
+  EXPECT_TRUE(window.engine().Spreadsheets().SavingActive());
+  Press(QStringLiteral("Stop Save"));
+  EXPECT_EQ(Tip(QStringLiteral("Stop Save")), QStringLiteral("Stop Save"));
+  EXPECT_FALSE(window.engine().Spreadsheets().SavingActive());
+}
+
+TEST_F(Dashboard, PagesSwitchAndOnlyTheRealTimePagePolls) {
+  Start({3});
+  Open(3);
+  ASSERT_TRUE(SpinUntil([&] { return !window.engine().RequestsPending(); }));
+  int polls = 0;
+  QObject::connect(&window.engine(), &Engine::requestSent, [&](int, const QByteArray& frame) {
+    polls += static_cast<std::uint8_t>(frame[1]) == 0x97 ? 1 : 0;
+  });
+  Press(QStringLiteral("System Set"));
+  EXPECT_EQ(window.CurrentPage(), MainWindow::Page::kSettings);
+  testing::Spin(200);
+  EXPECT_EQ(polls, 0);
+  Press(QStringLiteral("Power Meter Real Time"));
+  EXPECT_TRUE(SpinUntil([&] { return polls > 0; }));
+}
+
+TEST_F(Dashboard, APressOnAPageBackgroundMovesTheWindow) {
+  Start({3});
+  QWidget* readings = Find<QLineEdit>(QStringLiteral("Voltage"))->parentWidget();  // its group box
+  const QPoint start = window.pos();
+  const QPoint at = readings->mapToGlobal(QPoint(4, readings->height() - 4));
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(4, readings->height() - 4), at, Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(readings, &press);  // the page passes it on to the window
+  QMouseEvent drag(QEvent::MouseMove, QPointF(), at + QPoint(30, 20), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window, &drag);
+  EXPECT_EQ(window.pos(), start + QPoint(30, 20));
+}
+
+TEST_F(Dashboard, TheTimeFieldOvertypesAndEveryControlHasItsName) {
+  Start({3});
+  auto* time = Find<QLineEdit>(QStringLiteral("Time"));
+  time->setText(QStringLiteral("00:00"));
+  time->setCursorPosition(0);
+  for (const char* key : {"1", "2", "x", "3", "4"}) {
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromLatin1(key));
+    QApplication::sendEvent(time, &press);
+  }
+  EXPECT_EQ(time->text(), QStringLiteral("12:34"));
+
+  for (const char* name :
+       {"Power Meter Real Time", "Power Meter Set", "System Set", "Exit", "Comm Start", "Convert view",
+        "Time Data Download", "Price Data Download", "Price Data Load from Device", "Stop Save", "Load History Data",
+        "Load CO2 Factor", "Load Device DateTime", "Date", "Time", "Device", "Voltage", "Current", "Power", "Factor",
+        "Energy", "CO2", "Week day", "Tier 1 price", "Tier 2 price", "Tier 1 start", "Tier boundary", "Tier 2 end",
+        "Day energy", "Week energy", "Month energy", "CO2 factor", "History position", "Limit indicator",
+        "User manual"}) {
+    EXPECT_NE(Find(QString::fromUtf8(name)), nullptr);
+  }
+  for (QWidget* control : window.findChildren<QWidget*>()) {
+    const bool acts = qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control) ||
+                      qobject_cast<QComboBox*>(control);
+    if (acts && control->isVisibleTo(&window) && control->parentWidget()->isVisibleTo(&window)) {
+      EXPECT_FALSE(control->accessibleName().isEmpty()) << control->metaObject()->className();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,14 @@
+#include "widgets/marked_field.h"
+
+namespace quorvel {
+
+MarkedField::MarkedField(const QString& text, QWidget* parent) : QLineEdit(text, parent) {}
+
+void MarkedField::SetMarked(bool marked) {
+  if (marked == marked_) return;
+  marked_ = marked;
+  // The field's own style sheet wins over the page's.
+  setStyleSheet(marked ? QStringLiteral("QLineEdit { background-color: rgb(255, 0, 0); color: white; }") : QString());
+}
+
+}  // namespace quorvel
