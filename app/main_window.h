@@ -23,6 +23,7 @@ class QToolButton;
 namespace quorvel {
 
 class BusyIndicator;
+class ChartView;
 class PageWidget;
 class ImageButton;
 class RealTimePage;
@@ -59,6 +60,7 @@ class MainWindow : public QWidget, public Display, public RequestFields {
 
   Engine& engine() { return *engine_; }
   RealTimePage& RealTime() { return *realtime_; }
+  ChartView& Charts() { return *chart_view_; }
   BusyIndicator& Busy() { return *busy_; }
 
   // Display
@@ -97,6 +99,7 @@ class MainWindow : public QWidget, public Display, public RequestFields {
  private:
   void BuildHeader();
   void BuildPages();
+  void BuildChartView();
   void ConnectEngine();
   void OpenManual();
   void ShutDownPorts();
@@ -123,6 +126,7 @@ class MainWindow : public QWidget, public Display, public RequestFields {
   RealTimePage* realtime_ = nullptr;
   PageWidget* timer_page_ = nullptr;
   PageWidget* settings_page_ = nullptr;
+  ChartView* chart_view_ = nullptr;
   Page page_ = Page::kRealTime;
 
   LimitTexts limits_shown_;  // until the settings page holds them

@@ -7,6 +7,10 @@ quorvel_library(quorvel_chart_rules
 # The chart view's widgets.
 find_package(Qt6 REQUIRED COMPONENTS Widgets)
 quorvel_library(quorvel_chart_view
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tracking_charts.cpp
-  DEPENDS quorvel_chart_rules quorvel_chart Qt6::Widgets)
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/chart_view.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/chart_view_layout.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/readings_model.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tracking_charts.cpp
+  DEPENDS quorvel_chart_rules quorvel_chart quorvel_device quorvel_widgets quorvel_resources Qt6::Widgets)
 set_target_properties(quorvel_chart_view PROPERTIES AUTOMOC ON)
