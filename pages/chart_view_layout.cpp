@@ -12,6 +12,8 @@
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "pages/chart_rules.h"
 #include "pages/chart_view.h"
 #include "pages/readings_model.h"
@@ -28,6 +30,9 @@ constexpr int kViewPointSize = 14;     // the device box, its label and the radi
 constexpr int kReadingsPointSize = 13;  // the text list, in a fixed-width font so its columns line up
 const QSize kButtonSize{48, 48};
 const QSize kButtonHoverSize{56, 56};
+// The backdrop's own size; its rule lies 70 pixels down.
+const QSize kBackdropSize{1024, 768};
+constexpr int kAreaTop = 76;  // the charts start below that rule
 
 ImageButton* Button(const QString& image, const QString& tip, QWidget* parent) {
   auto* button = new ImageButton(image, tip, kButtonSize, kButtonHoverSize, parent);
@@ -129,17 +134,21 @@ void ChartView::BuildControls() {
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(8, 4, 8, 8);
-  layout->setSpacing(6);
+  layout->setSpacing(kAreaTop - 4 - kButtonHoverSize.height());
   layout->addLayout(row);
   layout->addWidget(area_host, 1);
   resize(1000, 720);
 }
 
+// The backdrop keeps its proportions and is only ever enlarged, so that
+// its rule always runs in the gap under the row of buttons.
 void ChartView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  const qreal scale = std::max({1.0, width() / qreal(kBackdropSize.width()), height() / qreal(kBackdropSize.height())});
+  const QSize drawn = (QSizeF(kBackdropSize) * scale).toSize();
   const qreal ratio = devicePixelRatioF();
-  if (background_.isNull() || background_.size() != size() * ratio) {
-    background_ = ArtPixmap(u"chart-background", size(), ratio);
+  if (background_.isNull() || background_.size() != drawn * ratio) {
+    background_ = ArtPixmap(u"chart-background", drawn, ratio);
   }
   if (background_.isNull()) {
     painter.fillRect(rect(), QColor(0x0F, 0x2C, 0x38));
