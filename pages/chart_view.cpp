@@ -67,7 +67,7 @@ void ChartView::EnterRealTimeMode() {
   mode_->SetTip(QStringLiteral("Real Time Data"));
   ShowSavingPressed(saving);
   device_label_->setText(QStringLiteral("Device"));
-  FillDeviceBox();
+  FillDeviceBox(view_slot_);
   com_->ShowSecondImage(ops_.IsOpen(view_slot_));
   com_->show();
   for (QRadioButton* radio : {month_, week_, day_}) radio->hide();
@@ -100,10 +100,9 @@ void ChartView::HistoryReady(int, int) {
 
 // --- The device box and the port button ---------------------------------------------
 
-// The devices of the real-time page's list, in its order, with the view's
-// own device chosen at first and the user's choice kept afterwards.
-void ChartView::FillDeviceBox() {
-  const int chosen = device_box_->currentIndex() >= 0 ? ChosenSlot() : view_slot_;
+// The devices of the real-time page's list, in its order; `chosen` is
+// chosen when it is listed, else nothing.
+void ChartView::FillDeviceBox(int chosen) {
   const QSignalBlocker quiet(device_box_);
   device_box_->clear();
   for (const DeviceList::Entry& entry : ops_.List().Entries()) {
@@ -115,7 +114,7 @@ void ChartView::FillDeviceBox() {
 void ChartView::DeviceListChanged() {
   if (!real_time_mode_ || !isVisible()) return;
   const int chosen = ChosenSlot();
-  FillDeviceBox();
+  FillDeviceBox(chosen);
   // The chosen device went away: nothing is chosen, its port is stopped.
   if (chosen != 0 && ChosenSlot() != chosen) ShowCom(false, QStringLiteral("Com Stop"));
 }

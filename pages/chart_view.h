@@ -74,7 +74,7 @@ class ChartView : public QDialog {
   void BuildControls();
   void ConnectHandlers();
   void EnterRealTimeMode();
-  void FillDeviceBox();
+  void FillDeviceBox(int chosen);
   int ChosenSlot() const;
   bool TextModeShown() const;
   void ShowCom(bool running, const QString& tip);
