@@ -5,8 +5,10 @@
 #include <cstdlib>
 
 #include "link/meter_line.h"
+#include "link/serial_platform.h"
 #include "model/local_clock.h"
 #include "model/names.h"
+#include "storage/spreadsheet_export.h"
 
 Q_LOGGING_CATEGORY(lcEngine, "quorvel.engine", QtWarningMsg)
 
@@ -34,6 +36,8 @@ class Engine::DecoderDisplay : public Display {
   void AppendRealTimeRow(int slot) override {
     if (engine_.spreadsheets_.AppendRealTimeRow(slot, engine_.devices_.Slot(slot).Record, engine_.settings_.File)) {
       Q_EMIT engine_.rowSaved(slot);
+    } else {
+      Q_EMIT engine_.rowNotSaved(slot);
     }
     windows_.AppendRealTimeRow(slot);
   }
@@ -64,11 +68,11 @@ Engine::~Engine() { Shutdown(); }
 void Engine::Start(const Options& options) {
   options_ = options;
   settings_file_ = SettingsFile(options.settings_path);
-  std::string problem;
-  settings_ = settings_file_.Load(&problem);
-  if (!problem.empty()) {
-    notifier_.Notify(Notice{"", "The settings file could not be read (" + problem + "); the defaults are used.",
-                            NoticeIcon::kWarning});
+  settings_ = settings_file_.Load(&settings_problem_);
+  if (!settings_problem_.empty()) {
+    notifier_.Notify(Notice{
+        "", "The settings file could not be read (" + settings_problem_ + "); the defaults are used.",
+        NoticeIcon::kWarning});
   }
   spreadsheets_.SetWriterOptions(options.spreadsheet);
 
@@ -107,8 +111,25 @@ bool Engine::IsOpen(int slot) const { return IsSlotNumber(slot) && ports_[SlotIn
 
 bool Engine::OpenDevice(int slot) {
   if (!IsSlotNumber(slot)) return false;
-  CSerialPort& port = *ports_[SlotIndex(slot)];
-  if (!OpenMeterLine(port, this, slot, settings_.Baudrate)) return false;
+  const std::size_t index = SlotIndex(slot);
+  // One device under two names would have two slots purge each other's answers.
+  const std::string path = directory_.DevicePath(slot);
+  const std::string identity = DeviceIdentity(path);
+  for (int other = 1; other <= kSlotCount; ++other) {
+    if (other != slot && !identity.empty() && IsOpen(other) && device_identities_[SlotIndex(other)] == identity) {
+      open_errors_[index] = {OpenFailure::kBusy, path, "the device is open as " + ComName(other) + " already",
+                             static_cast<unsigned>(other)};
+      return false;
+    }
+  }
+  CSerialPort& port = *ports_[index];
+  if (!OpenMeterLine(port, this, slot, settings_.Baudrate)) {
+    open_errors_[index] = port.LastOpenError();
+    return false;
+  }
+  open_errors_[index] = {};
+  device_identities_[index] = identity;
+  device_stamps_[index] = DeviceNodeStamp(path);
   port.StartMonitor();
   answers_.ClearSlot(slot);
   devices_.ResetSlotHistory(slot);
@@ -137,8 +158,24 @@ std::string Engine::OpenFailureText(int slot) const {
 
 bool Engine::CloseDevice(int slot) {
   if (!IsSlotNumber(slot)) return false;
+  vanished_[SlotIndex(slot)] = false;
   ports_[SlotIndex(slot)]->SignalShutdown();
   return true;
+}
+
+void Engine::CloseVanished(int slot) {
+  const std::size_t index = SlotIndex(slot);
+  if (IsOpen(slot) && !vanished_[index]) {
+    // Gone before its monitor noticed: told here, as the monitor would have.
+    vanished_[index] = true;
+    seen_absent_[index] = true;
+    reselect_[index] = list_.SelectedSlot() == slot;
+    ports_[index]->SignalShutdown();
+    Q_EMIT portLost(slot);
+    notifier_.Notify(Notice{"", ComName(slot) + " was removed; it opens again when it returns.", NoticeIcon::kWarning});
+    return;
+  }
+  ports_[index]->SignalShutdown();
 }
 
 bool Engine::StartDevice(int slot) {
@@ -154,17 +191,16 @@ int Engine::DeviceChanged(int signed_slot) {
   const std::string name = ComName(slot);
   if (list_.SelectedSlot() == slot) {
     if (signed_slot < 0) {
+      const bool was_open = IsOpen(slot);
+      CloseVanished(slot);
       list_.RemoveAt(list_.SelectedIndex());
-      if (IsOpen(slot)) {
-        CloseDevice(slot);
-        Q_EMIT selectedDeviceRemoved(slot);
-      }
+      if (was_open) Q_EMIT selectedDeviceRemoved(slot);
     }
     return 1;
   }
   const int found = list_.Find(name);  // whole names: COM1 never finds COM10
   if (signed_slot < 0) {
-    CloseDevice(slot);
+    CloseVanished(slot);
     if (found >= 0) list_.RemoveAt(found);
   } else if (directory_.Accepts(slot) && found < 0) {
     list_.Append(name, slot);
@@ -174,12 +210,47 @@ int Engine::DeviceChanged(int signed_slot) {
 
 void Engine::ScanPorts() {
   for (const int change : directory_.Refresh()) DeviceChanged(change);
+  OpenReturnedDevices();
+}
+
+// A device lost while open is opened again as soon as its slot's device is
+// there again (an adapter plugged back in, a simulator started again); an
+// attempt that fails is tried again on the next scan.
+void Engine::OpenReturnedDevices() {
+  for (int slot = 1; slot <= kSlotCount; ++slot) {
+    const std::size_t index = SlotIndex(slot);
+    if (!vanished_[index] || IsOpen(slot)) continue;
+    const std::string identity = directory_.Accepts(slot) ? DeviceIdentity(directory_.DevicePath(slot)) : "";
+    if (identity.empty()) {
+      seen_absent_[index] = true;
+      continue;
+    }
+    // The same device, never seen gone and not made anew (a line that hung
+    // up): not a return.
+    if (!seen_absent_[index] && identity == device_identities_[index] &&
+        DeviceNodeStamp(directory_.DevicePath(slot)) == device_stamps_[index]) {
+      continue;
+    }
+    if (list_.Find(ComName(slot)) < 0) list_.Append(ComName(slot), slot);
+    if (!OpenDevice(slot)) continue;
+    vanished_[index] = false;
+    if (reselect_[index] && list_.SelectedSlot() == 0) list_.SelectSlot(slot);
+    Q_EMIT deviceReturned(slot);
+    notifier_.Notify(Notice{"", ComName(slot) + " is back and open again.", NoticeIcon::kInformation});
+  }
 }
 
 bool Engine::SetSaving(int slot, bool on) { return spreadsheets_.SetSaving(slot, on, settings_.File); }
 
 bool Engine::SaveMonthData(int slot, int month) {
   if (!IsSlotNumber(slot)) return false;
+  if (month >= 1 && month <= kMonths && !devices_.Slot(slot).MonthsRead[static_cast<std::size_t>(month - 1)]) {
+    // Its row holds zeros the meter never sent.
+    notifier_.Notify(Notice{"", std::string("Not saved: ") + kMonthNames[static_cast<std::size_t>(month - 1)] +
+                                    " was not read from " + ComName(slot) + ".",
+                            NoticeIcon::kWarning});
+    return false;
+  }
   const bool written = spreadsheets_.SaveMonthData(slot, month, devices_.Slot(slot).History, settings_.File);
   if (!written) qCDebug(lcEngine, "Excel error");
   return written;
@@ -201,7 +272,8 @@ void Engine::RequestTimerWrite(const TimerEdits& rows) {
 }
 
 void Engine::Tick() {
-  scheduler_.Tick(TickView{list_.SelectedSlot(), view_.real_time_page_visible, view_.real_time_mode});
+  scheduler_.Tick(
+      TickView{list_.SelectedSlot(), view_.real_time_page_visible, view_.real_time_mode, view_.chart_view_open});
 }
 
 std::string Engine::DeviceNameFor(unsigned port_number) const {
@@ -213,7 +285,14 @@ void Engine::OnBytesReceived(unsigned port_number, std::span<const std::uint8_t>
   answers_.FeedBytes(static_cast<int>(port_number), bytes);
 }
 
-void Engine::OnPortLost(unsigned port_number) { Q_EMIT portLost(static_cast<int>(port_number)); }
+void Engine::OnPortLost(unsigned port_number) {
+  // The monitor tells the user; the slot is opened again when it returns.
+  const int slot = static_cast<int>(port_number);
+  vanished_[SlotIndex(slot)] = true;
+  seen_absent_[SlotIndex(slot)] = false;
+  reselect_[SlotIndex(slot)] = list_.SelectedSlot() == slot;
+  Q_EMIT portLost(slot);
+}
 
 void Engine::Write(int slot, std::span<const std::uint8_t> bytes) {
   ports_[SlotIndex(slot)]->Write(bytes);

@@ -62,13 +62,17 @@ class Engine : public QObject,
   // monitors ended.
   void Shutdown();
 
-  // Operations of the main window.
+  // Operations of the main window. OpenDevice refuses a device that another
+  // slot has open under another name (LastOpenError says which slot).
+  // CloseDevice is the user's: a slot closed by the user is not opened again
+  // when its device returns.
   bool OpenDevice(int slot);
   bool CloseDevice(int slot);
   int DeviceChanged(int signed_slot);
   bool RequestHistory(int slot, int month) { return scheduler_.RequestHistory(slot, month); }
   bool ShowStoredHistory(int slot) { return scheduler_.ShowStoredHistory(slot); }
   bool SetSaving(int slot, bool on);
+  // False, with the user told, for a month the meter never answered for.
   bool SaveMonthData(int slot, int month);
   // Copies the settings page into the settings and saves them.
   void StoreSettings(const Settings& from_page);
@@ -93,8 +97,11 @@ class Engine : public QObject,
   void RequestCo2Write() { pending_.Co2SetRequest = 1; }
   void RequestTimerReset() { pending_.TimerResetRequest = 1; }
   // Months 12 down to 1, one a tick; the last answer shows the history.
+  // Months that do not answer are asked for again (twice at most); the
+  // slot's MonthsRead tells which months answered.
   void RequestHistoryRead() { pending_.HistoryMonthsLeft = kMonths; }
-  // Timers 20 down to 1, one a tick.
+  // Timers 20 down to 1, one a tick, then again those that did not answer;
+  // "Timer load success" only when all did.
   void RequestTimerRead() { pending_.TimerLoadCount = kTimerCount; }
   // The timer page's download: the rows given replace their outbox entries
   // (the others keep theirs, sent or not), then each timer with an entry to
@@ -111,7 +118,9 @@ class Engine : public QObject,
   void Tick();
 
   bool IsOpen(int slot) const override;
-  const OpenError& LastOpenError(int slot) const { return ports_.at(SlotIndex(slot))->LastOpenError(); }
+  const OpenError& LastOpenError(int slot) const { return open_errors_.at(SlotIndex(slot)); }
+  // The slot's device vanished while open and is opened again when it returns.
+  bool AwaitingReturn(int slot) const { return IsSlotNumber(slot) && vanished_[SlotIndex(slot)]; }
 
   // The dashboard window's view of the engine (DashboardOperations): the
   // verbs above with the same signatures, and read-only access below.
@@ -127,6 +136,9 @@ class Engine : public QObject,
   bool RequestsPending() const { return pending_.AnyPending(); }
   DeviceList& List() { return list_; }
   Settings& CurrentSettings() { return settings_; }
+  // Why the settings file could not be read at start-up (empty: it was, or
+  // there is none yet); the defaults are in use then.
+  const std::string& SettingsProblem() const { return settings_problem_; }
   PortDirectory& Ports() { return directory_; }
   SpreadsheetExport& Spreadsheets() { return spreadsheets_; }
 
@@ -135,10 +147,14 @@ class Engine : public QObject,
   void frameDecoded(int slot, quorvel::DecodeOutcome outcome);
   // A request frame was handed to a port.
   void requestSent(int slot, QByteArray frame);
-  // A real-time row of the slot is safely in its spreadsheet file.
+  // A real-time row of the slot is safely in its spreadsheet file, or could
+  // not be written (the user has been told why).
   void rowSaved(int slot);
-  // The device of an open slot went away.
+  void rowNotSaved(int slot);
+  // The device of an open slot went away; it is opened again when it returns.
   void portLost(int slot);
+  // The device of a slot lost while open came back and the slot is open again.
+  void deviceReturned(int slot);
   // The device list changed, or the selected device was removed while open.
   void deviceListChanged();
   void selectedDeviceRemoved(int slot);
@@ -183,12 +199,16 @@ class Engine : public QObject,
     return true;
   }
   void ScanPorts();
+  // A removal, not the user's close: the slot is opened again on return.
+  void CloseVanished(int slot);
+  void OpenReturnedDevices();
 
   Notifier& notifier_;
   const RequestFields& fields_;
   Options options_;
   SettingsFile settings_file_;
   Settings settings_;
+  std::string settings_problem_;
   DeviceTable devices_;
   PendingOperations pending_;
   DeviceList list_;
@@ -201,6 +221,12 @@ class Engine : public QObject,
   Scheduler scheduler_;
   QTimer tick_timer_;
   QTimer scan_timer_;
+  std::array<OpenError, kSlotCount> open_errors_;
+  std::array<std::string, kSlotCount> device_identities_;  // of the open slots
+  std::array<std::string, kSlotCount> device_stamps_;
+  std::array<bool, kSlotCount> vanished_{};  // lost while open, not closed by the user
+  std::array<bool, kSlotCount> reselect_{};  // and it was the selected device
+  std::array<bool, kSlotCount> seen_absent_{};  // and its device has been missing since
   // Last, so that the monitors end before anything they hand bytes to.
   std::array<std::unique_ptr<CSerialPort>, kSlotCount> ports_;
 };

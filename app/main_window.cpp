@@ -16,6 +16,8 @@
 #include "pages/chart_view.h"
 #include "pages/page_widget.h"
 #include "pages/realtime_page.h"
+#include "pages/settings_page.h"
+#include "pages/timer_page.h"
 #include "resources/artwork.h"
 #include "widgets/image_button.h"
 #include "widgets/tooltip_style.h"
@@ -122,14 +124,15 @@ void MainWindow::BuildPages() {
   auto* stack = new QStackedLayout(page_host_);
   stack->setContentsMargins(0, 0, 0, 0);
   realtime_ = new RealTimePage(*engine_, *notifier_, page_host_);
-  timer_page_ = new PlaceholderPage(QStringLiteral("Digital Timer Setting"), page_host_);
-  settings_page_ = new PlaceholderPage(QStringLiteral("System Set"), page_host_);
-  for (PageWidget* page : {static_cast<PageWidget*>(realtime_), timer_page_, settings_page_}) {
+  timer_page_ = new TimerPage(*engine_, page_host_);
+  settings_page_ = new SettingsPage(*engine_, page_host_);
+  for (PageWidget* page : std::initializer_list<PageWidget*>{realtime_, timer_page_, settings_page_}) {
     stack->addWidget(page);
   }
   stack->setCurrentWidget(realtime_);
 
   connect(realtime_, &RealTimePage::longOperationStarted, busy_, &BusyIndicator::Start);
+  connect(timer_page_, &TimerPage::longOperationStarted, busy_, &BusyIndicator::Start);
   BuildChartView();
 }
 
@@ -155,9 +158,16 @@ void MainWindow::ConnectEngine() {
   connect(engine, &Engine::deviceListChanged, realtime_, &RealTimePage::RefreshDeviceBox);
   connect(engine, &Engine::deviceListChanged, chart_view_, &ChartView::DeviceListChanged);
   connect(engine, &Engine::portLost, chart_view_, &ChartView::PortLost);
+  connect(engine, &Engine::deviceReturned, chart_view_, &ChartView::DeviceReturned);
   connect(engine, &Engine::selectedDeviceRemoved, realtime_, [this](int) { realtime_->ShowDeviceStopped(); });
   connect(engine, &Engine::portLost, realtime_, [this](int slot) {
     if (slot == engine_->List().SelectedSlot()) realtime_->ShowDeviceStopped();
+  });
+  // A vanished device that came back is open again: the box lists it and
+  // the comm button shows it running.
+  connect(engine, &Engine::deviceReturned, realtime_, [this](int slot) {
+    realtime_->RefreshDeviceBox();
+    if (slot == engine_->List().SelectedSlot()) realtime_->ShowDeviceRunning();
   });
 }
 
@@ -169,7 +179,9 @@ void MainWindow::Start(const Engine::Options& options) {
 void MainWindow::ShowPage(Page page) {
   if (exiting_) return;
   page_ = page;
-  PageWidget* shown = page == Page::kTimer ? timer_page_ : page == Page::kSettings ? settings_page_ : realtime_;
+  PageWidget* shown = realtime_;
+  if (page == Page::kTimer) shown = timer_page_;
+  if (page == Page::kSettings) shown = settings_page_;
   // The settings page fills itself from the settings and the timer page
   // starts reading the timers before they show.
   shown->Entering();
@@ -292,9 +304,8 @@ void MainWindow::ShowTariff(const TariffTexts& texts) { realtime_->ShowTariff(te
 void MainWindow::ShowHistoryBoxes(const HistoryTexts& texts) { realtime_->ShowHistoryBoxes(texts); }
 void MainWindow::ShowCo2Factor(const std::string& text) { realtime_->ShowCo2Factor(text); }
 void MainWindow::ShowLimitAlarm(bool image_shown) { realtime_->ShowLimitAlarm(image_shown); }
-// The timer page shows the timers once it is built; the meter settings hold them meanwhile.
-void MainWindow::ShowTimer(int, const TimerTexts&) {}
-void MainWindow::ShowLimits(const LimitTexts& texts) { limits_shown_ = texts; }
+void MainWindow::ShowTimer(int timer, const TimerTexts& texts) { timer_page_->ShowTimer(timer, texts); }
+void MainWindow::ShowLimits(const LimitTexts& texts) { settings_page_->ShowLimits(texts); }
 void MainWindow::BusyStarted(BusyOperation operation, int total) { busy_->Start(operation, total); }
 void MainWindow::BusyProgress(BusyOperation operation, int done, int total) {
   busy_->Progress(operation, done, total);
@@ -311,10 +322,7 @@ void MainWindow::AppendRealTimeRow(int) {}
 
 TariffValues MainWindow::Tariff() const { return realtime_->TariffFields(); }
 
-LimitValues MainWindow::Limits() const {
-  // The limits last read from the meter, until the settings page edits them.
-  return LimitsFromFields(limits_shown_.energy_limit, limits_shown_.cost_limit, !limits_shown_.shutdown);
-}
+LimitValues MainWindow::Limits() const { return settings_page_->LimitFields(); }
 
 std::int32_t MainWindow::Co2FactorMilli() const { return realtime_->Co2FactorMilli(); }
 

@@ -1,31 +1,11 @@
 #include "cli/answer_json.h"
 
+#include "cli/output_text.h"
 #include "protocol/commands.h"
 #include "protocol/number_text.h"
 
 namespace quorvel::cli {
 namespace {
-
-class JsonObject {
- public:
-  JsonObject& Number(const char* key, const std::string& number) { return Raw(key, number); }
-  JsonObject& Integer(const char* key, long long value) { return Raw(key, std::to_string(value)); }
-  JsonObject& Bool(const char* key, bool value) { return Raw(key, value ? "true" : "false"); }
-  // Only digits ever go in here, so no escaping is needed.
-  JsonObject& Text(const char* key, const std::string& text) { return Raw(key, "\"" + text + "\""); }
-  JsonObject& Raw(const char* key, const std::string& value) {
-    text_ += text_.empty() ? "{" : ",";
-    text_ += "\"";
-    text_ += key;
-    text_ += "\":";
-    text_ += value;
-    return *this;
-  }
-  std::string Done() const { return text_.empty() ? "{}" : text_ + "}"; }
-
- private:
-  std::string text_;
-};
 
 void AddClock(JsonObject& json, const DeviceRecord& r) {
   json.Integer("Year", r.Year)

@@ -11,11 +11,18 @@
 
 namespace quorvel::cli {
 
-// Shows nothing; remembers the shutdown choice of the last limits answer.
+// Shows nothing; remembers the shutdown choice of the last limits answer
+// and counts the ends of the long reads.
 class TerminalDisplay : public NullDisplay {
  public:
   void ShowLimits(const LimitTexts& texts) override { shutdown = texts.shutdown; }
+  void BusyEnded(BusyOperation operation) override {
+    if (operation == BusyOperation::kHistoryRead) ++history_reads_ended;
+    if (operation == BusyOperation::kTimerRead) ++timer_reads_ended;
+  }
   bool shutdown = false;
+  int history_reads_ended = 0;
+  int timer_reads_ended = 0;
 };
 
 // `slot`, when given, comes first. `shutdown` is the state of the shutdown

@@ -7,6 +7,8 @@
 #include <optional>
 
 #include "cli/answer_json.h"
+#include "cli/arguments.h"
+#include "cli/output_text.h"
 #include "protocol/answer_pipeline.h"
 
 namespace quorvel::cli {
@@ -63,8 +65,8 @@ bool ReadStream(std::FILE* in, const std::string& name, bool hex, const std::fun
     ++token_number;
     const auto byte = ParseHexByte(token);
     if (!byte) {
-      std::fprintf(stderr, "quorvel-cli decode: %s: token %lld \"%s\" is not a hex byte\n", name.c_str(),
-                   token_number, token.c_str());
+      std::fprintf(stderr, "quorvel-cli decode: %s: token %lld \"%s\" is not a hex byte\n", Printable(name).c_str(),
+                   token_number, Printable(token).c_str());
       return false;
     }
     feed(*byte);
@@ -87,7 +89,7 @@ bool ReadStream(std::FILE* in, const std::string& name, bool hex, const std::fun
     }
     if (n < sizeof buffer) {
       if (std::ferror(in)) {
-        std::fprintf(stderr, "quorvel-cli decode: cannot read %s: %s\n", name.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "quorvel-cli decode: cannot read %s: %s\n", Printable(name).c_str(), std::strerror(errno));
         return false;
       }
       if (std::feof(in)) return flush_token();
@@ -95,36 +97,25 @@ bool ReadStream(std::FILE* in, const std::string& name, bool hex, const std::fun
   }
 }
 
-void PrintUsage(std::FILE* to) {
-  std::fprintf(to,
-               "usage: quorvel-cli decode [--hex] [FILE]\n"
-               "  Decodes the meter answers in FILE (default: standard input) as if they\n"
-               "  arrived on COM1, and prints one JSON object per complete answer.\n"
-               "  --hex  the input is text: whitespace-separated hex bytes (55 03 81 ...)\n");
-}
-
 }  // namespace
 
 int RunDecode(const std::vector<std::string>& args) {
+  ArgumentReader line("decode", args, DecodeUsage());
+  if (line.HelpAsked()) return kExitDone;
   bool hex = false;
   std::optional<std::string> path;
-  for (const std::string& arg : args) {
-    if (arg == "--hex") {
+  while (!line.Done()) {
+    if (line.Flag("--hex")) {
       hex = true;
-    } else if (arg == "-h" || arg == "--help") {
-      PrintUsage(stdout);
-      return 0;
-    } else if (arg != "-" && arg.starts_with("-")) {
-      std::fprintf(stderr, "quorvel-cli decode: unknown option %s\n", arg.c_str());
-      PrintUsage(stderr);
-      return 2;
+    } else if (!line.IsWord()) {
+      line.Unknown();
     } else if (path) {
-      std::fprintf(stderr, "quorvel-cli decode: more than one input file\n");
-      return 2;
+      line.Fail("more than one input file");
     } else {
-      path = arg;
+      path = line.TakeWord();
     }
   }
+  if (line.Failed()) return kExitUsage;
 
   std::FILE* in = stdin;
   std::string name = "standard input";
@@ -132,14 +123,14 @@ int RunDecode(const std::vector<std::string>& args) {
     name = *path;
     in = std::fopen(path->c_str(), "rb");
     if (in == nullptr) {
-      std::fprintf(stderr, "quorvel-cli decode: cannot open %s: %s\n", name.c_str(), std::strerror(errno));
-      return 1;
+      std::fprintf(stderr, "quorvel-cli decode: cannot open %s: %s\n", Printable(name).c_str(), std::strerror(errno));
+      return kExitFailed;
     }
   }
   StreamDecoder decoder;
   const bool ok = ReadStream(in, name, hex, [&](std::uint8_t byte) { decoder.Feed(byte); });
   if (in != stdin) std::fclose(in);
-  return ok ? 0 : 1;
+  return ok ? kExitDone : kExitFailed;
 }
 
 }  // namespace quorvel::cli

@@ -6,11 +6,13 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include "cli/answer_json.h"
 #include "cli/arguments.h"
 #include "cli/engine_session.h"
+#include "cli/output_text.h"
 #include "model/names.h"
 #include "protocol/commands.h"
 #include "protocol/number_text.h"
@@ -23,10 +25,14 @@ void PrintLine(const std::string& line) {
   std::fflush(stdout);
 }
 
+void Tell(const char* command, const std::string& message) {
+  std::fprintf(stderr, "quorvel-cli %s: %s\n", command, message.c_str());
+}
+
 // Options every engine command takes besides its own.
 struct CommonOptions {
   std::vector<PortArgument> ports;
-  double seconds = 0;
+  long long seconds = 0;  // 0: until Ctrl-C
   int tick_ms = 1000;
 };
 
@@ -37,10 +43,16 @@ bool ReadCommon(ArgumentReader& in, CommonOptions& common) {
     return true;
   }
   if (in.Is("--tick-ms")) {
-    if (auto ms = in.Number(10, 60000)) common.tick_ms = static_cast<int>(*ms);
+    if (auto ms = in.Integer(10, 60000)) common.tick_ms = static_cast<int>(*ms);
     return true;
   }
   return false;
+}
+
+bool ReadSeconds(ArgumentReader& in, CommonOptions& common) {
+  if (!in.Is("--seconds")) return false;
+  if (auto s = in.Integer(1, 1000000000)) common.seconds = *s;
+  return true;
 }
 
 bool NeedPorts(ArgumentReader& in, const CommonOptions& common, bool exactly_one) {
@@ -64,7 +76,7 @@ std::string RowJson(const xls::Row& row) {
   for (const xls::Cell& cell : row) {
     if (json.size() > 1) json += ",";
     if (const auto* text = std::get_if<std::string>(&cell)) {
-      json += "\"" + *text + "\"";
+      json += JsonString(*text);
     } else if (const auto* number = std::get_if<double>(&cell)) {
       char buffer[32];
       const auto end = std::to_chars(buffer, buffer + sizeof buffer, *number).ptr;  // shortest exact form
@@ -76,14 +88,19 @@ std::string RowJson(const xls::Row& row) {
   return json + "]";
 }
 
+std::string NumberList(const std::vector<int>& numbers) {
+  std::string json = "[";
+  for (std::size_t i = 0; i < numbers.size(); ++i) json += (i == 0 ? "" : ",") + std::to_string(numbers[i]);
+  return json + "]";
+}
+
 std::string FolderPrefix(const std::string& folder) { return NormaliseFolderPrefix(folder, PlatformSeparator()); }
 
-bool MakeFolder(const std::string& command, const std::string& folder) {
+bool MakeFolder(const char* command, const std::string& folder) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) {
-    std::fprintf(stderr, "quorvel-cli %s: cannot create folder %s: %s\n", command.c_str(), folder.c_str(),
-                 ec.message().c_str());
+    Tell(command, "cannot create folder " + Printable(folder) + ": " + ec.message());
     return false;
   }
   return true;
@@ -92,81 +109,89 @@ bool MakeFolder(const std::string& command, const std::string& folder) {
 }  // namespace
 
 int RunPorts(const std::vector<std::string>& args) {
-  ArgumentReader in("ports", args);
-  CommonOptions common;
+  ArgumentReader in("ports", args, PortsUsage());
+  if (in.HelpAsked()) return kExitDone;
+  std::vector<PortArgument> ports;
   while (!in.Done()) {
-    if (!ReadCommon(in, common)) in.Fail("unknown option " + in.Current());
+    if (in.Is("--port")) {
+      if (auto port = in.Port()) ports.push_back(*port);
+    } else {
+      in.Unknown();
+    }
   }
-  if (in.Failed()) return 2;
+  if (in.Failed()) return kExitUsage;
   SettingsFile settings;
-  settings.Load();
+  std::string problem;
+  LoadSettingsFile("ports", settings, &problem);
   std::map<int, std::string> assignments = LoadPortAssignments(settings.Profile());
-  for (const PortArgument& port : common.ports) {
+  for (const PortArgument& port : ports) {
     if (port.path) assignments[port.slot] = *port.path;
   }
   PortDirectory directory(assignments);
   const SlotPorts found = directory.Scan();
   for (const auto& [slot, port] : found) {
     const std::string kind = port.assigned ? (port.adapter ? "assigned adapter" : "assigned") : "adapter";
-    PrintLine(ComName(slot) + "\t" + port.path + "\t" + (port.usb_id.empty() ? "-" : port.usb_id) + "\t" + kind);
+    PrintLine(ComName(slot) + "\t" + Printable(port.path) + "\t" + (port.usb_id.empty() ? "-" : port.usb_id) +
+              "\t" + kind);
   }
   if (found.empty()) {
-    std::fprintf(stderr,
-                 "quorvel-cli ports: no meter ports found: plug in a meter's USB adapter, or assign a port in "
-                 "\"%s\" under [Ports] (COM3=/dev/ttyUSB0)\n",
-                 kSettingsFileName);
+    Tell("ports", problem.empty()
+                      ? std::string("no meter ports found: plug in a meter's USB adapter, or assign a port in \"") +
+                            kSettingsFileName + "\" under [Ports] (COM3=/dev/ttyUSB0)"
+                      : "no meter ports found: plug in a meter's USB adapter, or give one as --port COMn=PATH");
   }
-  return 0;
+  if (!problem.empty()) return found.empty() ? kExitFailed : kExitPartly;
+  return kExitDone;
 }
 
 int RunWatch(const std::vector<std::string>& args) {
-  ArgumentReader in("watch", args);
+  ArgumentReader in("watch", args, WatchUsage());
+  if (in.HelpAsked()) return kExitDone;
   CommonOptions common;
   while (!in.Done()) {
-    if (ReadCommon(in, common)) continue;
-    if (in.Is("--seconds")) {
-      if (auto s = in.Number(0, 1e9)) common.seconds = *s;
-    } else {
-      in.Fail("unknown option " + in.Current());
-    }
+    if (!ReadCommon(in, common) && !ReadSeconds(in, common)) in.Unknown();
   }
-  if (!NeedPorts(in, common, false)) return 2;
+  if (!NeedPorts(in, common, false)) return kExitUsage;
 
-  EngineSession session(common.ports, common.tick_ms);
+  EngineSession session("watch", common.ports, common.tick_ms);
   Engine& engine = session.engine();
   QObject::connect(&engine, &Engine::frameDecoded, [&](int slot, DecodeOutcome outcome) {
     PrintLine(AnswerJson(outcome, engine.Devices(), slot, session.display().shutdown, slot));
   });
-  if (!session.Start()) return 1;
-  session.RunUntil([] { return false; }, common.seconds);
+  if (!session.Start()) return kExitFailed;
+  session.RunUntil([] { return false; }, static_cast<double>(common.seconds));
+  const std::string silent = session.SilentPorts();
   session.Stop();
-  return 0;
+  if (!silent.empty()) Tell("watch", "no answer from " + silent);
+  if (!session.AnyAnswer()) {
+    if (!silent.empty()) return kExitFailed;
+    Tell("watch", "the time was up before an answer was due");
+  }
+  return silent.empty() && !session.LostAny() ? kExitDone : kExitPartly;
 }
 
 int RunInfo(const std::vector<std::string>& args) {
-  ArgumentReader in("info", args);
+  ArgumentReader in("info", args, InfoUsage());
+  if (in.HelpAsked()) return kExitDone;
   CommonOptions common;
   bool history = false;
   bool timers = false;
   while (!in.Done()) {
     if (ReadCommon(in, common)) continue;
-    if (in.Is("--history")) {
+    if (in.Flag("--history")) {
       history = true;
-      in.Skip();
-    } else if (in.Is("--timers")) {
+    } else if (in.Flag("--timers")) {
       timers = true;
-      in.Skip();
     } else {
-      in.Fail("unknown option " + in.Current());
+      in.Unknown();
     }
   }
-  if (!NeedPorts(in, common, true)) return 2;
+  if (!NeedPorts(in, common, true)) return kExitUsage;
   const int slot = common.ports[0].slot;
 
-  EngineSession session(common.ports, common.tick_ms);
+  EngineSession session("info", common.ports, common.tick_ms);
   Engine& engine = session.engine();
   std::set<std::string> answered;
-  std::set<int> timers_read;
   QElapsedTimer since_last_request;
   since_last_request.start();
   QObject::connect(&engine, &Engine::requestSent, [&](int, const QByteArray&) { since_last_request.restart(); });
@@ -177,16 +202,16 @@ int RunInfo(const std::vector<std::string>& args) {
     if (kind == code::kReadLimits) answered.insert("limits");
     if (kind == code::kReadCo2Factor) answered.insert("co2");
     if (kind == code::kReadMeterNumber) answered.insert("number");
-    if (kind >= code::kReadTimer && kind <= code::kReadTimerLast) timers_read.insert(outcome.index);
   });
-  if (!session.Start([&](Engine& e) { e.SetRealTimePageVisible(false); })) return 1;
+  if (!session.Start([&](Engine& e) { e.SetRealTimePageVisible(false); })) return kExitFailed;
   if (history) engine.RequestHistoryRead();
   if (timers) engine.RequestTimerRead();
 
   const SlotData& data = engine.Devices().Slot(slot);
+  const TerminalDisplay& display = session.display();
   auto complete = [&] {
-    return answered.size() == 4 && (!history || data.HistoryLoaded == 1) &&
-           (!timers || timers_read.size() == kTimerCount);
+    return answered.size() == 4 && (!history || display.history_reads_ended > 0) &&
+           (!timers || display.timer_reads_ended > 0);
   };
   // Every request is out when nothing is pending; the last answer then
   // has a couple of seconds to come.
@@ -194,103 +219,138 @@ int RunInfo(const std::vector<std::string>& args) {
       [&] { return complete() || (!engine.RequestsPending() && since_last_request.elapsed() > 2000); }, 0);
   const bool interrupted = session.Interrupted();
   session.Stop();
-  if (interrupted) return 130;
+  if (interrupted) return kExitInterrupted;
 
   const MeterSettings& s = engine.Devices().Settings();
-  std::string json = "{\"slot\":" + std::to_string(slot) + ",\"device\":\"" + engine.Ports().DevicePath(slot) + "\"";
+  JsonObject json;
+  json.Integer("slot", slot).Text("device", engine.Ports().DevicePath(slot));
   std::vector<std::string> missing;
   if (answered.count("number")) {
-    json += ",\"MeterNumber\":\"" + s.MeterNumber + "\"";
+    json.Text("MeterNumber", s.MeterNumber);
   } else {
     missing.push_back("MeterNumber");
   }
   if (answered.count("tariff")) {
-    json += ",\"TierLimit\":" + Decimal(s.TierLimit) + ",\"Price1\":" + Fixed(s.Price1, 0) + ",\"Price2\":" +
-            Fixed(s.Price2, 0);
+    json.Integer("TierLimit", s.TierLimit).Number("Price1", Fixed(s.Price1, 0)).Number("Price2", Fixed(s.Price2, 0));
   } else {
     missing.push_back("Tariff");
   }
   if (answered.count("limits")) {
-    json += ",\"EnergyLimit\":" + Fixed(s.EnergyLimit, 0) + ",\"CostLimit\":" + Fixed(s.CostLimit, 0) +
-            ",\"Shutdown\":" + (session.display().shutdown ? "1" : "0");
+    json.Number("EnergyLimit", Fixed(s.EnergyLimit, 0))
+        .Number("CostLimit", Fixed(s.CostLimit, 0))
+        .Integer("Shutdown", display.shutdown ? 1 : 0);
   } else {
     missing.push_back("Limits");
   }
   if (answered.count("co2")) {
-    json += ",\"Co2Factor\":" + Fixed(data.Co2Factor, 3);
+    json.Number("Co2Factor", Fixed(data.Co2Factor, 3));
   } else {
     missing.push_back("Co2Factor");
   }
-  if (history) {
-    if (data.HistoryLoaded == 1) {
-      json += ",\"History\":[";
-      for (std::size_t m = 0; m < data.History.size(); ++m) {
-        json += m == 0 ? "[" : ",[";
-        for (std::size_t d = 0; d < data.History[m].size(); ++d) json += (d == 0 ? "" : ",") + Fixed(data.History[m][d], 2);
-        json += "]";
+  const std::vector<int> months_missing = history ? NotAnswered(data.MonthsRead) : std::vector<int>{};
+  const bool any_month = history && months_missing.size() < kMonths;
+  if (any_month) {
+    // A month that never answered is null, never a row of zeros.
+    std::string rows = "[";
+    for (std::size_t m = 0; m < data.History.size(); ++m) {
+      rows += m == 0 ? "" : ",";
+      if (!data.MonthsRead[m]) {
+        rows += "null";
+        continue;
       }
-      json += "]";
-    } else {
-      missing.push_back("History");
+      for (std::size_t d = 0; d < data.History[m].size(); ++d) {
+        rows += (d == 0 ? "[" : ",") + Fixed(data.History[m][d], 2);
+      }
+      rows += "]";
     }
+    json.Raw("History", rows + "]");
   }
+  if (!months_missing.empty()) missing.push_back("History");
+  const std::vector<int> timers_missing = timers ? NotAnswered(s.TimersRead) : std::vector<int>{};
   if (timers) {
-    json += ",\"Timers\":[";
-    bool first = true;
-    for (const int n : timers_read) {
+    std::string list = "[";
+    for (int n = 1; n <= kTimerCount; ++n) {
+      if (!s.TimersRead[static_cast<std::size_t>(n - 1)]) continue;
       const TimerEntry& t = s.Timers[static_cast<std::size_t>(n - 1)];
-      json += std::string(first ? "" : ",") + "{\"Timer\":" + std::to_string(n) + ",\"Mode\":" + Decimal(t.Mode) +
-              ",\"OnHour\":" + Decimal(t.OnHour) + ",\"OnMinute\":" + Decimal(t.OnMinute) + ",\"OffHour\":" +
-              Decimal(t.OffHour) + ",\"OffMinute\":" + Decimal(t.OffMinute) + "}";
-      first = false;
+      list += (list.size() > 1 ? "," : "") + JsonObject()
+                                                 .Integer("Timer", n)
+                                                 .Integer("Mode", t.Mode)
+                                                 .Integer("OnHour", t.OnHour)
+                                                 .Integer("OnMinute", t.OnMinute)
+                                                 .Integer("OffHour", t.OffHour)
+                                                 .Integer("OffMinute", t.OffMinute)
+                                                 .Done();
     }
-    json += "]";
-    if (timers_read.size() != kTimerCount) missing.push_back("Timers");
+    json.Raw("Timers", list + "]");
+    if (!timers_missing.empty()) missing.push_back("Timers");
   }
   if (!missing.empty()) {
-    json += ",\"missing\":[";
-    for (std::size_t i = 0; i < missing.size(); ++i) json += (i == 0 ? "\"" : ",\"") + missing[i] + "\"";
-    json += "]";
+    std::string list = "[";
+    for (std::size_t i = 0; i < missing.size(); ++i) list += (i == 0 ? "" : ",") + JsonString(missing[i]);
+    json.Raw("missing", list + "]");
   }
-  PrintLine(json + "}");
-  if (answered.empty() && timers_read.empty() && data.HistoryLoaded == 0) {
-    std::fprintf(stderr, "quorvel-cli info: no answer from %s\n", ComName(slot).c_str());
-    return 1;
+  if (!months_missing.empty()) json.Raw("MissingMonths", NumberList(months_missing));
+  if (!timers_missing.empty()) json.Raw("MissingTimers", NumberList(timers_missing));
+  PrintLine(json.Done());
+  const bool any_timer = timers && timers_missing.size() < kTimerCount;
+  if (answered.empty() && !any_month && !any_timer) {
+    Tell("info", "no answer from " + ComName(slot));
+    return kExitFailed;
   }
-  return missing.empty() ? 0 : 3;
+  return missing.empty() ? kExitDone : kExitPartly;
 }
 
 int RunLog(const std::vector<std::string>& args) {
-  ArgumentReader in("log", args);
+  ArgumentReader in("log", args, LogUsage());
+  if (in.HelpAsked()) return kExitDone;
   CommonOptions common;
   std::optional<std::string> out;
   int interval = 1;
   while (!in.Done()) {
-    if (ReadCommon(in, common)) continue;
+    if (ReadCommon(in, common) || ReadSeconds(in, common)) continue;
     if (in.Is("--out")) {
       out = in.Value();
     } else if (in.Is("--interval")) {
-      if (auto n = in.Number(1, 3600)) interval = static_cast<int>(*n);
-    } else if (in.Is("--seconds")) {
-      if (auto s = in.Number(0, 1e9)) common.seconds = *s;
+      if (auto n = in.Integer(1, 3600)) interval = static_cast<int>(*n);
     } else {
-      in.Fail("unknown option " + in.Current());
+      in.Unknown();
     }
   }
-  if (!NeedPorts(in, common, false)) return 2;
+  if (!NeedPorts(in, common, false)) return kExitUsage;
   if (!out) {
     in.Fail("give the folder for the files with --out DIR");
-    return 2;
+    return kExitUsage;
   }
-  if (!MakeFolder("log", *out)) return 1;
+  if (!MakeFolder("log", *out)) return kExitFailed;
 
-  EngineSession session(common.ports, common.tick_ms);
+  EngineSession session("log", common.ports, common.tick_ms);
   Engine& engine = session.engine();
+  std::set<int> saved;
+  bool row_failed = false;
+  std::map<int, int> failures_in_a_row;
   QObject::connect(&engine, &Engine::rowSaved, [&](int slot) {
+    saved.insert(slot);
+    failures_in_a_row[slot] = 0;
     const SpreadsheetExport& files = engine.Spreadsheets();
-    PrintLine("{\"slot\":" + std::to_string(slot) + ",\"saved\":\"" + files.LastRowPath(slot) +
-              "\",\"row\":" + RowJson(files.LastRow(slot)) + "}");
+    PrintLine(JsonObject()
+                  .Integer("slot", slot)
+                  .Text("saved", files.LastRowPath(slot))
+                  .Raw("row", RowJson(files.LastRow(slot)))
+                  .Done());
   });
+  QObject::connect(&engine, &Engine::rowNotSaved, [&](int slot) {
+    row_failed = true;
+    ++failures_in_a_row[slot];
+  });
+  // Nothing saved and the first rows of every meter failed: the files cannot
+  // be written (the reason has been told), and running on would save nothing.
+  auto hopeless = [&] {
+    if (!saved.empty()) return false;
+    for (const PortArgument& port : common.ports) {
+      if (failures_in_a_row[port.slot] < 3) return false;
+    }
+    return true;
+  };
   // As the chart view tracks meters: every open meter is polled and every
   // answer counts towards the rows, with one counter for all.
   const bool started = session.Start([&](Engine& e) {
@@ -299,19 +359,31 @@ int RunLog(const std::vector<std::string>& args) {
     e.SetChartViewOpen(true);
     e.SetRealTimeMode(true);
   });
-  if (!started) return 1;
+  if (!started) return kExitFailed;
   for (const PortArgument& port : common.ports) engine.SetSaving(port.slot, true);
   if (!engine.Spreadsheets().SavingActive()) {
     session.Stop();
-    return 1;  // the reason has been told
+    return kExitFailed;  // the reason has been told
   }
-  session.RunUntil([] { return false; }, common.seconds);
+  session.RunUntil(hopeless, static_cast<double>(common.seconds));
+  const std::string silent = session.SilentPorts();
   session.Stop();
-  return 0;
+  if (!silent.empty()) Tell("log", "no answer from " + silent);
+  if (saved.empty()) {
+    if (row_failed || !silent.empty()) {
+      Tell("log", hopeless() ? "no row could be saved; stopped" : "no row was saved");
+      return kExitFailed;
+    }
+    // Meters are greeted first, and the first row comes after N answers.
+    Tell("log", "the time was up before a row was due");
+    return kExitDone;
+  }
+  return silent.empty() && !row_failed && !session.LostAny() ? kExitDone : kExitPartly;
 }
 
 int RunExportMonth(const std::vector<std::string>& args) {
-  ArgumentReader in("export-month", args);
+  ArgumentReader in("export-month", args, ExportMonthUsage());
+  if (in.HelpAsked()) return kExitDone;
   CommonOptions common;
   std::optional<std::string> out;
   int month = 0;
@@ -320,20 +392,20 @@ int RunExportMonth(const std::vector<std::string>& args) {
     if (in.Is("--out")) {
       out = in.Value();
     } else if (in.Is("--month")) {
-      if (auto m = in.Number(1, 12)) month = static_cast<int>(*m);
+      if (auto m = in.Integer(1, 12)) month = static_cast<int>(*m);
     } else {
-      in.Fail("unknown option " + in.Current());
+      in.Unknown();
     }
   }
-  if (!NeedPorts(in, common, true)) return 2;
+  if (!NeedPorts(in, common, true)) return kExitUsage;
   if (!out || month == 0) {
     in.Fail("give --month M (1 to 12) and --out DIR");
-    return 2;
+    return kExitUsage;
   }
-  if (!MakeFolder("export-month", *out)) return 1;
+  if (!MakeFolder("export-month", *out)) return kExitFailed;
   const int slot = common.ports[0].slot;
 
-  EngineSession session(common.ports, common.tick_ms);
+  EngineSession session("export-month", common.ports, common.tick_ms);
   Engine& engine = session.engine();
   // One live reading first: it tells whether 29 February exists this year.
   bool live_reading = false;
@@ -343,26 +415,43 @@ int RunExportMonth(const std::vector<std::string>& args) {
       engine.RequestHistoryRead();
     }
   });
-  if (!session.Start([&](Engine& e) { e.CurrentSettings().File = FolderPrefix(*out); })) return 1;
+  if (!session.Start([&](Engine& e) { e.CurrentSettings().File = FolderPrefix(*out); })) return kExitFailed;
   const SlotData& data = engine.Devices().Slot(slot);
-  const double limit_seconds = (4 + 2 + 12 + 5) * common.tick_ms / 1000.0;
-  session.RunUntil([&] { return data.HistoryLoaded == 1; }, limit_seconds);
-  if (data.HistoryLoaded != 1) {
-    const bool interrupted = session.Interrupted();
+  const double tick_s = common.tick_ms / 1000.0;
+  // The greeting and a live reading; then twelve months and the rounds that
+  // ask again, with a margin. A silent meter fails at the first.
+  session.RunUntil([&] { return live_reading; }, (4 + 5) * tick_s);
+  if (live_reading) {
+    session.RunUntil([&] { return session.display().history_reads_ended > 0; },
+                     (kMonths + kExtraReadRounds * (kMonths + 1) + 5) * tick_s);
+  }
+  const bool ended = session.display().history_reads_ended > 0;
+  const bool month_read = data.MonthsRead[static_cast<std::size_t>(month - 1)];
+  const bool interrupted = session.Interrupted();
+  if (!ended || !month_read) {
     session.Stop();
-    if (!interrupted) std::fprintf(stderr, "quorvel-cli export-month: no history from %s\n", ComName(slot).c_str());
-    return interrupted ? 130 : 1;
+    if (interrupted) return kExitInterrupted;
+    const std::string name = kMonthNames[static_cast<std::size_t>(month - 1)];
+    if (!ended) {
+      Tell("export-month", std::string(live_reading ? "no history" : "no answer") + " from " + ComName(slot));
+    } else if (session.LostAny()) {
+      Tell("export-month", ComName(slot) + " went away before " + name + " was read; nothing saved");
+    } else {
+      Tell("export-month",
+           name + " did not answer from " + ComName(slot) + ", even when asked for again; nothing saved");
+    }
+    return kExitFailed;
   }
   const bool written = engine.SaveMonthData(slot, month);
   const std::string path = MonthFileName(engine.CurrentSettings().File, slot);
   const std::string error = engine.Spreadsheets().LastError();
   session.Stop();
   if (!written) {
-    std::fprintf(stderr, "quorvel-cli export-month: %s\n", error.c_str());
-    return 1;
+    Tell("export-month", Printable(error));
+    return kExitFailed;
   }
-  PrintLine("{\"slot\":" + std::to_string(slot) + ",\"month\":" + std::to_string(month) + ",\"saved\":\"" + path + "\"}");
-  return 0;
+  PrintLine(JsonObject().Integer("slot", slot).Integer("month", month).Text("saved", path).Done());
+  return kExitDone;
 }
 
 }  // namespace quorvel::cli

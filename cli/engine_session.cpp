@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include "cli/output_text.h"
 #include "model/names.h"
 
 namespace quorvel::cli {
@@ -60,16 +61,21 @@ void StderrNotifier::Notify(const Notice& notice) {
   for (char& c : text) {
     if (c == '\n') c = ' ';
   }
-  std::fprintf(stderr, "%s%s%s\n", notice.title.c_str(), notice.title.empty() ? "" : ": ", text.c_str());
+  std::fprintf(stderr, "%s%s%s\n", Printable(notice.title).c_str(), notice.title.empty() ? "" : ": ",
+               Printable(text).c_str());
 }
 
 std::string OpenFailureMessage(int slot, const OpenError& error) {
-  const std::string port = ComName(slot) + (error.device.empty() ? "" : " (" + error.device + ")");
+  const std::string port = ComName(slot) + (error.device.empty() ? "" : " (" + Printable(error.device) + ")");
   switch (error.kind) {
     case OpenFailure::kNotFound:
       return "cannot open " + port + ": no such device" +
              (error.device.empty() ? " (not a meter adapter, and not assigned under [Ports] or with COMn=PATH)" : "");
     case OpenFailure::kBusy:
+      if (error.same_device_port != 0) {
+        return "cannot open " + port + ": it is the device of " +
+               ComName(static_cast<int>(error.same_device_port)) + ", open already under another name";
+      }
       return "cannot open " + port + ": the port is in use by another program";
     case OpenFailure::kPermissionDenied:
       return "cannot open " + port +
@@ -79,11 +85,55 @@ std::string OpenFailureMessage(int slot, const OpenError& error) {
     case OpenFailure::kOther:
       break;
   }
-  return "cannot open " + port + ": " + (error.text.empty() ? "unknown error" : error.text);
+  return "cannot open " + port + ": " + (error.text.empty() ? "unknown error" : Printable(error.text));
 }
 
-EngineSession::EngineSession(const std::vector<PortArgument>& ports, int tick_ms)
-    : ports_(ports), tick_ms_(tick_ms), engine_(display_, notifier_, fields_) {}
+std::string NotOfferedMessage(const PortArgument& port, const std::string& settings_problem) {
+  const std::string name = ComName(port.slot);
+  if (port.path) return "cannot open " + name + ": " + Printable(*port.path) + " does not exist";
+  if (!settings_problem.empty()) {
+    return "cannot open " + name + ": not a meter adapter, and the settings file could not be read (" +
+           Printable(settings_problem) + "), so its [Ports] assignments are unknown";
+  }
+  return "cannot open " + name + ": no such device (not a meter adapter, and not assigned under [Ports] or with "
+         "COMn=PATH)";
+}
+
+Settings LoadSettingsFile(const std::string& command, SettingsFile& file, std::string* problem) {
+  const Settings settings = file.Load(problem);
+  if (!problem->empty()) {
+    std::fprintf(stderr, "quorvel-cli %s: the settings file could not be read (%s); its [Ports] and baud rate are "
+                 "not used\n", command.c_str(), Printable(*problem).c_str());
+  }
+  return settings;
+}
+
+EngineSession::EngineSession(std::string command, const std::vector<PortArgument>& ports, int tick_ms)
+    : command_(std::move(command)), ports_(ports), tick_ms_(tick_ms), engine_(display_, notifier_, fields_) {
+  // Said once per loss; the engine tells the return.
+  QObject::connect(&engine_, &Engine::portLost, [this](int slot) {
+    lost_any_ = true;
+    std::fprintf(stderr, "quorvel-cli %s: %s is gone; waiting for it to return\n", command_.c_str(),
+                 ComName(slot).c_str());
+  });
+  clock_.start();
+  QObject::connect(&engine_, &Engine::requestSent,
+                   [this](int slot, const QByteArray&) { first_asked_ms_.try_emplace(slot, clock_.elapsed()); });
+  QObject::connect(&engine_, &Engine::frameDecoded, [this](int slot, DecodeOutcome) { answered_.insert(slot); });
+}
+
+std::string EngineSession::SilentPorts() const {
+  // An answer takes a fraction of a tick; three ticks and a second are time enough.
+  const qint64 enough_ms = 3LL * tick_ms_ + 1000;
+  std::string names;
+  for (const PortArgument& port : ports_) {
+    const auto asked = first_asked_ms_.find(port.slot);
+    if (asked == first_asked_ms_.end() || answered_.count(port.slot) != 0) continue;
+    if (clock_.elapsed() - asked->second < enough_ms) continue;
+    names += (names.empty() ? "" : ", ") + ComName(port.slot);
+  }
+  return names;
+}
 
 EngineSession::~EngineSession() { Stop(); }
 
@@ -98,14 +148,14 @@ bool EngineSession::Start(const std::function<void(Engine&)>& configure) {
   if (configure) configure(engine_);
   for (const PortArgument& port : ports_) {
     if (!engine_.Select(port.slot)) {
-      // Not offered (no adapter, no assignment): opening says why.
-      OpenError error;
-      error.kind = OpenFailure::kNotFound;
-      std::fprintf(stderr, "quorvel-cli: %s\n", OpenFailureMessage(port.slot, error).c_str());
+      // Not offered: no adapter, no assignment, or a path that is not there.
+      std::fprintf(stderr, "quorvel-cli %s: %s\n", command_.c_str(),
+                   NotOfferedMessage(port, engine_.SettingsProblem()).c_str());
       return false;
     }
     if (!engine_.StartDevice(port.slot)) {
-      std::fprintf(stderr, "quorvel-cli: %s\n", OpenFailureMessage(port.slot, engine_.LastOpenError(port.slot)).c_str());
+      std::fprintf(stderr, "quorvel-cli %s: %s\n", command_.c_str(),
+                   OpenFailureMessage(port.slot, engine_.LastOpenError(port.slot)).c_str());
       return false;
     }
   }

@@ -3,11 +3,13 @@
 // terminal.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,10 +34,18 @@ class StderrNotifier : public Notifier {
 
 // Why a port could not be opened, in words a user can act on.
 std::string OpenFailureMessage(int slot, const OpenError& error);
+// Why a slot given without a working device is not offered: `path` as given
+// on the command line, if any; `settings_problem` why the settings file
+// could not be read, if it could not.
+std::string NotOfferedMessage(const PortArgument& port, const std::string& settings_problem);
+
+// Loads the settings file for a verb that runs without the engine; says on
+// standard error when it could not be read (then its [Ports] are unknown).
+Settings LoadSettingsFile(const std::string& command, SettingsFile& file, std::string* problem);
 
 class EngineSession {
  public:
-  explicit EngineSession(const std::vector<PortArgument>& ports, int tick_ms = 1000);
+  EngineSession(std::string command, const std::vector<PortArgument>& ports, int tick_ms = 1000);
   ~EngineSession();
 
   Engine& engine() { return engine_; }
@@ -51,11 +61,18 @@ class EngineSession {
   // limit) or the user presses Ctrl-C.
   void RunUntil(const std::function<bool()>& done, double seconds);
   bool Interrupted() const;
+  // A meter went away during the run (it may have returned since).
+  bool LostAny() const { return lost_any_; }
+  // The ports that were asked, had time to answer (a few ticks) and never
+  // did, by name ("COM3, COM5"); empty when none.
+  std::string SilentPorts() const;
+  bool AnyAnswer() const { return !answered_.empty(); }
 
   // Closes the ports in slot order and waits for their monitors.
   void Stop();
 
  private:
+  std::string command_;
   std::vector<PortArgument> ports_;
   int tick_ms_;
   StderrNotifier notifier_;
@@ -63,6 +80,10 @@ class EngineSession {
   FixedRequestFields fields_;
   Engine engine_;
   bool stopped_ = false;
+  bool lost_any_ = false;
+  QElapsedTimer clock_;
+  std::map<int, qint64> first_asked_ms_;
+  std::set<int> answered_;
 };
 
 }  // namespace quorvel::cli

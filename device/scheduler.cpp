@@ -1,15 +1,37 @@
 #include "device/scheduler.h"
 
 #include "protocol/calendar.h"
+#include "protocol/decoder.h"
 
 namespace quorvel {
 namespace {
 
 constexpr int kHistoryMonths = kMonths;  // a history read asks for every month
 
+// Moves a read's next number down past those that have answered.
+template <typename Counter, std::size_t N>
+void SkipAnswered(Counter& next, const AnsweredSet<N>& answered) {
+  while (next > 0 && answered[static_cast<std::size_t>(next - 1)]) --next;
+}
+
+// How far a read has come: all but what is still to be asked for.
+template <std::size_t N>
+int ReadProgress(int next, const AnsweredSet<N>& answered) {
+  int done = static_cast<int>(N);
+  for (int n = 1; n <= next; ++n) done -= answered[static_cast<std::size_t>(n - 1)] ? 0 : 1;
+  return done;
+}
+
+// "History load incomplete: months 3, 7 did not answer".
+std::string IncompleteText(const char* operation, const char* what, const std::vector<int>& numbers) {
+  std::string text = std::string(operation) + " incomplete: " + what + (numbers.size() > 1 ? "s " : " ");
+  for (std::size_t i = 0; i < numbers.size(); ++i) text += (i == 0 ? "" : ", ") + std::to_string(numbers[i]);
+  return text + " did not answer";
+}
+
 }  // namespace
 
-void Scheduler::Tell(const char* text, NoticeIcon icon) { notifier_.Notify(Notice{"", text, icon}); }
+void Scheduler::Tell(const std::string& text, NoticeIcon icon) { notifier_.Notify(Notice{"", text, icon}); }
 
 void Scheduler::Tick(const TickView& view) {
   // Limit alarm: the indicator shows its image on every other tick.
@@ -29,15 +51,21 @@ void Scheduler::Tick(const TickView& view) {
       Tell("Please Open Comm", NoticeIcon::kWarning);
       return;
     }
-    ServeFirstPending(slot);
-    return;
+    // A history read that its last answer completed needs no tick of its own.
+    if (pending_.HistoryRound > 0 && pending_.HistoryMonthsLeft == 0 && devices_.Slot(slot).HistoryLoaded == 1) {
+      pending_.HistoryRound = 0;
+    }
+    if (pending_.AnyPending()) {
+      ServeFirstPending(slot, view);
+      return;
+    }
   }
   if (view.real_time_mode || view.real_time_page_visible) PollRealTime();
 }
 
 // Counters change before any message is shown: a message box keeps the
 // ticks coming, and a later tick must not repeat a step already reported.
-void Scheduler::ServeFirstPending(int slot) {
+void Scheduler::ServeFirstPending(int slot, const TickView& view) {
   PendingOperations& p = pending_;
   if (p.PriceSetCount > 0) {
     if (meters_.WriteTariff(slot, p.PriceSetCount)) {
@@ -55,21 +83,8 @@ void Scheduler::ServeFirstPending(int slot) {
     }
   } else if (p.TimerSetCount > 0) {
     ServeTimerWrite(slot);
-  } else if (p.TimerLoadCount > 0) {
-    const int timer = p.TimerLoadCount;
-    if (timer == kTimerCount) display_.BusyStarted(BusyOperation::kTimerRead, kTimerCount);
-    if (meters_.ReadTimer(slot, timer)) {
-      --p.TimerLoadCount;
-      display_.BusyProgress(BusyOperation::kTimerRead, kTimerCount - p.TimerLoadCount, kTimerCount);
-      if (p.TimerLoadCount == 0) {
-        display_.BusyEnded(BusyOperation::kTimerRead);
-        Tell("Timer load success");
-      }
-    } else {
-      p.TimerLoadCount = 0;
-      display_.BusyEnded(BusyOperation::kTimerRead);
-      Tell("Timer load error", NoticeIcon::kWarning);
-    }
+  } else if (p.TimerLoadCount > 0 || p.TimerLoadRound > 0) {
+    ServeTimerRead(slot);
   } else if (p.LimitSetRequest > 0) {
     const bool ok = meters_.WriteLimits(slot);
     p.LimitSetRequest = 0;
@@ -78,12 +93,8 @@ void Scheduler::ServeFirstPending(int slot) {
     const bool ok = meters_.ReadLimits(slot);
     p.LimitReadRequest = 0;
     if (!ok) Tell("GetLimit error", NoticeIcon::kWarning);
-  } else if (p.HistoryMonthsLeft > 0) {
-    const int month = p.HistoryMonthsLeft;
-    if (month == kHistoryMonths) display_.BusyStarted(BusyOperation::kHistoryRead, kHistoryMonths);
-    meters_.ReadMonthHistory(slot, month);
-    --p.HistoryMonthsLeft;
-    display_.BusyProgress(BusyOperation::kHistoryRead, kHistoryMonths + 1 - month, kHistoryMonths);
+  } else if (p.HistoryMonthsLeft > 0 || p.HistoryRound > 0) {
+    ServeHistoryRead(slot, view);
   } else if (p.TimeSetRequest > 0) {
     const bool ok = meters_.WriteClock(slot);
     p.TimeSetRequest = 0;
@@ -140,6 +151,77 @@ void Scheduler::ServeTimerWrite(int slot) {
   }
 }
 
+// Timers from 20 down, one a tick; then, a tick after the last request,
+// those that did not answer are asked for again. Success is told only when
+// every timer answered.
+void Scheduler::ServeTimerRead(int slot) {
+  PendingOperations& p = pending_;
+  MeterSettings& s = devices_.Settings();
+  if (p.TimerLoadRound == 0) {
+    p.TimerLoadRound = 1;
+    s.TimersRead = {};
+    display_.BusyStarted(BusyOperation::kTimerRead, kTimerCount);
+  }
+  SkipAnswered(p.TimerLoadCount, s.TimersRead);
+  if (p.TimerLoadCount == 0) {
+    const std::vector<int> missing = NotAnswered(s.TimersRead);
+    if (missing.empty() || p.TimerLoadRound > kExtraReadRounds) {
+      p.TimerLoadRound = 0;
+      display_.BusyEnded(BusyOperation::kTimerRead);
+      if (missing.empty()) {
+        Tell("Timer load success");
+      } else {
+        Tell(IncompleteText("Timer load", "timer", missing), NoticeIcon::kWarning);
+      }
+      return;
+    }
+    ++p.TimerLoadRound;
+    p.TimerLoadCount = missing.back();
+  }
+  if (meters_.ReadTimer(slot, p.TimerLoadCount)) {
+    --p.TimerLoadCount;
+    display_.BusyProgress(BusyOperation::kTimerRead, ReadProgress(p.TimerLoadCount, s.TimersRead), kTimerCount);
+  } else {
+    p.TimerLoadCount = 0;
+    p.TimerLoadRound = 0;
+    display_.BusyEnded(BusyOperation::kTimerRead);
+    Tell("Timer load error", NoticeIcon::kWarning);
+  }
+}
+
+// Months from 12 down, one a tick. The answer that brings the last missing
+// month after the last request completes the read (the decoder); a tick
+// after the last request, months that did not answer are asked for again,
+// and after the last round the read ends with what came.
+void Scheduler::ServeHistoryRead(int slot, const TickView& view) {
+  PendingOperations& p = pending_;
+  SlotData& data = devices_.Slot(slot);
+  if (p.HistoryRound == 0) {
+    p.HistoryRound = 1;
+    data.MonthsRead = {};
+    data.HistoryLoaded = 0;
+    display_.BusyStarted(BusyOperation::kHistoryRead, kHistoryMonths);
+  }
+  SkipAnswered(p.HistoryMonthsLeft, data.MonthsRead);
+  if (p.HistoryMonthsLeft == 0) {
+    const std::vector<int> missing = NotAnswered(data.MonthsRead);
+    if (missing.empty() || p.HistoryRound > kExtraReadRounds) {
+      p.HistoryRound = 0;
+      FinishHistoryRead(slot, devices_, display_, view.chart_view_open && !view.real_time_mode);
+      if (!missing.empty()) Tell(IncompleteText("History load", "month", missing), NoticeIcon::kWarning);
+      return;
+    }
+    ++p.HistoryRound;
+    p.HistoryMonthsLeft = static_cast<std::int8_t>(missing.back());
+  }
+  meters_.ReadMonthHistory(slot, p.HistoryMonthsLeft);
+  --p.HistoryMonthsLeft;
+  // With the last missing month asked for, its answer may complete the read.
+  SkipAnswered(p.HistoryMonthsLeft, data.MonthsRead);
+  display_.BusyProgress(BusyOperation::kHistoryRead, ReadProgress(p.HistoryMonthsLeft, data.MonthsRead),
+                        kHistoryMonths);
+}
+
 void Scheduler::PollRealTime() {
   for (int slot = 1; slot <= kSlotCount; ++slot) {
     if (meters_.IsOpen(slot)) meters_.ReadRealTime(slot);
@@ -148,8 +230,8 @@ void Scheduler::PollRealTime() {
 
 // A long operation dropped half-way must not leave the user waiting.
 void Scheduler::EndBusyOperationsDroppedBy(const PendingOperations& before) {
-  if (before.HistoryMonthsLeft > 0) display_.BusyEnded(BusyOperation::kHistoryRead);
-  if (before.TimerLoadCount > 0) display_.BusyEnded(BusyOperation::kTimerRead);
+  if (before.HistoryMonthsLeft > 0 || before.HistoryRound > 0) display_.BusyEnded(BusyOperation::kHistoryRead);
+  if (before.TimerLoadCount > 0 || before.TimerLoadRound > 0) display_.BusyEnded(BusyOperation::kTimerRead);
   if (before.TimerSetCount > 0) display_.BusyEnded(BusyOperation::kTimerWrite);
 }
 

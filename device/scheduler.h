@@ -1,10 +1,12 @@
 // The one-second tick: serves at most one pending operation for the selected
 // meter, in a fixed order of priority, or else polls the live readings of
 // every open meter. It never waits for an answer; answers are decoded when
-// they arrive.
+// they arrive. A timer or history read looks, a tick after its last request,
+// at what answered, and asks again for the rest a bounded number of times.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "device/pending_operations.h"
 #include "model/device_record.h"
@@ -39,6 +41,7 @@ struct TickView {
   int selected_slot = 0;  // 0: no device selected
   bool real_time_page_visible = true;
   bool real_time_mode = false;  // the chart view tracks live readings (kept after it closes)
+  bool chart_view_open = false;
 };
 
 class Scheduler {
@@ -60,10 +63,12 @@ class Scheduler {
   int BlinkPhase() const { return blink_phase_; }
 
  private:
-  void ServeFirstPending(int slot);
+  void ServeFirstPending(int slot, const TickView& view);
   void ServeTimerWrite(int slot);
+  void ServeTimerRead(int slot);
+  void ServeHistoryRead(int slot, const TickView& view);
   void PollRealTime();
-  void Tell(const char* text, NoticeIcon icon = NoticeIcon::kInformation);
+  void Tell(const std::string& text, NoticeIcon icon = NoticeIcon::kInformation);
   void EndBusyOperationsDroppedBy(const PendingOperations& before);
 
   DeviceTable& devices_;

@@ -21,6 +21,21 @@ OpenFailure ClassifyOpenFailure(const std::string& device, bool lock_or_busy, bo
 // cannot tell.
 std::optional<long long> DeviceFolderStamp();
 
+// What a device is, whatever name it is reached by ("/dev/ttyUSB0", a
+// /dev/serial/by-id link to it, a simulator's link to its /dev/pts/N): two
+// names give the same text exactly when they reach the same device. Empty
+// when the device is not there.
+std::string DeviceIdentity(const std::string& device);
+// Changes when the device behind a name is made anew (an adapter plugged in
+// again, a new pseudo-terminal that got the number of an old one), even when
+// its identity is the same; empty where the platform cannot tell.
+std::string DeviceNodeStamp(const std::string& device);
+
+// Takes the program's claim on an open device, so that a second program (or
+// a second port of this one) opening it under any name is refused. False
+// when another holder has it. The claim ends when the handle is closed.
+bool ClaimDevice(long long handle);
+
 // The line speed the device really runs at, or 0 when it cannot be read
 // back (used to check that non-standard rates were applied).
 unsigned ReadBackBaudRate(long long handle);

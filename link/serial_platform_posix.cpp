@@ -2,9 +2,12 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #if defined(__linux__)
 #include <asm/ioctls.h>
@@ -37,6 +40,39 @@ std::optional<long long> DeviceFolderStamp() {
 #else
   return static_cast<long long>(folder.st_mtim.tv_sec) * 1000000000LL + folder.st_mtim.tv_nsec;
 #endif
+}
+
+std::string DeviceIdentity(const std::string& device) {
+  struct stat node {};
+  if (device.empty() || stat(device.c_str(), &node) != 0) return {};  // follows every link
+  // A terminal is its device number (a copy of the node is the same
+  // terminal); anything else is its file.
+  if (S_ISCHR(node.st_mode)) return "c" + std::to_string(static_cast<unsigned long long>(node.st_rdev));
+  return "f" + std::to_string(static_cast<unsigned long long>(node.st_dev)) + ":" +
+         std::to_string(static_cast<unsigned long long>(node.st_ino));
+}
+
+std::string DeviceNodeStamp(const std::string& device) {
+  struct stat node {};
+  if (device.empty() || stat(device.c_str(), &node) != 0) return {};
+  // A device node is created with the time of its creation.
+#if defined(__APPLE__)
+  return std::to_string(static_cast<long long>(node.st_ctimespec.tv_sec)) + "." +
+         std::to_string(static_cast<long long>(node.st_ctimespec.tv_nsec));
+#else
+  return std::to_string(static_cast<long long>(node.st_ctim.tv_sec)) + "." +
+         std::to_string(static_cast<long long>(node.st_ctim.tv_nsec));
+#endif
+}
+
+bool ClaimDevice(long long handle) {
+  // An advisory lock on the device node itself: the lock files of serial
+  // libraries are named after the path and miss a second name of the same
+  // device, and exclusive mode (TIOCEXCL) does not hold against root.
+  while (flock(static_cast<int>(handle), LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EINTR) return errno != EWOULDBLOCK;  // a device without locks cannot be claimed: let it be
+  }
+  return true;
 }
 
 unsigned ReadBackBaudRate(long long handle) {

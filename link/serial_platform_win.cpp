@@ -25,6 +25,18 @@ OpenFailure ClassifyOpenFailure(const std::string& device, bool lock_or_busy, bo
 
 std::optional<long long> DeviceFolderStamp() { return std::nullopt; }
 
+std::string DeviceIdentity(const std::string& device) {
+  // "COM3", "com3" and "\\.\COM3" name one port.
+  std::string name = device.rfind("\\\\.\\", 0) == 0 ? device.substr(4) : device;
+  for (char& c : name) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  return name;
+}
+
+std::string DeviceNodeStamp(const std::string&) { return {}; }
+
+// Windows opens a communications port for one holder only.
+bool ClaimDevice(long long) { return true; }
+
 unsigned ReadBackBaudRate(long long handle) {
   DCB line{};
   line.DCBlength = sizeof line;

@@ -105,6 +105,12 @@ CSerialPort::Monitor::OpenResult CSerialPort::Monitor::Open(const Config& config
     port_.reset();  // not inside a signal: safe
     return result;
   }
+  if (!ClaimDevice(port_->handle())) {
+    result.error = {OpenFailure::kBusy, config.device, "the device is in use by another program"};
+    port_->close();
+    port_.reset();
+    return result;
+  }
   result.opened = true;
   connect(port_.get(), &QSerialPort::readyRead, this, &Monitor::OnReadyRead);
   connect(port_.get(), &QSerialPort::errorOccurred, this, &Monitor::OnError);

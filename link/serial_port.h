@@ -48,6 +48,9 @@ struct OpenError {
   OpenFailure kind = OpenFailure::kNone;
   std::string device;
   std::string text;  // the system's own words
+  // kBusy because this program has the same device open already, under
+  // this port number (a slot).
+  unsigned same_device_port = 0;
 };
 
 // "WARNING:  <call> Failed with the following error: ..." cut to 199 characters.

@@ -27,6 +27,7 @@ void DeviceTable::ResetAll() {
 void DeviceTable::ResetSlotHistory(int slot) {
   SlotData& data = Slot(slot);
   ResetHistory(data.History);
+  data.MonthsRead = {};
   data.HistoryLoaded = 0;
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quorvel {
 
@@ -40,11 +41,38 @@ using HistoryTable = std::array<std::array<double, kDaysPerMonthRow>, kMonths>;
 // Zero every day, then mark the days the months lack.
 void ResetHistory(HistoryTable& history);
 
+// Which months (or timers) really answered: entry n - 1 for number n.
+template <std::size_t N>
+using AnsweredSet = std::array<bool, N>;
+
+template <std::size_t N>
+bool AllAnswered(const AnsweredSet<N>& answered) {
+  for (const bool a : answered) {
+    if (!a) return false;
+  }
+  return true;
+}
+
+// The numbers (1..N, ascending) that have not answered.
+template <std::size_t N>
+std::vector<int> NotAnswered(const AnsweredSet<N>& answered) {
+  std::vector<int> numbers;
+  for (std::size_t i = 0; i < N; ++i) {
+    if (!answered[i]) numbers.push_back(static_cast<int>(i) + 1);
+  }
+  return numbers;
+}
+
 // The per-slot data kept beside the record.
 struct SlotData {
   DeviceRecord Record;
   float Co2Factor = 0.0F;  // kg CO2 per kWh
   HistoryTable History{};
+  // Month m's row holds the meter's answer only when MonthsRead[m - 1]: a
+  // row never read holds zeros that mean nothing. Cleared when the port
+  // opens and when a history read starts.
+  AnsweredSet<kMonths> MonthsRead{};
+  // 1 once a history read has brought every month.
   std::uint8_t HistoryLoaded = 0;
 };
 
@@ -63,6 +91,8 @@ inline constexpr std::int32_t kLimitNotReached = 2;
 
 struct MeterSettings {
   std::array<TimerEntry, kTimerCount> Timers{};  // timer n is Timers[n - 1]
+  // Timers whose answer came since the last timer read started.
+  AnsweredSet<kTimerCount> TimersRead{};
   std::int32_t TierLimit = 0;
   double Price1 = 0.0;  // tenths of a cent per kWh
   double Price2 = 0.0;
@@ -89,8 +119,8 @@ class DeviceTable {
   // reset, nothing loaded, no limit reached.
   void ResetAll();
 
-  // A port was opened: its history starts again; clock, readings, energy and
-  // CO2 factor keep their values until the next answers.
+  // A port was opened: its history starts again (no month read); clock,
+  // readings, energy and CO2 factor keep their values until the next answers.
   void ResetSlotHistory(int slot);
 
  private:

@@ -29,6 +29,10 @@ struct ReadingTexts {
   std::string limit_tooltip;   // "Limit Go" or empty
 };
 
+// What a history box shows when its days include a month the meter never
+// answered for: no number at all rather than a zero that is not real.
+inline constexpr const char* kUnknownHistoryText = "--";
+
 // The Day, Week and Month boxes; an empty optional leaves that box as it is.
 struct HistoryTexts {
   std::optional<std::string> day;

@@ -123,6 +123,12 @@ void ChartView::PortLost(int slot) {
   if (isVisible() && real_time_mode_ && slot == ChosenSlot()) ShowCom(false, QStringLiteral("Com Stop"));
 }
 
+void ChartView::DeviceReturned(int slot) {
+  if (!isVisible() || !real_time_mode_) return;
+  FillDeviceBox(ChosenSlot());
+  if (slot == ChosenSlot()) ShowCom(true, QStringLiteral("Com Start"));
+}
+
 int ChartView::ChosenSlot() const {
   return device_box_->currentIndex() >= 0 ? device_box_->currentData().toInt() : 0;
 }

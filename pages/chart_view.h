@@ -50,11 +50,13 @@ class ChartView : public QDialog {
 
   // From the main window: a live reading of a slot (the decoder sends them
   // while the view is open and in real-time mode), a slot's history ready,
-  // the device list changed, an open slot's device went away.
+  // the device list changed, an open slot's device went away or came back
+  // (and runs again).
   void RealTimeSample(int slot, const DeviceRecord& record);
   void HistoryReady(int slot, int month);
   void DeviceListChanged();
   void PortLost(int slot);
+  void DeviceReturned(int slot);
 
   TrackingCharts& Charts() { return *charts_; }
 

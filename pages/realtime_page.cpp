@@ -132,6 +132,7 @@ void RealTimePage::RefreshDeviceBox() {
 }
 
 void RealTimePage::ShowDeviceStopped() { ShowComm(false, QStringLiteral("Comm Stop")); }
+void RealTimePage::ShowDeviceRunning() { ShowComm(true, QStringLiteral("Comm Start")); }
 
 void RealTimePage::ShowCommState() {
   const int slot = SelectedSlot();

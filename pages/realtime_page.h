@@ -52,8 +52,9 @@ class RealTimePage : public PageWidget {
 
   // The device list changed: the device box follows it.
   void RefreshDeviceBox();
-  // The selected device went away while open.
+  // The selected device went away while open, or came back and runs again.
   void ShowDeviceStopped();
+  void ShowDeviceRunning();
   // The comm and save buttons show what runs now (after the chart view).
   void ShowCommState();
   void ShowSaveState();

@@ -29,7 +29,8 @@ std::optional<double> WeekSum(const MeterSettings& settings, const HistoryTable&
 // outside 1..12.
 std::optional<double> MonthSum(const HistoryTable& history, int month);
 
-// The texts of the Day, Week and Month boxes after a completed history read.
+// The texts of the Day, Week and Month boxes after a history read; a box
+// that needs a month the meter never answered for shows kUnknownHistoryText.
 HistoryTexts HistoryBoxTexts(const SlotData& slot, const MeterSettings& settings);
 
 }  // namespace quorvel

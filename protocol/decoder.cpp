@@ -120,16 +120,26 @@ DecodeStatus ResponseDecoder::DecodeMonth(int slot, FrameData d) {
       previous = counter;
     }
   }
+  data.MonthsRead[static_cast<std::size_t>(month - 1)] = true;
 
-  if (context_.HistoryMonthsLeft() != 0) return DecodeStatus::kHandled;
-  data.HistoryLoaded = 1;
-  if (context_.ChartViewOpen() && !context_.RealTimeMode()) {
-    display_.ChartViewHistoryReady(slot, kMonths);
-  } else {
-    display_.ShowHistoryBoxes(HistoryBoxTexts(data, devices_.Settings()));
+  // Once every request is out, the answer that brings the last missing month
+  // completes the read (a second answer for a month asked twice does not);
+  // the scheduler asks again for months still missing.
+  if (context_.HistoryMonthsLeft() == 0 && data.HistoryLoaded == 0 && AllAnswered(data.MonthsRead)) {
+    FinishHistoryRead(slot, devices_, display_, context_.ChartViewOpen() && !context_.RealTimeMode());
   }
-  display_.BusyEnded(BusyOperation::kHistoryRead);
   return DecodeStatus::kHandled;
+}
+
+void FinishHistoryRead(int slot, DeviceTable& devices, Display& display, bool chart_view_shows_history) {
+  SlotData& data = devices.Slot(slot);
+  if (AllAnswered(data.MonthsRead)) data.HistoryLoaded = 1;
+  if (chart_view_shows_history) {
+    display.ChartViewHistoryReady(slot, kMonths);
+  } else {
+    display.ShowHistoryBoxes(HistoryBoxTexts(data, devices.Settings()));
+  }
+  display.BusyEnded(BusyOperation::kHistoryRead);
 }
 
 void ResponseDecoder::DecodeRealTime(int slot, FrameData d) {
@@ -205,7 +215,9 @@ void ResponseDecoder::ShowSelectedReadings(int slot) {
 DecodeStatus ResponseDecoder::DecodeTimer(FrameData d) {
   const int timer = d[1];
   if (timer < 1 || timer > kTimerCount) return DecodeStatus::kIgnored;
-  TimerEntry& t = devices_.Settings().Timers[static_cast<std::size_t>(timer - 1)];
+  MeterSettings& s = devices_.Settings();
+  s.TimersRead[static_cast<std::size_t>(timer - 1)] = true;
+  TimerEntry& t = s.Timers[static_cast<std::size_t>(timer - 1)];
   t.Mode = d[2];
   t.OnHour = TimeByte(d[3]);
   t.OnMinute = TimeByte(d[4]);

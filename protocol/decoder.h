@@ -32,6 +32,11 @@ struct DecodeOutcome {
 
 using FrameData = std::span<const std::uint8_t, kReceiveDataSize>;
 
+// The end of a history read, complete or not: the history is loaded when
+// every month answered; the chart view (when it shows history) or the
+// real-time page's boxes are told, and the wait ends.
+void FinishHistoryRead(int slot, DeviceTable& devices, Display& display, bool chart_view_shows_history);
+
 // Receive slots hand it their frames through an AnswerPipeline.
 class ResponseDecoder {
  public:

@@ -54,7 +54,9 @@ Settings LoadSettings(const IniFile& ini) {
   s.Stopbits = static_cast<std::int8_t>(stop_bits == 1 || stop_bits == 2 ? stop_bits : 1);
 
   const std::int32_t interval = ReadDecimalInteger(Value(ini, "SysSet", "Acquisition"));
-  s.Acquisition = OneOf(interval, std::array<std::int32_t, 5>{1, 2, 5, 10, 15}) ? interval : 1;
+  // Every interval the settings page offers, 30 and 60 seconds too, so a
+  // saved choice survives a restart.
+  s.Acquisition = OneOf(interval, std::array<std::int32_t, 7>{1, 2, 5, 10, 15, 30, 60}) ? interval : 1;
   const char autosave = FirstChar(Value(ini, "SysSet", "AutoSave"));
   s.AutoSave = autosave == 't' || autosave == 'T';
 
@@ -74,10 +76,9 @@ char PlatformSeparator() {
 
 std::string NormaliseFolderPrefix(const std::string& path, char separator) {
   if (path.empty()) return path;  // the working folder, not the root
-  if (path.size() < 2) return path + separator;
-  const std::size_t found = path.find(separator, path.size() - 2);
-  if (found == std::string::npos || found == 0) return path + separator;
-  return path;
+  // Every folder gets its separator: "logs/x" is the folder x, not a prefix
+  // of the file names in logs.
+  return path.back() == separator ? path : path + separator;
 }
 
 void SaveSettings(Settings& s, IniFile& ini) {

@@ -22,7 +22,7 @@ void SaveSettings(Settings& settings, IniFile& ini);
 
 // A folder prefix ready to have a file name appended: an empty path stays
 // empty (the working folder); otherwise a separator is appended unless one
-// stands at the end or just before the last character.
+// stands at the end.
 std::string NormaliseFolderPrefix(const std::string& path, char separator);
 char PlatformSeparator();
 

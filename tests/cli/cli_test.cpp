@@ -2,6 +2,9 @@
 // simulated on pseudo-terminals.
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 
 #include <csignal>
@@ -9,6 +12,7 @@
 #include <set>
 
 #include "cli/engine_session.h"
+#include "cli/output_text.h"
 #include "link/meter_line.h"
 #include "sim/meter_simulator.h"
 #include "tests/support/spin.h"
@@ -51,10 +55,12 @@ CliRun Cli(const QStringList& args, const std::filesystem::path& folder, const Q
 
 class CliTest : public ::testing::Test {
  protected:
-  void StartMeters(std::size_t count) {
+  void StartMeters(std::size_t count, sim::FaultOptions faults = {}, const std::string& name = "meter") {
     sim::MeterSimulatorOptions options;
-    for (std::size_t i = 0; i < count; ++i) options.links.push_back((dir / ("meter" + std::to_string(i))).string());
+    for (std::size_t i = 0; i < count; ++i) options.links.push_back((dir / (name + std::to_string(i))).string());
     options.byte_interval = std::chrono::microseconds{0};
+    options.faults = faults;
+    options.seed = 11;
     std::string error;
     meters = sim::MeterSimulator::Open(options, &error);
     ASSERT_TRUE(meters && meters->Start(&error)) << error;
@@ -97,15 +103,15 @@ TEST_F(CliTest, DecodeReadsBinaryFilesAndReportsBadInput) {
   EXPECT_NE(missing.exit_code, 0);
   EXPECT_NE(missing.errors.find("no-such-file"), std::string::npos);
 
-  const CliRun bad_hex = Cli({"decode", "--hex"}, dir.path(), "55 02 01 00 AA 5x");
-  EXPECT_NE(bad_hex.exit_code, 0);
+  const CliRun bad_hex = Cli({"decode", "--hex"}, dir.path(), "55 02 01 00 AA 5x\x1B[2J");
+  EXPECT_EQ(bad_hex.exit_code, 1);
   EXPECT_EQ(bad_hex.lines, std::vector<std::string>{R"({"kind":1})"});  // what came before is decoded
-  EXPECT_NE(bad_hex.errors.find("\"5x\""), std::string::npos);
+  EXPECT_NE(bad_hex.errors.find("\"5x\\x1B[2J\""), std::string::npos) << bad_hex.errors;  // shown, not obeyed
 }
 
 TEST_F(CliTest, WatchGreetsTheMeterThenPrintsLiveAnswers) {
   StartMeters(2);
-  const CliRun run = Cli({"watch", "--port", Port(3, 0), "--port", Port(5, 1), "--seconds", "2.5", "--tick-ms", "200"},
+  const CliRun run = Cli({"watch", "--port", Port(3, 0), "--port", Port(5, 1), "--seconds", "3", "--tick-ms", "200"},
                       dir.path());
   EXPECT_EQ(run.exit_code, 0) << run.errors;
   ASSERT_GE(run.lines.size(), 6U);
@@ -148,6 +154,96 @@ TEST_F(CliTest, InfoReadsSettingsHistoryAndTimers) {
   EXPECT_EQ(json.find("missing"), std::string::npos);
 }
 
+TEST_F(CliTest, InfoNamesWhatNeverAnswered) {
+  sim::FaultOptions faults;
+  faults.rates.lose = 0.5;
+  StartMeters(1, faults, "me\"ter\\");  // a path no JSON writer may pass on raw
+  const CliRun run = Cli({"info", "--port", Port(6, 0), "--history", "--timers", "--tick-ms", "40"}, dir.path());
+  ASSERT_EQ(run.lines.size(), 1U) << run.errors;
+  QJsonParseError error{};
+  const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(run.lines[0]), &error).object();
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << run.lines[0];
+  EXPECT_EQ(json["device"].toString().toStdString(), meters->Link(0));
+  ASSERT_TRUE(json.contains("missing")) << run.lines[0];  // half the answers are lost
+  EXPECT_EQ(run.exit_code, 3);
+
+  // A month is either a row of days or null and named missing, never zeros.
+  std::set<int> null_months;
+  std::set<int> missing_months;
+  const QJsonArray history = json["History"].toArray();
+  for (qsizetype m = 0; m < history.size(); ++m) {
+    if (history[m].isNull()) null_months.insert(static_cast<int>(m) + 1);
+  }
+  for (const QJsonValue month : json["MissingMonths"].toArray()) missing_months.insert(month.toInt());
+  if (!history.isEmpty()) {
+    EXPECT_EQ(null_months, missing_months);
+  }
+  // Every timer is either shown or named missing; success only when none is.
+  std::set<int> timers;
+  for (const QJsonValue timer : json["Timers"].toArray()) timers.insert(timer.toObject()["Timer"].toInt());
+  const QJsonArray missing_timers = json["MissingTimers"].toArray();
+  for (const QJsonValue timer : missing_timers) EXPECT_TRUE(timers.insert(timer.toInt()).second);
+  EXPECT_EQ(timers.size(), 20U);
+  EXPECT_EQ(run.errors.find("Timer load success") != std::string::npos, missing_timers.isEmpty()) << run.errors;
+}
+
+TEST_F(CliTest, ProbeWriteNeverWritesWhatItDidNotRead) {
+  sim::FaultOptions faults;
+  faults.rates.lose = 0.35;
+  StartMeters(1, faults);
+  const CliRun run = Cli({"probe", "--port", Port(3, 0), "--write"}, dir.path());
+  EXPECT_EQ(run.exit_code, 3) << run.errors;
+  EXPECT_NE(run.errors.find("not written back: its read got no answer"), std::string::npos) << run.errors;
+  // Whatever was lost, the meter keeps its settings.
+  meters->Meter(0).WithModel([](sim::MeterModel& m) {
+    EXPECT_EQ(m.Tariff().tier_limit, 5000);
+    EXPECT_EQ(m.Tariff().price1, 300);
+    EXPECT_EQ(m.Tariff().price2, 400);
+    EXPECT_EQ(m.Co2FactorMilli(), 785);
+  });
+}
+
+TEST_F(CliTest, LogThatCanSaveNoRowStopsAndFails) {
+  StartMeters(1);
+  std::filesystem::create_directories(dir / "out" / "Com3RealTimeData.xls");  // a folder named like the file
+  const CliRun run = Cli({"log", "--port", Port(3, 0), "--out", "out", "--tick-ms", "50"}, dir.path(), {}, 20000);
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(run.lines.empty());
+  EXPECT_NE(run.errors.find("no row could be saved; stopped"), std::string::npos) << run.errors;
+}
+
+TEST_F(CliTest, WatchWaitsForAVanishedMeterAndGoesOnWhenItReturns) {
+  StartMeters(1);
+  QProcess process;
+  process.setWorkingDirectory(QString::fromStdString(dir.path().string()));
+  process.start(QUORVEL_CLI, {"watch", "--port", Port(3, 0), "--seconds", "4", "--tick-ms", "100"});
+  ASSERT_TRUE(process.waitForStarted());
+  QByteArray out;
+  auto lines = [&] {
+    out += process.readAllStandardOutput();
+    return out.count('\n');
+  };
+  ASSERT_TRUE(testing::SpinUntil([&] { return lines() >= 6; }, 5000));
+  meters->Meter(0).Unplug();
+  testing::Spin(600);
+  const auto before_return = lines();
+  sim::MeterSimulatorOptions options;
+  options.links = {meters->Link(0)};
+  options.byte_interval = std::chrono::microseconds{0};
+  std::string error;
+  auto again = sim::MeterSimulator::Open(options, &error);
+  ASSERT_TRUE(again && again->Start(&error)) << error;
+  EXPECT_TRUE(testing::SpinUntil([&] { return process.state() == QProcess::NotRunning; }, 10000));
+  const std::string errors = process.readAllStandardError().toStdString();
+  EXPECT_GT(lines(), before_return + 3);  // polled again
+  EXPECT_EQ(process.exitCode(), 3);
+  const std::string waiting = "COM3 is gone; waiting for it to return";
+  const auto said = errors.find(waiting);
+  EXPECT_NE(said, std::string::npos) << errors;
+  EXPECT_EQ(errors.find(waiting, said + 1), std::string::npos) << errors;  // once
+  EXPECT_NE(errors.find("COM3 is back and open again."), std::string::npos) << errors;
+}
+
 TEST_F(CliTest, PortsThatCannotBeOpenedSayWhy) {
   StartMeters(1);
   const CliRun absent = Cli({"watch", "--port", "COM3=" + QString::fromStdString((dir / "nothing").string()),
@@ -155,8 +251,13 @@ TEST_F(CliTest, PortsThatCannotBeOpenedSayWhy) {
                          dir.path());
   EXPECT_EQ(absent.exit_code, 1);
   EXPECT_NE(absent.errors.find("COM3"), std::string::npos) << absent.errors;
-  EXPECT_NE(absent.errors.find("no such device"), std::string::npos) << absent.errors;
+  EXPECT_NE(absent.errors.find("nothing does not exist"), std::string::npos) << absent.errors;
 
+  // Two slots, or two programs, on one device under two names.
+  const QString terminal = QString::fromStdString(std::filesystem::canonical(meters->Link(0)).string());
+  const CliRun twice = Cli({"watch", "--port", Port(3, 0), "--port", "COM4=" + terminal, "--seconds", "1"}, dir.path());
+  EXPECT_EQ(twice.exit_code, 1);
+  EXPECT_NE(twice.errors.find("it is the device of COM3"), std::string::npos) << twice.errors;
   struct Quiet : Notifier {
     void Notify(const Notice&) override {}
   } quiet;
@@ -165,16 +266,25 @@ TEST_F(CliTest, PortsThatCannotBeOpenedSayWhy) {
     std::string DeviceNameFor(unsigned) const override { return path; }
     void OnBytesReceived(unsigned, std::span<const std::uint8_t>) override {}
   } holder;
-  holder.path = meters->Link(0);
+  holder.path = terminal.toStdString();
   CSerialPort held(quiet);
   ASSERT_TRUE(OpenMeterLine(held, &holder, 1, 9600));
   const CliRun busy = Cli({"info", "--port", Port(3, 0)}, dir.path());
   EXPECT_EQ(busy.exit_code, 1);
-  EXPECT_NE(busy.errors.find("in use"), std::string::npos) << busy.errors;
+  EXPECT_NE(busy.errors.find("in use by another program"), std::string::npos) << busy.errors;
 
   const CliRun unlisted = Cli({"watch", "--port", "COM17", "--seconds", "1"}, dir.path());
   EXPECT_EQ(unlisted.exit_code, 1);
   EXPECT_NE(unlisted.errors.find("COM17"), std::string::npos);
+
+  // A settings file that cannot be read is named as the cause, not [Ports].
+  std::ofstream(dir / "Power Meter.ini", std::ios::binary) << std::string(2 << 20, '[');
+  for (const QStringList& args : {QStringList{"ports"}, QStringList{"probe", "--port", "COM17"}}) {
+    const CliRun run = Cli(args, dir.path());
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.errors.find("the settings file could not be read"), std::string::npos) << run.errors;
+    EXPECT_EQ(run.errors.find("assign a port in"), std::string::npos) << run.errors;
+  }
 }
 
 TEST(OpenFailureMessage, PermissionDeniedNamesTheDialoutGroup) {
@@ -185,14 +295,45 @@ TEST(OpenFailureMessage, PermissionDeniedNamesTheDialoutGroup) {
 }
 
 TEST_F(CliTest, ArgumentMistakesAreExplained) {
-  for (const QStringList& args : {QStringList{"watch"}, QStringList{"watch", "--port", "COM19"},
-                                  QStringList{"info", "--port", "COM3", "--port", "COM4"},
-                                  QStringList{"log", "--port", "COM3"}, QStringList{"frobnicate"},
-                                  QStringList{"export-month", "--port", "COM3", "--month", "13", "--out", "x"}}) {
+  for (const QStringList& args :
+       {QStringList{"watch"}, QStringList{"watch", "--port", "COM19"},
+        QStringList{"info", "--port", "COM3", "--port", "COM4"}, QStringList{"log", "--port", "COM3"},
+        QStringList{"frobnicate"}, QStringList{"export-month", "--port", "COM3", "--month", "13", "--out", "x"},
+        // Numbers are whole numbers in range.
+        QStringList{"watch", "--port", "COM3", "--seconds", "nan"},
+        QStringList{"export-month", "--port", "COM3", "--month", "1.9", "--out", "x"},
+        QStringList{"export-month", "--port", "COM3", "--month", "nan", "--out", "x"},
+        QStringList{"log", "--port", "COM3", "--out", "x", "--interval", "99999999999999999999"},
+        QStringList{"info", "--port", "COM3", "--tick-ms", "1e3"}, QStringList{"decode", "--hexx"}}) {
     const CliRun run = Cli(args, dir.path());
     EXPECT_EQ(run.exit_code, 2) << args.join(' ').toStdString();
     EXPECT_FALSE(run.errors.empty());
   }
+  // Every verb tells its own options and the exit codes.
+  for (const QString verb : {"decode", "ports", "probe", "watch", "info", "log", "export-month"}) {
+    const CliRun help = Cli({verb, "--help"}, dir.path());
+    EXPECT_EQ(help.exit_code, 0);
+    ASSERT_FALSE(help.lines.empty());
+    EXPECT_EQ(help.lines[0].rfind("usage: quorvel-cli " + verb.toStdString(), 0), 0U) << help.lines[0];
+    std::string text;
+    for (const std::string& line : help.lines) text += line + " ";
+    EXPECT_NE(text.find("Exit status: 0 "), std::string::npos) << verb.toStdString();
+    EXPECT_NE(text.find(" 2 usage error"), std::string::npos) << verb.toStdString();
+  }
+}
+
+TEST(OutputText, JsonAndTerminalTextCarryEveryCharacterSafely) {
+  std::string every;
+  for (int c = 1; c < 0x80; ++c) every += static_cast<char>(c);
+  every += "\xC3\xA4 \xE2\x82\xAC";  // UTF-8 stays
+  const std::string json = "[" + cli::JsonString(every) + "]";
+  for (const char c : json) EXPECT_GE(static_cast<unsigned char>(c), 0x20) << int{c};
+  const QJsonDocument parsed = QJsonDocument::fromJson(QByteArray::fromStdString(json));
+  ASSERT_TRUE(parsed.isArray()) << json;
+  EXPECT_EQ(parsed.array()[0].toString().toStdString(), every);
+  EXPECT_EQ(cli::JsonString("a\xFF\"b"), "\"a\\ufffd\\\"b\"");  // not UTF-8: replaced
+
+  EXPECT_EQ(cli::Printable("5x\x1B[31m\rA\xC2\x9B\xC3\xA4"), "5x\\x1B[31m\\x0DA\\xC2\\x9B\xC3\xA4");
 }
 
 }  // namespace

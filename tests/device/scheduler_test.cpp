@@ -19,10 +19,16 @@ class FakeMeters : public MeterOperations {
   bool WriteTariff(int slot, std::int32_t count) override { return Log("WriteTariff", slot, count); }
   bool ReadTariff(int slot, std::int32_t count) override { return Log("ReadTariff", slot, count); }
   bool WriteTimer(int slot, int timer, const TimerEntry&) override { return Log("WriteTimer", slot, timer); }
-  bool ReadTimer(int slot, int timer) override { return Log("ReadTimer", slot, timer); }
+  bool ReadTimer(int slot, int timer) override {
+    if (Answered(timer)) answers->Settings().TimersRead[static_cast<std::size_t>(timer - 1)] = true;
+    return Log("ReadTimer", slot, timer);
+  }
   bool WriteLimits(int slot) override { return Log("WriteLimits", slot); }
   bool ReadLimits(int slot) override { return Log("ReadLimits", slot); }
-  void ReadMonthHistory(int slot, int month) override { Log("ReadMonthHistory", slot, month); }
+  void ReadMonthHistory(int slot, int month) override {
+    if (Answered(month)) answers->Slot(slot).MonthsRead[static_cast<std::size_t>(month - 1)] = true;
+    Log("ReadMonthHistory", slot, month);
+  }
   bool WriteClock(int slot) override { return Log("WriteClock", slot); }
   bool WriteCo2Factor(int slot) override { return Log("WriteCo2Factor", slot); }
   bool ReadCo2Factor(int slot) override { return Log("ReadCo2Factor", slot); }
@@ -35,9 +41,20 @@ class FakeMeters : public MeterOperations {
     return failing.count(name) == 0;
   }
   std::vector<std::string> TakeCalls() { return std::exchange(calls, {}); }
+  // Each entry of `lost` costs one answer of that number.
+  bool Answered(int number) {
+    if (answers == nullptr) return false;
+    const auto entry = lost.find(number);
+    if (entry == lost.end()) return true;
+    lost.erase(entry);
+    return false;
+  }
 
   std::set<int> open{3};
   std::set<std::string> failing;
+  // When set, reads of timers and months answer at once, but for the lost.
+  DeviceTable* answers = nullptr;
+  std::multiset<int> lost;
   std::vector<std::string> calls;
 };
 
@@ -108,8 +125,8 @@ TEST_F(SchedulerTest, PollingNeedsTheRealTimePageOrTheChartViewsLiveMode) {
 TEST_F(SchedulerTest, PendingWorkForAClosedDeviceIsDropped) {
   pending.PriceLoadCount = 1;
   pending.TimerLoadCount = 20;
-  pending.HistoryMonthsLeft = 4;
-  view.selected_slot = 5;  // not open
+  pending.HistoryRound = 2;  // a read waiting for its last answers
+  view.selected_slot = 5;    // not open
   EXPECT_EQ(TickCalls(), Calls{});
   EXPECT_FALSE(pending.AnyPending());
   EXPECT_EQ(notifier.TakeTexts(), std::vector<std::string>{"Please Open Comm"});
@@ -154,10 +171,13 @@ TEST_F(SchedulerTest, TimerWriteWithNothingChangedSucceedsAtOnce) {
 }
 
 TEST_F(SchedulerTest, TimersAreReadFromTwentyDown) {
+  meters.answers = &devices;
   pending.TimerLoadCount = 20;
   for (int timer = 20; timer >= 1; --timer) {
     EXPECT_EQ(TickCalls(), Calls{"ReadTimer 3 " + std::to_string(timer)});
   }
+  EXPECT_TRUE(notifier.texts.empty());  // success only once the answers are looked at
+  EXPECT_EQ(TickCalls(), Calls{});
   EXPECT_EQ(notifier.TakeTexts(), std::vector<std::string>{"Timer load success"});
   EXPECT_EQ(display.events.front(), "timer-read started 20");
   EXPECT_EQ(display.events[display.events.size() - 2], "timer-read 20/20");
@@ -166,14 +186,58 @@ TEST_F(SchedulerTest, TimersAreReadFromTwentyDown) {
 }
 
 TEST_F(SchedulerTest, HistoryAsksTwelveMonthsAndStopsPollingMeanwhile) {
+  meters.answers = &devices;
   pending.HistoryMonthsLeft = 12;
   for (int month = 12; month >= 1; --month) {
     EXPECT_EQ(TickCalls(), Calls{"ReadMonthHistory 3 " + std::to_string(month)});
   }
   EXPECT_EQ(pending.HistoryMonthsLeft, 0);
   EXPECT_EQ(display.events.front(), "history started 12");
-  EXPECT_EQ(display.events.back(), "history 12/12");  // the decoder ends it with the last answer
+  EXPECT_EQ(display.events.back(), "history 12/12");
+  devices.Slot(3).HistoryLoaded = 1;  // as the decoder does with the last answer
   EXPECT_EQ(TickCalls(), Calls{"ReadRealTime 3"});
+  EXPECT_TRUE(notifier.texts.empty());
+}
+
+// Lost answers are asked for again, highest first, one a tick, from the
+// tick after a round's last request on; twice at most.
+TEST_F(SchedulerTest, ReadsAskAgainForWhatDidNotAnswer) {
+  struct Case {
+    bool timers;
+    std::multiset<int> lost;  // a number lost three times never answers
+    Calls retries;
+    std::string told;
+  };
+  const std::vector<Case> cases{
+      {true, {3, 7}, {"ReadTimer 3 7", "ReadTimer 3 3", ""}, "Timer load success"},
+      {true, {7, 7, 7}, {"ReadTimer 3 7", "ReadTimer 3 7", ""}, "Timer load incomplete: timer 7 did not answer"},
+      {false, {12, 3}, {"ReadMonthHistory 3 12", "ReadMonthHistory 3 3", ""}, ""},
+      {false, {3, 3, 3, 7, 7, 7},
+       {"ReadMonthHistory 3 7", "ReadMonthHistory 3 3", "ReadMonthHistory 3 7", "ReadMonthHistory 3 3", ""},
+       "History load incomplete: months 3, 7 did not answer"},
+  };
+  for (const Case& c : cases) {
+    devices.ResetAll();
+    meters.answers = &devices;
+    meters.lost = c.lost;
+    display.events.clear();
+    if (c.timers) {
+      pending.TimerLoadCount = 20;
+    } else {
+      pending.HistoryMonthsLeft = 12;
+    }
+    for (int i = 0; i < (c.timers ? 20 : 12); ++i) Tick();
+    meters.TakeCalls();
+    Calls retries;
+    for (std::size_t i = 0; i < c.retries.size(); ++i) {
+      const Calls calls = TickCalls();
+      retries.push_back(calls.empty() ? "" : calls.front());
+    }
+    EXPECT_EQ(retries, c.retries) << c.told;
+    EXPECT_EQ(notifier.TakeTexts(), c.told.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.told});
+    EXPECT_FALSE(pending.AnyPending()) << c.told;
+    EXPECT_EQ(display.events.back(), c.timers ? "timer-read ended" : "history ended") << c.told;
+  }
 }
 
 TEST_F(SchedulerTest, OrderOfPriorityAndMessages) {
@@ -276,6 +340,7 @@ TEST_F(SchedulerTest, ShowStoredHistoryFillsTheBoxesWithoutEndingAWait) {
   devices.Slot(3).Record.Month = 6;
   devices.Slot(3).Record.Day = 23;
   devices.Slot(3).History[5][22] = 4.25;
+  devices.Slot(3).MonthsRead[5] = true;
   EXPECT_TRUE(scheduler.ShowStoredHistory(3));
   ASSERT_EQ(display.boxes.size(), 1U);
   EXPECT_EQ(display.boxes[0].day, "4.25");

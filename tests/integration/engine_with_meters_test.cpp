@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <ctime>
+#include <filesystem>
 
+#include "link/meter_line.h"
 #include "tests/integration/meter_bench.h"
 
 namespace quorvel {
@@ -125,6 +127,8 @@ TEST(EngineWithMeters, TimersAreWrittenOnlyWhereChangedAndReadFromTwentyDown) {
   for (int timer = 20; timer >= 1; --timer) {
     EXPECT_EQ(bench.TickAndAwait(), (SentList{{6, 0x98, static_cast<std::uint8_t>(timer)}}));
   }
+  EXPECT_TRUE(bench.Tick().empty());  // every timer answered
+  EXPECT_EQ(bench.notices.texts.back(), "Timer load success");
   const auto& timers = bench.engine.Devices().Settings().Timers;
   EXPECT_EQ(timers[2].Mode, 9);
   EXPECT_EQ(timers[2].OffMinute, 30);
@@ -186,6 +190,91 @@ TEST(EngineWithMeters, AVanishingMeterClosesItsSlotOnly) {
   EXPECT_TRUE(bench.engine.IsOpen(4));
   EXPECT_EQ(bench.TickAndAwait(), (SentList{{4, 0x97, 0}}));
   EXPECT_EQ(bench.notices.texts.size(), 1U);
+}
+
+TEST(EngineWithMeters, AHistoryReadWithoutAnswersEndsAndPassesNoZerosOff) {
+  sim::FaultOptions faults;
+  faults.rates.lose = 1.0;
+  MeterBench bench({8}, faults);
+  ASSERT_TRUE(bench.engine.OpenDevice(8));
+  bench.engine.Select(8);
+  SlotData& data = bench.engine.Devices().Slot(8);
+  data.Record.Month = 7;  // the meter's date, as a live reading would have set it
+  data.Record.Day = 4;
+  bench.engine.RequestHistoryRead();
+  std::size_t asked = 0;
+  for (int tick = 0; tick < 40 && bench.engine.RequestsPending(); ++tick) asked += bench.Tick().size();
+  EXPECT_EQ(asked, 36U);  // every month, then twice more
+  EXPECT_EQ(bench.notices.TakeTexts(), std::vector<std::string>{"History load incomplete: months 1, 2, 3, 4, 5, 6, 7, "
+                                                               "8, 9, 10, 11, 12 did not answer"});
+  EXPECT_EQ(bench.display.busy_ended, 1);
+  EXPECT_EQ(data.HistoryLoaded, 0);
+  ASSERT_EQ(bench.display.history_boxes.size(), 1U);
+  EXPECT_EQ(bench.display.history_boxes[0].day, kUnknownHistoryText);
+  EXPECT_EQ(bench.display.history_boxes[0].month, kUnknownHistoryText);
+  EXPECT_FALSE(bench.engine.SaveMonthData(8, 7));
+  EXPECT_EQ(bench.notices.TakeTexts(), std::vector<std::string>{"Not saved: July was not read from COM8."});
+}
+
+TEST(EngineWithMeters, AMeterThatComesBackIsOpenedAgain) {
+  MeterBench bench({3}, {}, std::chrono::microseconds{0}, 250);
+  ASSERT_TRUE(bench.Open(3));
+  std::vector<int> lost;
+  std::vector<int> returned;
+  QObject::connect(&bench.engine, &Engine::portLost, [&](int slot) { lost.push_back(slot); });
+  QObject::connect(&bench.engine, &Engine::deviceReturned, [&](int slot) { returned.push_back(slot); });
+  bench.Meter(3).Unplug();
+  ASSERT_TRUE(SpinUntil([&] { return !lost.empty() && !bench.engine.IsOpen(3); }));
+  EXPECT_TRUE(bench.engine.AwaitingReturn(3));
+  EXPECT_TRUE(returned.empty());
+
+  // Another meter behind the same link at once, as after plugging the adapter
+  // back in; its terminal most likely has the number of the old one.
+  sim::MeterSimulatorOptions options;
+  options.links = {bench.simulator->Link(0)};
+  options.byte_interval = std::chrono::microseconds{0};
+  std::string error;
+  auto again = sim::MeterSimulator::Open(options, &error);
+  ASSERT_TRUE(again && again->Start(&error)) << error;
+  ASSERT_TRUE(SpinUntil([&] { return !returned.empty(); }));
+  EXPECT_EQ(lost, std::vector<int>{3});
+  EXPECT_EQ(returned, std::vector<int>{3});
+  EXPECT_TRUE(bench.engine.IsOpen(3));
+  EXPECT_EQ(bench.engine.List().SelectedSlot(), 3);
+  EXPECT_EQ(bench.notices.texts.back(), "COM3 is back and open again.");
+  EXPECT_EQ(bench.TickAndAwait(), (SentList{{3, 0x86, 1}}));  // the greeting goes on
+
+  // A slot the user closed stays closed.
+  bench.engine.CloseDevice(3);
+  EXPECT_FALSE(bench.engine.AwaitingReturn(3));
+}
+
+TEST(EngineWithMeters, OneDeviceUnderTwoNamesIsOpenedOnce) {
+  MeterBench bench({3});
+  const std::string link = bench.simulator->Link(0);
+  const std::string terminal = std::filesystem::canonical(link).string();
+  testing::ShownLimits display;
+  testing::RecordingNotifier notices;
+  FixedRequestFields fields;
+  Engine engine{display, notices, fields};
+  Engine::Options options;
+  options.settings_path = bench.dir / "Power Meter.ini";
+  options.tick_ms = 0;
+  options.port_scan_ms = 0;
+  options.port_assignments = {{4, link}, {5, terminal}};
+  engine.Start(options);
+  ASSERT_TRUE(engine.OpenDevice(4));
+  EXPECT_FALSE(engine.OpenDevice(5));
+  EXPECT_EQ(engine.LastOpenError(5).same_device_port, 4U);
+
+  // Another program: the bench's engine, through the link; the first holds
+  // the device by its terminal's name.
+  engine.CloseDevice(4);
+  ASSERT_TRUE(SpinUntil([&] { return !engine.IsOpen(4); }));
+  ASSERT_TRUE(engine.OpenDevice(5));
+  EXPECT_FALSE(bench.engine.OpenDevice(3));
+  EXPECT_EQ(bench.engine.LastOpenError(3).kind, OpenFailure::kBusy);
+  EXPECT_EQ(bench.engine.LastOpenError(3).same_device_port, 0U);
 }
 
 TEST(EngineWithMeters, FaultsNeverBlockASlot) {

@@ -22,8 +22,12 @@ namespace quorvel::testing {
 struct ShownLimits : NullDisplay {
   void ShowLimits(const LimitTexts& t) override { shutdown = t.shutdown; }
   void ShowClock(const ClockTexts& t) override { clocks.push_back(t); }
+  void ShowHistoryBoxes(const HistoryTexts& t) override { history_boxes.push_back(t); }
+  void BusyEnded(BusyOperation) override { ++busy_ended; }
   bool shutdown = false;
   std::vector<ClockTexts> clocks;
+  std::vector<HistoryTexts> history_boxes;
+  int busy_ended = 0;
 };
 
 struct Sent {
@@ -39,9 +43,10 @@ inline std::ostream& operator<<(std::ostream& out, const Sent& s) {
 
 class MeterBench {
  public:
-  // One meter per slot, COMn linked to a folder of the test.
+  // One meter per slot, COMn linked to a folder of the test. With
+  // `scan_ms` the engine watches for ports coming and going.
   explicit MeterBench(const std::vector<int>& slots, sim::FaultOptions faults = {},
-                      std::chrono::microseconds byte_interval = std::chrono::microseconds{0}) {
+                      std::chrono::microseconds byte_interval = std::chrono::microseconds{0}, int scan_ms = 0) {
     sim::MeterSimulatorOptions options;
     for (const int slot : slots) options.links.push_back((dir / ("COM" + std::to_string(slot))).string());
     options.faults = faults;
@@ -60,7 +65,7 @@ class MeterBench {
     Engine::Options engine_options;
     engine_options.settings_path = dir / "Power Meter.ini";
     engine_options.tick_ms = 0;
-    engine_options.port_scan_ms = 0;
+    engine_options.port_scan_ms = scan_ms;
     for (std::size_t i = 0; i < slots.size(); ++i) engine_options.port_assignments[slots[i]] = simulator->Link(i);
     engine.Start(engine_options);
   }

@@ -105,6 +105,7 @@ TEST(HistoryBoxTexts, DayComesFromTheSlotsOwnDateAndSkipsMissingDays) {
   SlotData slot;
   ResetHistory(slot.History);
   slot.History = NumberedHistory();
+  slot.MonthsRead.fill(true);
   slot.Record.Month = 6;
   slot.Record.Day = 23;
   const MeterSettings shown = Shown(2009, 6, 23);  // Tuesday
@@ -125,6 +126,29 @@ TEST(HistoryBoxTexts, DayComesFromTheSlotsOwnDateAndSkipsMissingDays) {
   EXPECT_FALSE(t.day.has_value());
   EXPECT_FALSE(t.week.has_value());
   EXPECT_FALSE(t.month.has_value());
+}
+
+TEST(HistoryBoxTexts, MonthsNeverReadShowUnknownNotZero) {
+  struct Case {
+    int unread_month;
+    int shown_day;  // in June 2009; 2 June is a Tuesday whose week began in May
+    const char* day;
+    const char* week;
+    const char* month;
+  };
+  for (const Case c : {Case{6, 23, "--", "--", "--"}, Case{5, 2, "602.00", "--", "18465.00"},
+                       Case{5, 23, "623.00", "1866.00", "18465.00"}}) {
+    SlotData slot;
+    slot.History = NumberedHistory();
+    slot.MonthsRead.fill(true);
+    slot.MonthsRead[static_cast<std::size_t>(c.unread_month - 1)] = false;
+    slot.Record.Month = 6;
+    slot.Record.Day = static_cast<std::int8_t>(c.shown_day);
+    const HistoryTexts t = HistoryBoxTexts(slot, Shown(2009, 6, c.shown_day));
+    EXPECT_EQ(t.day, c.day) << c.unread_month << "/" << c.shown_day;
+    EXPECT_EQ(t.week, c.week) << c.unread_month << "/" << c.shown_day;
+    EXPECT_EQ(t.month, c.month) << c.unread_month << "/" << c.shown_day;
+  }
 }
 
 }  // namespace

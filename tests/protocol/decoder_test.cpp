@@ -302,6 +302,7 @@ TEST_F(DecoderTest, MonthAnswerStoresDayDifferences) {
   EXPECT_EQ(april[30], kNoSuchDay);
   EXPECT_TRUE(display.calls.empty());
   EXPECT_EQ(devices.Slot(3).HistoryLoaded, 0);
+  EXPECT_EQ(NotAnswered(devices.Slot(3).MonthsRead), (std::vector<int>{1, 2, 3, 5, 6, 7, 8, 9, 10, 11, 12}));
 }
 
 TEST_F(DecoderTest, MonthCounterBelowThePreviousDayIsStoredAsTheUnsignedDifference) {
@@ -333,18 +334,27 @@ TEST_F(DecoderTest, LastMonthAnswerCompletesTheHistoryOnThePage) {
   context.history_months_left = 0;
   std::vector<std::uint32_t> june;
   for (std::uint32_t day = 1; day <= 30; ++day) june.push_back(day * 100);  // 1 kWh a day
+  // With a month still missing, the last answer of a round completes nothing.
+  for (int month = 1; month <= 5; ++month) Decode(1, MonthAnswer(month, {}));
   Decode(1, MonthAnswer(6, june));
+  EXPECT_TRUE(display.calls.empty());
+  for (int month = 7; month <= 12; ++month) Decode(1, MonthAnswer(month, {}));
   EXPECT_EQ(devices.Slot(1).HistoryLoaded, 1);
   EXPECT_EQ(display.calls, (std::vector<std::string>{"history", "busy-ended"}));
   const HistoryTexts& t = display.history.back();
   EXPECT_EQ(t.day, "1.00");
   EXPECT_EQ(t.week, "3.00");  // Sunday 21 to Tuesday 23
   EXPECT_EQ(t.month, "30.00");
+  // A month asked for twice answers twice: the second answer completes nothing more.
+  Decode(1, MonthAnswer(12, {}));
+  EXPECT_EQ(display.calls.size(), 2U);
 }
 
 TEST_F(DecoderTest, LastMonthAnswerGoesToAChartViewInHistoryMode) {
   context.chart_view_open = true;
   context.real_time_mode = false;
+  devices.Slot(7).MonthsRead.fill(true);
+  devices.Slot(7).MonthsRead[0] = false;
   Decode(7, MonthAnswer(1, {100}));
   EXPECT_EQ(devices.Slot(7).HistoryLoaded, 1);
   EXPECT_EQ(display.history_ready, (std::vector<std::pair<int, int>>{{7, 12}}));
@@ -399,6 +409,7 @@ TEST_F(DecoderTest, TimerAnswersAreStoredByTheirNumber) {
   EXPECT_EQ(Settings().Timers[0].OnHour, 0);
   EXPECT_EQ(Settings().Timers[0].OffMinute, 0);
   EXPECT_EQ(display.timers.back().second.on_time, "00:00");
+  EXPECT_EQ(NotAnswered(Settings().TimersRead).size(), 18U);  // 1 and 20 answered
 }
 
 TEST_F(DecoderTest, TimerNumbersOutsideOneToTwentyAreIgnored) {

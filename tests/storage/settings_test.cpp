@@ -63,6 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ValueCase{"Comm", "Databits", "3", 8}, ValueCase{"Comm", "Databits", "5", 5},
                       ValueCase{"Comm", "Stopbits", "0", 1}, ValueCase{"Comm", "Stopbits", "2", 2},
                       ValueCase{"SysSet", "Acquisition", "3", 1}, ValueCase{"SysSet", "Acquisition", "15", 15},
+                      ValueCase{"SysSet", "Acquisition", "60", 60}, ValueCase{"SysSet", "Acquisition", "30", 30},
                       ValueCase{"SysSet", "AutoSave", "yes", 0}, ValueCase{"SysSet", "AutoSave", "TRUE", 1},
                       ValueCase{"SysSet", "AutoSave", "t", 1}, ValueCase{"Comm", "DefaultDevice", "", 1},
                       ValueCase{"Comm", "DefaultDevice", "0", 0}, ValueCase{"Comm", "DefaultDevice", "-3", -3},
@@ -81,9 +82,10 @@ TEST(NormaliseFolderPrefix, AppendsTheSeparatorWhereAFolderNeedsOne) {
     const char* expected;
   };
   for (const Case c : {Case{"", ""}, Case{"logs", "logs/"}, Case{"logs/", "logs/"}, Case{"/var/log", "/var/log/"},
-                       Case{"/", "//"}, Case{"x", "x/"}, Case{"/x", "/x/"},
-                       // A separator just before the last character is taken as a folder end.
-                       Case{"/var/a", "/var/a"}, Case{"logs\\", "logs\\/"}}) {
+                       Case{"/", "/"}, Case{"x", "x/"}, Case{"/x", "/x/"},
+                       // A folder whose last name has one character is a folder too.
+                       Case{"/var/a", "/var/a/"}, Case{"logs2/x", "logs2/x/"}, Case{"logs/.", "logs/./"},
+                       Case{"a/../b", "a/../b/"}, Case{"logs\\", "logs\\/"}}) {
     EXPECT_EQ(NormaliseFolderPrefix(c.path, '/'), c.expected) << '"' << c.path << '"';
   }
   EXPECT_EQ(NormaliseFolderPrefix("C:\\log", '\\'), "C:\\log\\");

@@ -1,0 +1,133 @@
+// The help texts, one per verb, kept together so that they read alike.
+#include "cli/arguments.h"
+
+#define QUORVEL_TICK_OPTION                                                              \
+  "  --tick-ms MS          the scheduler's tick, 10 to 60000 ms (default 1000, as the\n" \
+  "                        dashboard; shorter ticks hurry a simulated meter)\n"
+#define QUORVEL_PORT_NOTE                                                                 \
+  "Ports are COM1..COM18. COMn alone is a meter adapter or a port assigned in\n"          \
+  "\"Power Meter.ini\" under [Ports]; COMn=PATH names the device for this run\n"          \
+  "(/dev/ttyUSB0, /dev/serial/by-id/..., a simulator link). One device can be\n"          \
+  "open under one slot and in one program only.\n"
+#define QUORVEL_NUMBER_NOTE "Numbers are whole numbers.\n"
+
+namespace quorvel::cli {
+
+const char* ToolUsage() {
+  return "usage: quorvel-cli <command> [options]\n"
+         "commands:\n"
+         "  ports          list the ports offered as meter slots\n"
+         "  probe          send a meter every read request once, print each answer\n"
+         "  watch          poll meters once a second and print every answer\n"
+         "  info           read a meter's settings (and history, timers)\n"
+         "  log            save readings to spreadsheet files\n"
+         "  export-month   save one month of a meter's history to a spreadsheet file\n"
+         "  decode         decode a captured byte stream of meter answers\n"
+         "Run 'quorvel-cli <command> --help' for a command's options,\n"
+         "'quorvel-cli --version' for the version.\n"
+         "Exit status: 0 all done, 1 failed, 2 usage error, 3 partly done\n"
+         "(130: a one-shot command interrupted by Ctrl-C).\n";
+}
+
+const char* DecodeUsage() {
+  return "usage: quorvel-cli decode [--hex] [FILE]\n"
+         "Decodes the meter answers in FILE (default: standard input) as if they\n"
+         "arrived on COM1, and prints one JSON object per complete answer.\n"
+         "  --hex   the input is text: whitespace-separated hex bytes (55 03 81 ...)\n"
+         "Exit status: 0 all input decoded, 1 the input could not be read or holds\n"
+         "a token that is not a hex byte (the answers before it are printed),\n"
+         "2 usage error.\n";
+}
+
+const char* PortsUsage() {
+  return "usage: quorvel-cli ports [--port COMn=PATH]...\n"
+         "Lists the ports offered as meter slots, one line each: slot, device,\n"
+         "USB id, kind (adapter, assigned, assigned adapter). A meter adapter\n"
+         "(USB id 1a86:7523 or 1a86:5523) /dev/ttyUSBk is COM(k+1).\n"
+         "  --port COMn=PATH      assign a device to a slot for this run (repeatable)\n" QUORVEL_PORT_NOTE
+         "Exit status: 0 listed, 1 nothing found and the settings file could not be\n"
+         "read, 2 usage error, 3 listed, but the settings file could not be read\n"
+         "(its [Ports] assignments are missing).\n";
+}
+
+const char* ProbeUsage() {
+  return "usage: quorvel-cli probe --port COMn[=PATH] [--write] [--reset-timers]\n"
+         "Sends the meter every read request once (clock, live readings, tariff,\n"
+         "limits, CO2 factor, meter number, timer 1, this month's history), waits\n"
+         "up to two seconds for each answer and prints it as a JSON line, or\n"
+         "{\"slot\":n,\"request\":code,\"answer\":null} when none came.\n"
+         "  --port COMn[=PATH]    the meter\n"
+         "  --write               then sends each write request once, putting back what\n"
+         "                        was read: the clock (set to the computer's), the tariff,\n"
+         "                        the limits with the shutdown choice, the CO2 factor and\n"
+         "                        timer 1, as read. A value whose read got no answer is\n"
+         "                        not written (said on standard error).\n"
+         "  --reset-timers        finally clears all twenty of the meter's timers\n" QUORVEL_PORT_NOTE
+         "Exit status: 0 every request answered, 1 the port could not be opened or\n"
+         "nothing answered, 2 usage error, 3 some requests unanswered or writes\n"
+         "skipped.\n";
+}
+
+const char* WatchUsage() {
+  return "usage: quorvel-cli watch --port COMn[=PATH]... [--seconds S] [--tick-ms MS]\n"
+         "Opens the meters as the dashboard does (the last one given is selected:\n"
+         "its tariff, limits, CO2 factor and number are read), then polls every\n"
+         "meter's live readings once a tick and prints each answer as a JSON line\n"
+         "until the time is up or Ctrl-C. A meter that goes away is waited for\n"
+         "(said once) and opened again when it returns.\n"
+         "  --port COMn[=PATH]    a meter (repeatable)\n"
+         "  --seconds S           stop after S seconds (default: at Ctrl-C)\n" QUORVEL_TICK_OPTION QUORVEL_PORT_NOTE
+             QUORVEL_NUMBER_NOTE
+         "Exit status: 0 every meter answered and none went away, 1 a port could not\n"
+         "be opened or no answer came, 2 usage error, 3 a meter never answered or\n"
+         "went away meanwhile.\n";
+}
+
+const char* InfoUsage() {
+  return "usage: quorvel-cli info --port COMn[=PATH] [--history] [--timers] [--tick-ms MS]\n"
+         "Reads a meter's tariff, limits, CO2 factor and meter number, and prints\n"
+         "them as one JSON object.\n"
+         "  --port COMn[=PATH]    the meter\n"
+         "  --history             also its 12 months of daily energy (\"History\", one\n"
+         "                        row per month, null for a month that never answered)\n"
+         "  --timers              also its 20 timers (\"Timers\": those that answered)\n" QUORVEL_TICK_OPTION
+         "Months and timers that do not answer are asked for twice more. What never\n"
+         "answered is listed under \"missing\", with \"MissingMonths\" and\n"
+         "\"MissingTimers\" naming their numbers.\n" QUORVEL_PORT_NOTE
+         "Exit status: 0 everything read, 1 the port could not be opened or nothing\n"
+         "answered, 2 usage error, 3 something missing, 130 interrupted.\n";
+}
+
+const char* LogUsage() {
+  return "usage: quorvel-cli log --port COMn[=PATH]... --out DIR [--interval N] [--seconds S]\n"
+         "                      [--tick-ms MS]\n"
+         "Polls the meters and appends their readings to DIR/ComnRealTimeData.xls\n"
+         "(Excel 97-2003 workbooks), printing each saved row as a JSON line, until\n"
+         "the time is up or Ctrl-C. A meter that goes away is waited for (said\n"
+         "once); its rows resume when it returns.\n"
+         "  --port COMn[=PATH]    a meter (repeatable)\n"
+         "  --out DIR             the folder of the files (made when missing)\n"
+         "  --interval N          a row on every N-th answer, 1 to 3600 (default 1);\n"
+         "                        one count for all meters, as the dashboard's\n"
+         "  --seconds S           stop after S seconds (default: at Ctrl-C)\n" QUORVEL_TICK_OPTION QUORVEL_PORT_NOTE
+             QUORVEL_NUMBER_NOTE
+         "Exit status: 0 every row saved and no meter went away, 1 a port could not\n"
+         "be opened or no row could be saved (it stops when the first rows of every\n"
+         "meter fail), 2 usage error, 3 rows missing (a row failed, a meter went\n"
+         "away).\n";
+}
+
+const char* ExportMonthUsage() {
+  return "usage: quorvel-cli export-month --port COMn[=PATH] --month M --out DIR [--tick-ms MS]\n"
+         "Reads the meter's 12-month history and adds month M's days as one row to\n"
+         "DIR/ComnMonthData.xls (each export adds a row). A month that did not\n"
+         "answer, even when asked for twice more, is not saved.\n"
+         "  --port COMn[=PATH]    the meter\n"
+         "  --month M             the month, 1 to 12\n"
+         "  --out DIR             the folder of the file (made when missing)\n" QUORVEL_TICK_OPTION QUORVEL_PORT_NOTE
+         "Exit status: 0 saved, 1 not saved (the port could not be opened, no\n"
+         "history came, the month never answered, the file could not be written),\n"
+         "2 usage error, 130 interrupted.\n";
+}
+
+}  // namespace quorvel::cli
