@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 
+#include "pages/readings_model.h"
 #include "widgets/chart_widget.h"
 
 namespace quorvel {
@@ -73,6 +74,19 @@ TEST(TrackingCharts, DoubleClicksEnlargeAChartAndGoBackToTheGrid) {
   EXPECT_EQ(charts.Selection(), TrackingCharts::kAllCharts);
   for (const Q chart : kTrackedQuantities) EXPECT_TRUE(charts.Chart(chart).isVisible());
   EXPECT_EQ(charts.Chart(Q::kPowerFactor).geometry().bottomRight(), charts.rect().bottomRight());
+}
+
+TEST(ReadingsModel, KeepsTheHeadersAndTheNewestLinesOnTop) {
+  ReadingsModel lines(3);
+  for (const char* line : {"a", "b", "c", "d"}) lines.AddNewest(line);
+  ASSERT_EQ(lines.rowCount(), 5);
+  auto text = [&](int row) { return lines.index(row, 0).data().toString().toStdString(); };
+  EXPECT_EQ(text(0), kTextHeaderTitle);
+  EXPECT_EQ(text(1), kTextHeaderColumns);
+  EXPECT_EQ(text(2), "d");
+  EXPECT_EQ(text(4), "b");  // "a", the oldest, went
+  lines.Restart();
+  EXPECT_EQ(lines.rowCount(), 2);
 }
 
 }  // namespace
