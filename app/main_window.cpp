@@ -13,6 +13,7 @@
 
 #include "app/busy_indicator.h"
 #include "app/user_manual.h"
+#include "pages/chart_view.h"
 #include "pages/page_widget.h"
 #include "pages/realtime_page.h"
 #include "pages/settings_page.h"
@@ -76,6 +77,7 @@ MainWindow::MainWindow(Notifier* notifier, QWidget* parent)
 MainWindow::~MainWindow() {
   // The engine goes first, while the pages it may still show to exist.
   engine_->disconnect(this);
+  engine_->disconnect(chart_view_);
   engine_.reset();
 }
 
@@ -131,14 +133,32 @@ void MainWindow::BuildPages() {
 
   connect(realtime_, &RealTimePage::longOperationStarted, busy_, &BusyIndicator::Start);
   connect(timer_page_, &TimerPage::longOperationStarted, busy_, &BusyIndicator::Start);
-  connect(realtime_, &RealTimePage::chartViewRequested, this, [this](int) {
-    notifier_->Notify(Notice{"", "The chart view comes with a later version of the dashboard."});
+  BuildChartView();
+}
+
+// The chart view, modal over this window while it is open; the messages go
+// over it then, so that they are seen.
+void MainWindow::BuildChartView() {
+  chart_view_ = new ChartView(*engine_, *notifier_, this);
+  connect(realtime_, &RealTimePage::chartViewRequested, this, [this](int slot) {
+    if (own_notifier_) own_notifier_->SetOwner(chart_view_);
+    chart_view_->OpenFor(slot);
+  });
+  connect(chart_view_, &ChartView::savingChanged, realtime_, &RealTimePage::ShowSaveState);
+  connect(chart_view_, &QDialog::finished, this, [this] {
+    if (own_notifier_) own_notifier_->SetOwner(this);
+    // The view may have started or stopped the page's device.
+    realtime_->ShowCommState();
+    realtime_->ShowSaveState();
   });
 }
 
 void MainWindow::ConnectEngine() {
   Engine* engine = engine_.get();
   connect(engine, &Engine::deviceListChanged, realtime_, &RealTimePage::RefreshDeviceBox);
+  connect(engine, &Engine::deviceListChanged, chart_view_, &ChartView::DeviceListChanged);
+  connect(engine, &Engine::portLost, chart_view_, &ChartView::PortLost);
+  connect(engine, &Engine::deviceReturned, chart_view_, &ChartView::DeviceReturned);
   connect(engine, &Engine::selectedDeviceRemoved, realtime_, [this](int) { realtime_->ShowDeviceStopped(); });
   connect(engine, &Engine::portLost, realtime_, [this](int slot) {
     if (slot == engine_->List().SelectedSlot()) realtime_->ShowDeviceStopped();
@@ -174,6 +194,7 @@ void MainWindow::ShowPage(Page page) {
 void MainWindow::Exit() {
   if (exiting_) return;
   exiting_ = true;
+  if (chart_view_->isVisible()) chart_view_->reject();
   // Each open device is stopped through the real-time page, first to last.
   const std::vector<DeviceList::Entry> entries = engine_->List().Entries();
   for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -290,9 +311,10 @@ void MainWindow::BusyProgress(BusyOperation operation, int done, int total) {
   busy_->Progress(operation, done, total);
 }
 void MainWindow::BusyEnded(BusyOperation operation) { busy_->End(operation); }
-// The chart view takes these once it is built.
-void MainWindow::ChartViewRealTimeSample(int, const DeviceRecord&) {}
-void MainWindow::ChartViewHistoryReady(int, int) {}
+void MainWindow::ChartViewRealTimeSample(int slot, const DeviceRecord& record) {
+  chart_view_->RealTimeSample(slot, record);
+}
+void MainWindow::ChartViewHistoryReady(int slot, int month) { chart_view_->HistoryReady(slot, month); }
 // The engine writes the row itself; nothing to show.
 void MainWindow::AppendRealTimeRow(int) {}
 

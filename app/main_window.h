@@ -23,6 +23,7 @@ class QToolButton;
 namespace quorvel {
 
 class BusyIndicator;
+class ChartView;
 class PageWidget;
 class ImageButton;
 class RealTimePage;
@@ -61,6 +62,7 @@ class MainWindow : public QWidget, public Display, public RequestFields {
 
   Engine& engine() { return *engine_; }
   RealTimePage& RealTime() { return *realtime_; }
+  ChartView& Charts() { return *chart_view_; }
   TimerPage& Timers() { return *timer_page_; }
   SettingsPage& SystemSettings() { return *settings_page_; }
   BusyIndicator& Busy() { return *busy_; }
@@ -101,6 +103,7 @@ class MainWindow : public QWidget, public Display, public RequestFields {
  private:
   void BuildHeader();
   void BuildPages();
+  void BuildChartView();
   void ConnectEngine();
   void OpenManual();
   void ShutDownPorts();
@@ -127,6 +130,7 @@ class MainWindow : public QWidget, public Display, public RequestFields {
   RealTimePage* realtime_ = nullptr;
   TimerPage* timer_page_ = nullptr;
   SettingsPage* settings_page_ = nullptr;
+  ChartView* chart_view_ = nullptr;
   Page page_ = Page::kRealTime;
 
   bool exiting_ = false;
