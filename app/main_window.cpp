@@ -13,8 +13,11 @@
 
 #include "app/busy_indicator.h"
 #include "app/user_manual.h"
+#include "pages/chart_view.h"
 #include "pages/page_widget.h"
 #include "pages/realtime_page.h"
+#include "pages/settings_page.h"
+#include "pages/timer_page.h"
 #include "resources/artwork.h"
 #include "widgets/image_button.h"
 #include "widgets/tooltip_style.h"
@@ -74,6 +77,7 @@ MainWindow::MainWindow(Notifier* notifier, QWidget* parent)
 MainWindow::~MainWindow() {
   // The engine goes first, while the pages it may still show to exist.
   engine_->disconnect(this);
+  engine_->disconnect(chart_view_);
   engine_.reset();
 }
 
@@ -120,22 +124,41 @@ void MainWindow::BuildPages() {
   auto* stack = new QStackedLayout(page_host_);
   stack->setContentsMargins(0, 0, 0, 0);
   realtime_ = new RealTimePage(*engine_, *notifier_, page_host_);
-  timer_page_ = new PlaceholderPage(QStringLiteral("Digital Timer Setting"), page_host_);
-  settings_page_ = new PlaceholderPage(QStringLiteral("System Set"), page_host_);
-  for (PageWidget* page : {static_cast<PageWidget*>(realtime_), timer_page_, settings_page_}) {
+  timer_page_ = new TimerPage(*engine_, page_host_);
+  settings_page_ = new SettingsPage(*engine_, page_host_);
+  for (PageWidget* page : std::initializer_list<PageWidget*>{realtime_, timer_page_, settings_page_}) {
     stack->addWidget(page);
   }
   stack->setCurrentWidget(realtime_);
 
   connect(realtime_, &RealTimePage::longOperationStarted, busy_, &BusyIndicator::Start);
-  connect(realtime_, &RealTimePage::chartViewRequested, this, [this](int) {
-    notifier_->Notify(Notice{"", "The chart view comes with a later version of the dashboard."});
+  connect(timer_page_, &TimerPage::longOperationStarted, busy_, &BusyIndicator::Start);
+  BuildChartView();
+}
+
+// The chart view, modal over this window while it is open; the messages go
+// over it then, so that they are seen.
+void MainWindow::BuildChartView() {
+  chart_view_ = new ChartView(*engine_, *notifier_, this);
+  connect(realtime_, &RealTimePage::chartViewRequested, this, [this](int slot) {
+    if (own_notifier_) own_notifier_->SetOwner(chart_view_);
+    chart_view_->OpenFor(slot);
+  });
+  connect(chart_view_, &ChartView::savingChanged, realtime_, &RealTimePage::ShowSaveState);
+  connect(chart_view_, &QDialog::finished, this, [this] {
+    if (own_notifier_) own_notifier_->SetOwner(this);
+    // The view may have started or stopped the page's device.
+    realtime_->ShowCommState();
+    realtime_->ShowSaveState();
   });
 }
 
 void MainWindow::ConnectEngine() {
   Engine* engine = engine_.get();
   connect(engine, &Engine::deviceListChanged, realtime_, &RealTimePage::RefreshDeviceBox);
+  connect(engine, &Engine::deviceListChanged, chart_view_, &ChartView::DeviceListChanged);
+  connect(engine, &Engine::portLost, chart_view_, &ChartView::PortLost);
+  connect(engine, &Engine::deviceReturned, chart_view_, &ChartView::DeviceReturned);
   connect(engine, &Engine::selectedDeviceRemoved, realtime_, [this](int) { realtime_->ShowDeviceStopped(); });
   connect(engine, &Engine::portLost, realtime_, [this](int slot) {
     if (slot == engine_->List().SelectedSlot()) realtime_->ShowDeviceStopped();
@@ -156,7 +179,9 @@ void MainWindow::Start(const Engine::Options& options) {
 void MainWindow::ShowPage(Page page) {
   if (exiting_) return;
   page_ = page;
-  PageWidget* shown = page == Page::kTimer ? timer_page_ : page == Page::kSettings ? settings_page_ : realtime_;
+  PageWidget* shown = realtime_;
+  if (page == Page::kTimer) shown = timer_page_;
+  if (page == Page::kSettings) shown = settings_page_;
   // The settings page fills itself from the settings and the timer page
   // starts reading the timers before they show.
   shown->Entering();
@@ -169,6 +194,7 @@ void MainWindow::ShowPage(Page page) {
 void MainWindow::Exit() {
   if (exiting_) return;
   exiting_ = true;
+  if (chart_view_->isVisible()) chart_view_->reject();
   // Each open device is stopped through the real-time page, first to last.
   const std::vector<DeviceList::Entry> entries = engine_->List().Entries();
   for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -278,17 +304,17 @@ void MainWindow::ShowTariff(const TariffTexts& texts) { realtime_->ShowTariff(te
 void MainWindow::ShowHistoryBoxes(const HistoryTexts& texts) { realtime_->ShowHistoryBoxes(texts); }
 void MainWindow::ShowCo2Factor(const std::string& text) { realtime_->ShowCo2Factor(text); }
 void MainWindow::ShowLimitAlarm(bool image_shown) { realtime_->ShowLimitAlarm(image_shown); }
-// The timer page shows the timers once it is built; the meter settings hold them meanwhile.
-void MainWindow::ShowTimer(int, const TimerTexts&) {}
-void MainWindow::ShowLimits(const LimitTexts& texts) { limits_shown_ = texts; }
+void MainWindow::ShowTimer(int timer, const TimerTexts& texts) { timer_page_->ShowTimer(timer, texts); }
+void MainWindow::ShowLimits(const LimitTexts& texts) { settings_page_->ShowLimits(texts); }
 void MainWindow::BusyStarted(BusyOperation operation, int total) { busy_->Start(operation, total); }
 void MainWindow::BusyProgress(BusyOperation operation, int done, int total) {
   busy_->Progress(operation, done, total);
 }
 void MainWindow::BusyEnded(BusyOperation operation) { busy_->End(operation); }
-// The chart view takes these once it is built.
-void MainWindow::ChartViewRealTimeSample(int, const DeviceRecord&) {}
-void MainWindow::ChartViewHistoryReady(int, int) {}
+void MainWindow::ChartViewRealTimeSample(int slot, const DeviceRecord& record) {
+  chart_view_->RealTimeSample(slot, record);
+}
+void MainWindow::ChartViewHistoryReady(int slot, int month) { chart_view_->HistoryReady(slot, month); }
 // The engine writes the row itself; nothing to show.
 void MainWindow::AppendRealTimeRow(int) {}
 
@@ -296,10 +322,7 @@ void MainWindow::AppendRealTimeRow(int) {}
 
 TariffValues MainWindow::Tariff() const { return realtime_->TariffFields(); }
 
-LimitValues MainWindow::Limits() const {
-  // The limits last read from the meter, until the settings page edits them.
-  return LimitsFromFields(limits_shown_.energy_limit, limits_shown_.cost_limit, !limits_shown_.shutdown);
-}
+LimitValues MainWindow::Limits() const { return settings_page_->LimitFields(); }
 
 std::int32_t MainWindow::Co2FactorMilli() const { return realtime_->Co2FactorMilli(); }
 

@@ -23,9 +23,12 @@ class QToolButton;
 namespace quorvel {
 
 class BusyIndicator;
+class ChartView;
 class PageWidget;
 class ImageButton;
 class RealTimePage;
+class SettingsPage;
+class TimerPage;
 
 class MainWindow : public QWidget, public Display, public RequestFields {
   Q_OBJECT
@@ -59,6 +62,9 @@ class MainWindow : public QWidget, public Display, public RequestFields {
 
   Engine& engine() { return *engine_; }
   RealTimePage& RealTime() { return *realtime_; }
+  ChartView& Charts() { return *chart_view_; }
+  TimerPage& Timers() { return *timer_page_; }
+  SettingsPage& SystemSettings() { return *settings_page_; }
   BusyIndicator& Busy() { return *busy_; }
 
   // Display
@@ -97,6 +103,7 @@ class MainWindow : public QWidget, public Display, public RequestFields {
  private:
   void BuildHeader();
   void BuildPages();
+  void BuildChartView();
   void ConnectEngine();
   void OpenManual();
   void ShutDownPorts();
@@ -121,11 +128,11 @@ class MainWindow : public QWidget, public Display, public RequestFields {
 
   QWidget* page_host_ = nullptr;
   RealTimePage* realtime_ = nullptr;
-  PageWidget* timer_page_ = nullptr;
-  PageWidget* settings_page_ = nullptr;
+  TimerPage* timer_page_ = nullptr;
+  SettingsPage* settings_page_ = nullptr;
+  ChartView* chart_view_ = nullptr;
   Page page_ = Page::kRealTime;
 
-  LimitTexts limits_shown_;  // until the settings page holds them
   bool exiting_ = false;
   bool exit_done_ = false;
   bool dragging_ = false;

@@ -17,12 +17,4 @@ class PageWidget : public QWidget {
   virtual void Entering() {}
 };
 
-// Holds the place of a page that a later version brings.
-class PlaceholderPage : public PageWidget {
-  Q_OBJECT
-
- public:
-  PlaceholderPage(const QString& heading, QWidget* parent = nullptr);
-};
-
 }  // namespace quorvel

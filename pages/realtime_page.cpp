@@ -134,6 +134,13 @@ void RealTimePage::RefreshDeviceBox() {
 void RealTimePage::ShowDeviceStopped() { ShowComm(false, QStringLiteral("Comm Stop")); }
 void RealTimePage::ShowDeviceRunning() { ShowComm(true, QStringLiteral("Comm Start")); }
 
+void RealTimePage::ShowCommState() {
+  const int slot = SelectedSlot();
+  if (slot == 0) return;
+  const bool running = ops_.IsOpen(slot);
+  ShowComm(running, running ? QStringLiteral("Comm Start") : QStringLiteral("Comm Stop"));
+}
+
 void RealTimePage::SelectEntry(int index) {
   device_box_->setCurrentIndex(index);
   OnDeviceChosen(index);

@@ -55,6 +55,9 @@ class RealTimePage : public PageWidget {
   // The selected device went away while open, or came back and runs again.
   void ShowDeviceStopped();
   void ShowDeviceRunning();
+  // The comm and save buttons show what runs now (after the chart view).
+  void ShowCommState();
+  void ShowSaveState();
 
   // Exit stops each open device as the user would: select it, press comm.
   void SelectEntry(int index);
@@ -81,7 +84,6 @@ class RealTimePage : public PageWidget {
   void Tell(const std::string& text, NoticeIcon icon = NoticeIcon::kInformation);
   void ApplyMarks();
   void ShowComm(bool running, const QString& tip);
-  void ShowSaveState();
   void ShowPosition();
   bool FilterTypedKey(QObject* watched, const QKeyEvent& key);
 

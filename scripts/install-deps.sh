@@ -3,8 +3,10 @@
 # Usage: scripts/install-deps.sh [build|package|test|all]   (default: all)
 set -euo pipefail
 
+# fonts-wqy-microhei: a font with the ideographic comma of the settings page's feature list
+# (Debian's default fonts lack it), for the screenshots and the demo.
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev qt6-svg-dev libqcustomplot-dev
-  libgtest-dev libbenchmark-dev help2man)
+  libgtest-dev libbenchmark-dev help2man fonts-wqy-microhei)
 # The Debian package: cpack's dependency search runs dpkg-shlibdeps on what file(1) calls ELF.
 package_packages=(dpkg-dev file)
 # Fuzzing (clang with the libFuzzer runtime), the independent spreadsheet and bitmap readers, and for the

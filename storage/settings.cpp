@@ -54,7 +54,9 @@ Settings LoadSettings(const IniFile& ini) {
   s.Stopbits = static_cast<std::int8_t>(stop_bits == 1 || stop_bits == 2 ? stop_bits : 1);
 
   const std::int32_t interval = ReadDecimalInteger(Value(ini, "SysSet", "Acquisition"));
-  s.Acquisition = OneOf(interval, std::array<std::int32_t, 5>{1, 2, 5, 10, 15}) ? interval : 1;
+  // Every interval the settings page offers, 30 and 60 seconds too, so a
+  // saved choice survives a restart.
+  s.Acquisition = OneOf(interval, std::array<std::int32_t, 7>{1, 2, 5, 10, 15, 30, 60}) ? interval : 1;
   const char autosave = FirstChar(Value(ini, "SysSet", "AutoSave"));
   s.AutoSave = autosave == 't' || autosave == 'T';
 

@@ -63,6 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ValueCase{"Comm", "Databits", "3", 8}, ValueCase{"Comm", "Databits", "5", 5},
                       ValueCase{"Comm", "Stopbits", "0", 1}, ValueCase{"Comm", "Stopbits", "2", 2},
                       ValueCase{"SysSet", "Acquisition", "3", 1}, ValueCase{"SysSet", "Acquisition", "15", 15},
+                      ValueCase{"SysSet", "Acquisition", "60", 60}, ValueCase{"SysSet", "Acquisition", "30", 30},
                       ValueCase{"SysSet", "AutoSave", "yes", 0}, ValueCase{"SysSet", "AutoSave", "TRUE", 1},
                       ValueCase{"SysSet", "AutoSave", "t", 1}, ValueCase{"Comm", "DefaultDevice", "", 1},
                       ValueCase{"Comm", "DefaultDevice", "0", 0}, ValueCase{"Comm", "DefaultDevice", "-3", -3},

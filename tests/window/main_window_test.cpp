@@ -5,10 +5,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QSerialPort>
 
 #include <fstream>
@@ -16,7 +18,10 @@
 #include "app/busy_indicator.h"
 #include "app/main_window.h"
 #include "pages/realtime_page.h"
+#include "pages/settings_page.h"
+#include "protocol/commands.h"
 #include "sim/meter_simulator.h"
+#include "storage/settings.h"
 #include "tests/support/recording_notifier.h"
 #include "tests/support/spin.h"
 #include "tests/support/temp_dir.h"
@@ -294,6 +299,13 @@ TEST_F(Dashboard, TheTimeFieldOvertypesAndEveryControlHasItsName) {
     QApplication::sendEvent(time, &press);
   }
   EXPECT_EQ(time->text(), QStringLiteral("12:34"));
+  auto* timer_on = Find<QLineEdit>(QStringLiteral("Timer 1 on"));
+  timer_on->setCursorPosition(1);
+  for (const char* key : {"7", "x", "5"}) {
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromLatin1(key));
+    QApplication::sendEvent(timer_on, &press);
+  }
+  EXPECT_EQ(timer_on->text(), QStringLiteral("07:50"));  // the colon skipped
 
   for (const char* name :
        {"Power Meter Real Time", "Power Meter Set", "System Set", "Exit", "Comm Start", "Convert view",
@@ -301,16 +313,126 @@ TEST_F(Dashboard, TheTimeFieldOvertypesAndEveryControlHasItsName) {
         "Load CO2 Factor", "Load Device DateTime", "Date", "Time", "Device", "Voltage", "Current", "Power", "Factor",
         "Energy", "CO2", "Week day", "Tier 1 price", "Tier 2 price", "Tier 1 start", "Tier boundary", "Tier 2 end",
         "Day energy", "Week energy", "Month energy", "CO2 factor", "History position", "Limit indicator",
-        "User manual"}) {
+        "User manual", "Parameter Load from Device", "Parameter Download", "File Path", "BMP Path", "Log Path",
+        "Choose file path", "Choose BMP path", "Choose log path", "Acquisition Frequency", "Auto Save Data",
+        "Default Device", "COMM Baudrate", "COMM Parity", "COMM Databits", "COMM Stopbits", "Save To INI",
+        "Cost limit", "Energy limit", "Shut down device YES", "Shut down device NO", "Limit Data Download",
+        "Load Limit Data", "Description", "Features", "About"}) {
     EXPECT_NE(Find(QString::fromUtf8(name)), nullptr);
   }
-  for (QWidget* control : window.findChildren<QWidget*>()) {
-    const bool acts = qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control) ||
-                      qobject_cast<QComboBox*>(control);
-    if (acts && control->isVisibleTo(&window) && control->parentWidget()->isVisibleTo(&window)) {
-      EXPECT_FALSE(control->accessibleName().isEmpty()) << control->metaObject()->className();
+  for (int timer = 1; timer <= kTimerCount; ++timer) {
+    for (const char* part : {" enabled", " on", " off", " days"}) {
+      EXPECT_NE(Find(QStringLiteral("Timer %1%2").arg(timer).arg(QString::fromUtf8(part))), nullptr);
     }
   }
+  for (const MainWindow::Page page : {MainWindow::Page::kRealTime, MainWindow::Page::kTimer, MainWindow::Page::kSettings}) {
+    window.ShowPage(page);
+    for (QWidget* control : window.findChildren<QWidget*>()) {
+      const bool acts = qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control) ||
+                        qobject_cast<QComboBox*>(control);
+      if (acts && control->isVisibleTo(&window) && control->parentWidget()->isVisibleTo(&window)) {
+        EXPECT_FALSE(control->accessibleName().isEmpty()) << control->metaObject()->className();
+      }
+    }
+  }
+}
+
+TEST_F(Dashboard, TimerPageReadsTheTimersAndWritesOnlyTickedValidRows) {
+  Start({3});
+  Meter(3).WithModel([](sim::MeterModel& m) { m.Answer(WriteTimerRequest(12, TimerEntry{6, 30, 22, 0, 16})); });
+  Open(3);
+  ASSERT_TRUE(SpinUntil([&] { return !window.engine().RequestsPending(); }));
+  std::vector<int> written;  // timer numbers of the write requests
+  QObject::connect(&window.engine(), &Engine::requestSent, [&](int, const QByteArray& frame) {
+    if (static_cast<std::uint8_t>(frame[1]) == code::kWriteTimer) written.push_back(frame[2]);
+  });
+
+  Press(QStringLiteral("Power Meter Set"));  // reads the twenty timers
+  EXPECT_TRUE(window.Busy().Running());
+  EXPECT_TRUE(SpinUntil([&] { return window.Busy().Text() == QStringLiteral("Reading timers  10 of 20"); }));
+  ASSERT_TRUE(Told("Timer load success"));
+  EXPECT_EQ(Find<QComboBox>(QStringLiteral("Timer 12 days"))->currentText(), QStringLiteral("MON\\WED\\FRI\\SUN"));
+  EXPECT_EQ(Text(QStringLiteral("Timer 12 on")), QStringLiteral("06:30"));
+  EXPECT_EQ(Text(QStringLiteral("Timer 12 off")), QStringLiteral("22:00"));
+  EXPECT_FALSE(Find<QCheckBox>(QStringLiteral("Timer 12 enabled"))->isChecked());  // answers leave the boxes
+
+  notices.TakeTexts();
+  Press(QStringLiteral("Parameter Download"));  // nothing ticked: nothing to send
+  ASSERT_TRUE(Told("Timer set success"));
+  EXPECT_TRUE(written.empty());
+
+  notices.TakeTexts();
+  Press(QStringLiteral("Timer 3 enabled"));
+  Type(QStringLiteral("Timer 3 on"), QStringLiteral("08:00"));
+  Type(QStringLiteral("Timer 3 off"), QStringLiteral("17:30"));
+  Find<QComboBox>(QStringLiteral("Timer 3 days"))->setCurrentText(QStringLiteral("MON-FRI"));
+  Press(QStringLiteral("Timer 5 enabled"));
+  Type(QStringLiteral("Timer 5 on"), QStringLiteral("25:00"));
+  Press(QStringLiteral("Timer 7 enabled"));
+  Press(QStringLiteral("Timer 7 enabled"));  // unticked again: the row rests
+  EXPECT_FALSE(Find(QStringLiteral("Timer 7 on"))->isEnabled());
+  Press(QStringLiteral("Parameter Download"));
+  EXPECT_TRUE(Find<MarkedField>(QStringLiteral("Timer 5 on"))->IsMarked());
+  EXPECT_TRUE(Find<MarkedField>(QStringLiteral("Timer 5 off"))->IsMarked());
+  ASSERT_TRUE(Told("Timer set success"));
+  EXPECT_EQ(written, std::vector<int>{3});
+  const auto timer = [&](int n) { return Meter(3).WithModel([n](sim::MeterModel& m) { return m.Timer(n); }); };
+  EXPECT_EQ(timer(3), (sim::TimerSetting{9, 8, 0, 17, 30}));
+  EXPECT_EQ(timer(5), sim::TimerSetting{});  // never set
+}
+
+TEST_F(Dashboard, SettingsPageShowsTheFileAndSaveToIniStoresIt) {
+  Start({3}, 0, "[Comm]\nDefaultDevice=0\n[SysSet]\nAcquisition=15\n");
+  Press(QStringLiteral("System Set"));
+  EXPECT_EQ(Find<QComboBox>(QStringLiteral("Acquisition Frequency"))->currentText(), QStringLiteral("15S"));
+  EXPECT_EQ(Find<QComboBox>(QStringLiteral("Default Device"))->currentIndex(), -1);
+
+  QStringList titles;
+  const QString chosen = QString::fromStdString(dir.path().string());
+  window.SystemSettings().SetFolderChooser([&](QWidget*, const QString& title, const QString&) {
+    titles << title;
+    return title == QStringLiteral("Please select file path") ? chosen : QString();  // the BMP one is cancelled
+  });
+  Type(QStringLiteral("BMP Path"), QStringLiteral("/keep/me"));
+  Press(QStringLiteral("Choose file path"));
+  Press(QStringLiteral("Choose BMP path"));
+  EXPECT_EQ(titles, QStringList({QStringLiteral("Please select file path"), QStringLiteral("Please select BMP path")}));
+  EXPECT_EQ(Text(QStringLiteral("File Path")), chosen);
+  EXPECT_EQ(Text(QStringLiteral("BMP Path")), QStringLiteral("/keep/me"));
+
+  Find<QComboBox>(QStringLiteral("Acquisition Frequency"))->setCurrentText(QStringLiteral("60S"));
+  Find<QComboBox>(QStringLiteral("Default Device"))->setCurrentText(QStringLiteral("COMM5"));
+  Press(QStringLiteral("Save To INI"));
+  EXPECT_EQ(window.engine().CurrentSettings().Acquisition, 60);  // at once
+  const Settings reread = SettingsFile(dir / "Power Meter.ini").Load();  // as after a restart
+  EXPECT_EQ(reread.Acquisition, 60);
+  EXPECT_EQ(reread.DefaultDevice, 5);
+  EXPECT_EQ(reread.File, dir.path().string() + "/");
+  EXPECT_EQ(reread.BMP, "/keep/me/");
+  EXPECT_EQ(Text(QStringLiteral("File Path")), chosen + QStringLiteral("/"));
+  EXPECT_TRUE(notices.texts.empty());
+}
+
+TEST_F(Dashboard, LimitsGoToTheMeterAndComeBack) {
+  Start({3});
+  Open(3);
+  ASSERT_TRUE(SpinUntil([&] { return !window.engine().RequestsPending(); }));
+  Press(QStringLiteral("System Set"));
+  Type(QStringLiteral("Energy limit"), QStringLiteral("9999"));
+  Type(QStringLiteral("Cost limit"), QStringLiteral("0"));
+  Press(QStringLiteral("Shut down device YES"));
+  Press(QStringLiteral("Limit Data Download"));
+  ASSERT_TRUE(Told("SetLimit Success"));
+  const auto limits = [&] { return Meter(3).WithModel([](sim::MeterModel& m) { return m.Limits(); }); };
+  EXPECT_TRUE(SpinUntil([&] { return limits().energy_limit == 9999; }));
+  EXPECT_EQ(limits().cost_limit, 0);
+  EXPECT_EQ(limits().shutdown, 1);
+
+  Meter(3).WithModel([](sim::MeterModel& m) { m.Answer(WriteLimitsRequest(LimitValues{1234, 56, false})); });
+  Press(QStringLiteral("Load Limit Data"));
+  EXPECT_TRUE(SpinUntil([&] { return Find<QRadioButton>(QStringLiteral("Shut down device NO"))->isChecked(); }));
+  EXPECT_EQ(Text(QStringLiteral("Energy limit")), QStringLiteral("1234"));
+  EXPECT_EQ(Text(QStringLiteral("Cost limit")), QStringLiteral("56"));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Takes the README's screenshots of the window against three simulated
 // meters: live readings, a history read in progress, the history after the
-// read, and a field marked red. Not a test; run by hand:
+// read, a field marked red, the timer page (timers read, a row refused)
+// and the settings page. Not a test; run by hand:
 //   cmake --build build --target readme_screenshots
 //   build/tests/window/readme_screenshots docs/screenshots
 #include <QAbstractButton>
@@ -95,6 +96,31 @@ int main(int argc, char** argv) {
   press("Time Data Download");
   Wait(300);
   shoot("marked-field.png");
+
+  // Timers the meter already has: the page reads them when it is shown.
+  meters[0]->WithModel([](sim::MeterModel& m) {
+    const std::pair<int, TimerEntry> timers[] = {{1, {6, 30, 8, 0, 9}}, {2, {18, 0, 23, 30, 10}}, {12, {7, 15, 7, 45, 16}}};
+    for (const auto& [timer, entry] : timers) {
+      const RequestFrame write = WriteTimerRequest(timer, entry);
+      m.Answer(sim::RequestView(write));
+    }
+  });
+  press("Power Meter Set");
+  Wait(300);
+  while (window.Busy().Running()) Wait(200);
+  press("Timer 1 enabled");
+  press("Timer 3 enabled");
+  Find<QLineEdit>(window, "Timer 3 on")->setText(QStringLiteral("25:00"));
+  Find<QLineEdit>(window, "Timer 3 off")->setText(QStringLiteral("17:30"));
+  Find<QComboBox>(window, "Timer 3 days")->setCurrentIndex(8);
+  press("Parameter Download");
+  Wait(100);
+  shoot("timer-page.png");
+  while (window.Busy().Running()) Wait(200);
+
+  press("System Set");
+  Wait(300);
+  shoot("settings-page.png");
 
   std::filesystem::remove_all(folder);
   std::_Exit(0);

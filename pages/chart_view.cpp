@@ -1,0 +1,243 @@
+#include "pages/chart_view.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QRadioButton>
+#include <QStackedLayout>
+
+#include "pages/chart_rules.h"
+#include "pages/readings_model.h"
+#include "pages/tracking_charts.h"
+#include "widgets/image_button.h"
+
+namespace quorvel {
+
+ChartView::ChartView(DashboardOperations& operations, Notifier& notifier, QWidget* parent)
+    : QDialog(parent), ops_(operations), notifier_(notifier) {
+  setObjectName(QStringLiteral("ChartView"));
+  BuildControls();
+  ConnectHandlers();
+  // Enter and Escape never reach the dialog or a control: they neither
+  // close the view nor press a button.
+  installEventFilter(this);
+  for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+}
+
+ChartView::~ChartView() = default;
+
+void ChartView::ConnectHandlers() {
+  connect(return_, &ImageButton::clicked, this, &QDialog::reject);
+  connect(add_, &ImageButton::clicked, this, &ChartView::OnAddData);
+  connect(delete_, &ImageButton::clicked, this, &ChartView::OnDeleteData);
+  connect(mode_, &ImageButton::clicked, this, &ChartView::OnModeButton);
+  connect(chart_mode_, &ImageButton::clicked, this, &ChartView::OnChartMode);
+  connect(text_mode_, &ImageButton::clicked, this, &ChartView::OnTextMode);
+  connect(save_excel_, &ImageButton::clicked, this, &ChartView::OnSaveExcel);
+  connect(com_, &ImageButton::clicked, this, &ChartView::OnCom);
+  connect(save_bmp_, &ImageButton::clicked, this, &ChartView::OnSaveBmp);
+  connect(device_box_, &QComboBox::activated, this, &ChartView::OnDeviceChosen);
+  // Save to BMP is offered while one chart is enlarged.
+  connect(charts_, &TrackingCharts::selectionChanged, this,
+          [this](int selection) { save_bmp_->setVisible(real_time_mode_ && selection != TrackingCharts::kAllCharts); });
+}
+
+// --- Opening and real-time mode ------------------------------------------------
+
+void ChartView::OpenFor(int view_slot) {
+  view_slot_ = view_slot;
+  chart_mode_->setChecked(true);
+  text_mode_->setChecked(false);
+  area_->setCurrentWidget(charts_);
+  charts_->Start(view_slot, ops_.SavingActive());
+  readings_->Restart();
+  real_time_mode_ = false;
+  charts_->SetSelection(TrackingCharts::kAllCharts);
+  EnterRealTimeMode();
+  for (QRadioButton* radio : {month_, week_, day_}) radio->hide();
+  ops_.SetChartViewOpen(true);
+  open();
+}
+
+void ChartView::EnterRealTimeMode() {
+  const bool saving = ops_.SavingActive();
+  charts_->RestartCurrentChart(saving);
+  mode_->ShowSecondImage(false);
+  mode_->SetTip(QStringLiteral("Real Time Data"));
+  ShowSavingPressed(saving);
+  device_label_->setText(QStringLiteral("Device"));
+  FillDeviceBox(view_slot_);
+  com_->ShowSecondImage(ops_.IsOpen(view_slot_));
+  com_->show();
+  for (QRadioButton* radio : {month_, week_, day_}) radio->hide();
+  real_time_mode_ = true;
+  ops_.SetRealTimeMode(true);
+  if (!TextModeShown()) charts_->SetSelection(charts_->Selection());
+  readings_->Restart();
+}
+
+void ChartView::done(int result) {
+  // The decoder stops sending readings; real-time mode stays as it was.
+  ops_.SetChartViewOpen(false);
+  QDialog::done(result);
+}
+
+// --- Readings -------------------------------------------------------------------
+
+void ChartView::RealTimeSample(int slot, const DeviceRecord& record) {
+  if (!real_time_mode_ || !isVisible()) return;
+  if (TextModeShown()) {
+    readings_->AddNewest(ReadingLine(slot, record));
+  } else {
+    charts_->Reading(slot, record);
+  }
+}
+
+void ChartView::HistoryReady(int, int) {
+  // History mode draws here once it is built.
+}
+
+// --- The device box and the port button ---------------------------------------------
+
+// The devices of the real-time page's list, in its order; `chosen` is
+// chosen when it is listed, else nothing.
+void ChartView::FillDeviceBox(int chosen) {
+  const QSignalBlocker quiet(device_box_);
+  device_box_->clear();
+  for (const DeviceList::Entry& entry : ops_.List().Entries()) {
+    device_box_->addItem(QString::fromStdString(entry.name), entry.slot);
+  }
+  device_box_->setCurrentIndex(device_box_->findData(chosen));
+}
+
+void ChartView::DeviceListChanged() {
+  if (!real_time_mode_ || !isVisible()) return;
+  const int chosen = ChosenSlot();
+  FillDeviceBox(chosen);
+  // The chosen device went away: nothing is chosen, its port is stopped.
+  if (chosen != 0 && ChosenSlot() != chosen) ShowCom(false, QStringLiteral("Com Stop"));
+}
+
+void ChartView::PortLost(int slot) {
+  if (isVisible() && real_time_mode_ && slot == ChosenSlot()) ShowCom(false, QStringLiteral("Com Stop"));
+}
+
+void ChartView::DeviceReturned(int slot) {
+  if (!isVisible() || !real_time_mode_) return;
+  FillDeviceBox(ChosenSlot());
+  if (slot == ChosenSlot()) ShowCom(true, QStringLiteral("Com Start"));
+}
+
+int ChartView::ChosenSlot() const {
+  return device_box_->currentIndex() >= 0 ? device_box_->currentData().toInt() : 0;
+}
+
+void ChartView::OnDeviceChosen(int index) {
+  if (index < 0 || !real_time_mode_) return;
+  com_->ShowSecondImage(ops_.IsOpen(ChosenSlot()));  // the tooltip stays
+}
+
+void ChartView::OnCom() {
+  const int slot = ChosenSlot();
+  if (slot == 0) return;
+  if (ops_.IsOpen(slot)) {
+    const bool closed = ops_.CloseDevice(slot);
+    ShowCom(!closed, closed ? QStringLiteral("Com Stop") : QStringLiteral("Com Start"));
+  } else {
+    const bool opened = ops_.OpenDevice(slot);
+    ShowCom(opened, opened ? QStringLiteral("Com Start") : QStringLiteral("Com Stop"));
+  }
+}
+
+void ChartView::ShowCom(bool running, const QString& tip) {
+  com_->ShowSecondImage(running);
+  com_->SetTip(tip);
+}
+
+// --- Series ------------------------------------------------------------------------
+
+void ChartView::OnAddData() {
+  const int slot = ChosenSlot();
+  if (!real_time_mode_ || slot == 0) return;
+  switch (charts_->AddSeries(slot, ops_.IsOpen(slot))) {
+    case AddOutcome::kNoFreeColumn:
+      Tell("Max");
+      break;
+    case AddOutcome::kNotOpen:
+      Tell("please run com");
+      break;
+    case AddOutcome::kAdded:
+    case AddOutcome::kAlreadyPlotted:
+      break;
+  }
+}
+
+void ChartView::OnDeleteData() {
+  const int slot = ChosenSlot();
+  if (real_time_mode_ && slot != 0) charts_->RemoveSeries(slot);
+}
+
+// --- Modes -------------------------------------------------------------------------
+
+void ChartView::OnModeButton() {
+  if (!real_time_mode_) {
+    EnterRealTimeMode();
+    return;
+  }
+  // History mode is handed over here once it is built.
+  Tell("The history display comes with a later version of the dashboard.");
+}
+
+void ChartView::OnChartMode() {
+  if (TextModeShown()) {
+    area_->setCurrentWidget(charts_);
+    charts_->SetSelection(charts_->Selection());
+  }
+  chart_mode_->setChecked(true);
+  text_mode_->setChecked(false);
+}
+
+void ChartView::OnTextMode() {
+  area_->setCurrentWidget(readings_view_);
+  chart_mode_->setChecked(false);
+  text_mode_->setChecked(true);
+}
+
+bool ChartView::TextModeShown() const { return area_->currentWidget() == readings_view_; }
+
+void ChartView::OnSaveBmp() { Tell("Saving charts as bitmaps comes with a later version of the dashboard."); }
+
+// --- Saving --------------------------------------------------------------------------
+
+// A press starts saving, the next stops it. Whatever the outcome, the view's
+// and the real-time page's buttons show whether saving runs.
+void ChartView::OnSaveExcel() {
+  const bool start = !saving_pressed_;
+  const bool done_as_asked = ops_.SetSaving(view_slot_, start);
+  if (done_as_asked) {
+    charts_->ShowSaving(start);
+    ShowSavingPressed(start);
+  } else {
+    ShowSavingPressed(!start);
+    Tell(start ? "Save to Excel error" : "Stop Save to Excel error", NoticeIcon::kWarning);
+  }
+  Q_EMIT savingChanged();
+}
+
+void ChartView::ShowSavingPressed(bool pressed) {
+  saving_pressed_ = pressed;
+  save_excel_->ShowSecondImage(pressed);
+}
+
+// --- Keys and messages -----------------------------------------------------------------
+
+bool ChartView::eventFilter(QObject*, QEvent* event) {
+  if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) return false;
+  const int key = static_cast<const QKeyEvent*>(event)->key();
+  return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
+}
+
+void ChartView::Tell(const std::string& text, NoticeIcon icon) { notifier_.Notify(Notice{"", text, icon}); }
+
+}  // namespace quorvel

@@ -1,0 +1,229 @@
+// The chart view in the real window on the real engine, with simulated
+// meters on pseudo-terminals and a short tick.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QListView>
+#include <QRadioButton>
+#include <QRegularExpression>
+
+#include <fstream>
+
+#include "app/main_window.h"
+#include "pages/chart_view.h"
+#include "pages/realtime_page.h"
+#include "sim/meter_simulator.h"
+#include "tests/support/recording_notifier.h"
+#include "tests/support/spin.h"
+#include "tests/support/temp_dir.h"
+#include "widgets/chart_widget.h"
+#include "widgets/image_button.h"
+
+namespace quorvel {
+namespace {
+
+using testing::SpinUntil;
+
+class ChartViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override { QApplication::setQuitOnLastWindowClosed(false); }
+  void Start(const std::vector<int>& slots, int port_scan_ms = 0, const std::string& ini = "") {
+    sim::MeterSimulatorOptions options;
+    for (const int slot : slots) options.links.push_back((dir / ("COM" + std::to_string(slot))).string());
+    options.byte_interval = std::chrono::microseconds{0};
+    std::string error;
+    simulator = sim::MeterSimulator::Open(options, &error);
+    ASSERT_TRUE(simulator && simulator->Start(&error)) << error;
+    std::ofstream(dir / "Power Meter.ini") << ini;
+    Engine::Options engine_options;
+    engine_options.settings_path = dir / "Power Meter.ini";
+    engine_options.tick_ms = 50;
+    engine_options.port_scan_ms = port_scan_ms;
+    for (std::size_t i = 0; i < slots.size(); ++i) engine_options.port_assignments[slots[i]] = simulator->Link(i);
+    window.Start(engine_options);
+    window.show();
+  }
+
+  // Controls are found as a screen reader finds them: by accessible name,
+  // on the real-time page (Find) or in the chart view (InView).
+  template <typename W = QWidget>
+  W* Named(QWidget& parent, const QString& name) {
+    for (W* widget : parent.findChildren<W*>()) {
+      if (widget->accessibleName() == name) return widget;
+    }
+    ADD_FAILURE() << "no control named " << name.toStdString() << " in " << parent.objectName().toStdString();
+    return nullptr;
+  }
+  template <typename W = QWidget>
+  W* Find(const QString& name) {
+    return Named<W>(window.RealTime(), name);
+  }
+  template <typename W = QWidget>
+  W* InView(const QString& name) {
+    return Named<W>(window.Charts(), name);
+  }
+  void Press(const QString& name) { Find<QAbstractButton>(name)->click(); }
+  void PressInView(const QString& name) { InView<QAbstractButton>(name)->click(); }
+  void Choose(QComboBox* box, int slot) {
+    box->setCurrentIndex(box->findData(slot));
+    Q_EMIT box->activated(box->currentIndex());
+  }
+  // Opens the devices from the page, then the view for the first of them.
+  void OpenView(const std::vector<int>& open_slots) {
+    auto* box = Find<QComboBox>(QStringLiteral("Device"));
+    for (const int slot : open_slots) {
+      Choose(box, slot);
+      Press(QStringLiteral("Comm Start"));
+      ASSERT_TRUE(window.engine().IsOpen(slot));
+    }
+    Choose(box, open_slots.front());
+    Press(QStringLiteral("Convert view"));
+    ASSERT_TRUE(window.Charts().isVisible());
+  }
+  ChartWidget& Chart(const char* name) { return *InView<ChartWidget>(QString::fromUtf8(name)); }
+  int PointsIn(const ChartWidget& chart, int column) {
+    int points = 0;
+    for (int row = 1; row <= chart.RowCount(); ++row) points += chart.DataPoint(row, column).has_value() ? 1 : 0;
+    return points;
+  }
+
+  testing::TempDir dir;
+  std::unique_ptr<sim::MeterSimulator> simulator;
+  testing::RecordingNotifier notices;
+  MainWindow window{&notices};
+};
+
+TEST_F(ChartViewTest, TwoMetersAreTrackedAsTwoSeries) {
+  Start({3, 5, 7});
+  simulator->Meter(0).WithModel([](sim::MeterModel& m) { m.ForceLoad({0.37, 230.4, 0.9}); });
+  OpenView({3, 5});
+  ChartWidget& voltage = Chart("Voltage chart");
+  ASSERT_TRUE(SpinUntil([&] { return PointsIn(voltage, 1) >= 1; }));
+  // The first reading centres the axes on it.
+  EXPECT_EQ(Chart("Current chart").accessibleDescription(), QStringLiteral("COM3 Current 0.17..0.57"));
+  EXPECT_EQ(voltage.accessibleDescription(), QStringLiteral("COM3 Voltage 229..231"));
+  EXPECT_EQ(Chart("Power factor chart").accessibleDescription(), QStringLiteral("COM3 Power Factor 0..1"));
+
+  for (const char* name : {"Return to Main", "Add Data", "Delete Data", "Real Time Data", "Chart Mode", "Text Mode",
+                           "Save to Excel", "Com Start", "Save to BMP", "Device", "Month", "Week", "Day",
+                           "Current chart", "Voltage chart", "Power chart", "Power factor chart", "Readings"}) {
+    EXPECT_NE(InView(QString::fromUtf8(name)), nullptr);
+  }
+  auto* box = InView<QComboBox>(QStringLiteral("Device"));
+  EXPECT_EQ(box->currentText(), QStringLiteral("COM3"));
+  Choose(box, 5);
+  PressInView(QStringLiteral("Add Data"));
+  Choose(box, 7);
+  PressInView(QStringLiteral("Add Data"));  // not open
+  EXPECT_EQ(notices.TakeTexts(), std::vector<std::string>{"please run com"});
+
+  ASSERT_TRUE(SpinUntil([&] { return PointsIn(voltage, 1) >= 3 && PointsIn(voltage, 2) >= 3; }));
+  EXPECT_EQ(voltage.ColumnLabel(2), QStringLiteral("COM5"));
+
+  Choose(box, 5);
+  PressInView(QStringLiteral("Delete Data"));
+  EXPECT_EQ(PointsIn(voltage, 2), 0);
+  EXPECT_EQ(voltage.ColumnLabel(2), QString());
+
+  // A double click enlarges a chart and offers Save to BMP.
+  Q_EMIT voltage.doubleClicked();
+  EXPECT_TRUE(voltage.isVisible());
+  EXPECT_FALSE(Chart("Current chart").isVisible());
+  EXPECT_TRUE(InView(QStringLiteral("Save to BMP"))->isVisible());
+
+  // Enter and Escape neither close the view nor press a button.
+  for (const int key : {Qt::Key_Escape, Qt::Key_Return}) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(&window.Charts(), &press);
+    QApplication::sendEvent(box, &press);
+  }
+  EXPECT_TRUE(window.Charts().isVisible());
+
+  PressInView(QStringLiteral("Return to Main"));
+  EXPECT_FALSE(window.Charts().isVisible());
+}
+
+TEST_F(ChartViewTest, TextModeListsEveryReadingWithTheFactorsSign) {
+  Start({3, 5});
+  simulator->Meter(0).WithModel([](sim::MeterModel& m) { m.ForceLoad({1.0, 230.0, -0.5}); });
+  simulator->Meter(1).WithModel([](sim::MeterModel& m) { m.ForceLoad({5.0, 230.0, -0.95}); });
+  OpenView({3, 5});
+  PressInView(QStringLiteral("Text Mode"));
+  EXPECT_TRUE(InView<QAbstractButton>(QStringLiteral("Text Mode"))->isChecked());
+  EXPECT_FALSE(InView<QAbstractButton>(QStringLiteral("Chart Mode"))->isChecked());
+  const QAbstractItemModel& lines = *InView<QListView>(QStringLiteral("Readings"))->model();
+  // COM5 is no series, and is listed all the same.
+  const QRegularExpression com5(QStringLiteral("^Com5: 5\\.00       230\\.0      1\\d{3}\\.\\d        -0\\.95$"));
+  ASSERT_TRUE(SpinUntil([&] {
+    for (int row = 2; row < lines.rowCount(); ++row) {
+      if (com5.match(lines.index(row, 0).data().toString()).hasMatch()) return true;
+    }
+    return false;
+  }));
+  EXPECT_EQ(lines.index(1, 0).data().toString(), QStringLiteral("Device: Current  Voltage  Power   Factor"));
+  EXPECT_FALSE(Chart("Current chart").isVisible());
+  EXPECT_EQ(PointsIn(Chart("Power factor chart"), 1), 0);  // nothing charted in text mode
+
+  PressInView(QStringLiteral("Chart Mode"));
+  ChartWidget& factor = Chart("Power factor chart");
+  ASSERT_TRUE(SpinUntil([&] { return PointsIn(factor, 1) > 0; }));
+  EXPECT_NEAR(factor.DataPoint(1, 1).value_or(0), 0.5, 1e-6);  // COM3's factor, drawn without its sign
+}
+
+TEST_F(ChartViewTest, SavingFromTheViewKeepsThePageButtonInStep) {
+  Start({3}, 0, "[Path]\nFile=" + dir.path().string() + "/\n");
+  OpenView({3});
+  auto* page_save = Find<ImageButton>(QStringLiteral("Stop Save"));
+  auto* view_save = InView<ImageButton>(QStringLiteral("Save to Excel"));
+  PressInView(QStringLiteral("Save to Excel"));
+  EXPECT_TRUE(window.engine().Spreadsheets().SavingActive());
+  EXPECT_TRUE(view_save->ShowsSecondImage());
+  EXPECT_TRUE(page_save->ShowsSecondImage());
+  EXPECT_EQ(page_save->toolTip(), QStringLiteral("Save to Excel"));
+  EXPECT_EQ(Chart("Power factor chart").Title(), QStringLiteral("Power Factor Tracking"));
+
+  PressInView(QStringLiteral("Save to Excel"));
+  EXPECT_FALSE(window.engine().Spreadsheets().SavingActive());
+  EXPECT_FALSE(page_save->ShowsSecondImage());
+  EXPECT_EQ(page_save->toolTip(), QStringLiteral("Stop Save"));
+  EXPECT_EQ(Chart("Power factor chart").Title(), QStringLiteral("COM3 Power Factor"));
+
+  // Started on the page, saving shows in a view opened afterwards.
+  PressInView(QStringLiteral("Return to Main"));
+  Press(QStringLiteral("Stop Save"));
+  Press(QStringLiteral("Convert view"));
+  EXPECT_TRUE(view_save->ShowsSecondImage());
+  EXPECT_EQ(Chart("Current chart").Title(), QStringLiteral("Current Tracking"));
+  EXPECT_TRUE(notices.texts.empty());
+}
+
+// The device of the real-time page, stopped from the view and then pulled
+// out, leaves the view's box too; its points stay, the other series goes on.
+TEST_F(ChartViewTest, ARemovedDeviceLeavesTheBoxAndItsSeriesStops) {
+  Start({3, 6}, 50);
+  OpenView({6, 3});
+  auto* box = InView<QComboBox>(QStringLiteral("Device"));
+  Choose(box, 3);
+  PressInView(QStringLiteral("Add Data"));
+  ChartWidget& power = Chart("Power chart");
+  ASSERT_TRUE(SpinUntil([&] { return PointsIn(power, 1) >= 2 && PointsIn(power, 2) >= 2; }));
+  Choose(box, 6);
+  PressInView(QStringLiteral("Com Start"));
+  EXPECT_EQ(InView(QStringLiteral("Com Start"))->toolTip(), QStringLiteral("Com Stop"));
+  ASSERT_TRUE(SpinUntil([&] { return !window.engine().IsOpen(6); }));
+
+  simulator->Meter(1).Unplug();
+  ASSERT_TRUE(SpinUntil([&] { return box->findData(6) < 0; }));
+  EXPECT_EQ(box->currentIndex(), -1);
+  const int kept = PointsIn(power, 1);
+  const int other = PointsIn(power, 2);
+  ASSERT_TRUE(SpinUntil([&] { return PointsIn(power, 2) >= other + 3; }));  // COM3 goes on
+  EXPECT_EQ(PointsIn(power, 1), kept);                                       // COM6's points stay
+  EXPECT_EQ(power.ColumnLabel(1), QStringLiteral("COM6"));
+}
+
+}  // namespace
+}  // namespace quorvel
