@@ -11,7 +11,6 @@
 #include <QToolButton>
 #include <QWindow>
 
-#include "app/busy_indicator.h"
 #include "app/user_manual.h"
 #include "pages/chart_view.h"
 #include "pages/page_widget.h"
@@ -19,6 +18,7 @@
 #include "pages/settings_page.h"
 #include "pages/timer_page.h"
 #include "resources/artwork.h"
+#include "widgets/busy_indicator.h"
 #include "widgets/image_button.h"
 #include "widgets/tooltip_style.h"
 
@@ -306,11 +306,20 @@ void MainWindow::ShowCo2Factor(const std::string& text) { realtime_->ShowCo2Fact
 void MainWindow::ShowLimitAlarm(bool image_shown) { realtime_->ShowLimitAlarm(image_shown); }
 void MainWindow::ShowTimer(int timer, const TimerTexts& texts) { timer_page_->ShowTimer(timer, texts); }
 void MainWindow::ShowLimits(const LimitTexts& texts) { settings_page_->ShowLimits(texts); }
-void MainWindow::BusyStarted(BusyOperation operation, int total) { busy_->Start(operation, total); }
+// A history read that the chart view waits for shows its progress there,
+// over this window.
+void MainWindow::BusyStarted(BusyOperation operation, int total) {
+  if (operation == BusyOperation::kHistoryRead && chart_view_->HistoryProgress(0, total)) return;
+  busy_->Start(operation, total);
+}
 void MainWindow::BusyProgress(BusyOperation operation, int done, int total) {
+  if (operation == BusyOperation::kHistoryRead && chart_view_->HistoryProgress(done, total)) return;
   busy_->Progress(operation, done, total);
 }
-void MainWindow::BusyEnded(BusyOperation operation) { busy_->End(operation); }
+void MainWindow::BusyEnded(BusyOperation operation) {
+  if (operation == BusyOperation::kHistoryRead) chart_view_->HistoryReadEnded();
+  busy_->End(operation);
+}
 void MainWindow::ChartViewRealTimeSample(int slot, const DeviceRecord& record) {
   chart_view_->RealTimeSample(slot, record);
 }

@@ -7,9 +7,13 @@
 #include <QRadioButton>
 #include <QStackedLayout>
 
+#include "pages/chart_bitmap.h"
 #include "pages/chart_rules.h"
+#include "pages/history_display.h"
 #include "pages/readings_model.h"
 #include "pages/tracking_charts.h"
+#include "widgets/busy_indicator.h"
+#include "widgets/chart_widget.h"
 #include "widgets/image_button.h"
 
 namespace quorvel {
@@ -38,9 +42,14 @@ void ChartView::ConnectHandlers() {
   connect(com_, &ImageButton::clicked, this, &ChartView::OnCom);
   connect(save_bmp_, &ImageButton::clicked, this, &ChartView::OnSaveBmp);
   connect(device_box_, &QComboBox::activated, this, &ChartView::OnDeviceChosen);
-  // Save to BMP is offered while one chart is enlarged.
-  connect(charts_, &TrackingCharts::selectionChanged, this,
-          [this](int selection) { save_bmp_->setVisible(real_time_mode_ && selection != TrackingCharts::kAllCharts); });
+  // Save to BMP is offered while one chart is enlarged in real-time mode;
+  // history mode leaves it as it was.
+  connect(charts_, &TrackingCharts::selectionChanged, this, [this](int selection) {
+    if (real_time_mode_) save_bmp_->setVisible(selection != TrackingCharts::kAllCharts);
+  });
+  connect(month_, &QRadioButton::clicked, this, [this] { history_->ChooseForm(HistoryKind::kByMonth); });
+  connect(week_, &QRadioButton::clicked, this, [this] { history_->ChooseForm(HistoryKind::kByWeek); });
+  connect(day_, &QRadioButton::clicked, this, [this] { history_->ChooseForm(HistoryKind::kByDay); });
 }
 
 // --- Opening and real-time mode ------------------------------------------------
@@ -52,15 +61,24 @@ void ChartView::OpenFor(int view_slot) {
   area_->setCurrentWidget(charts_);
   charts_->Start(view_slot, ops_.SavingActive());
   readings_->Restart();
+  history_->Reset(view_slot);
+  // No form is chosen yet.
+  for (QRadioButton* radio : {month_, week_, day_}) {
+    radio->setAutoExclusive(false);
+    radio->setChecked(false);
+    radio->setAutoExclusive(true);
+  }
   real_time_mode_ = false;
   charts_->SetSelection(TrackingCharts::kAllCharts);
   EnterRealTimeMode();
-  for (QRadioButton* radio : {month_, week_, day_}) radio->hide();
   ops_.SetChartViewOpen(true);
   open();
 }
 
 void ChartView::EnterRealTimeMode() {
+  history_->Leave();
+  charts_->ShowCurrentAlone(false);
+  readings_view_->setModel(readings_);
   const bool saving = ops_.SavingActive();
   charts_->RestartCurrentChart(saving);
   mode_->ShowSecondImage(false);
@@ -70,7 +88,7 @@ void ChartView::EnterRealTimeMode() {
   FillDeviceBox(view_slot_);
   com_->ShowSecondImage(ops_.IsOpen(view_slot_));
   com_->show();
-  for (QRadioButton* radio : {month_, week_, day_}) radio->hide();
+  ShowHistoryControls(false);
   real_time_mode_ = true;
   ops_.SetRealTimeMode(true);
   if (!TextModeShown()) charts_->SetSelection(charts_->Selection());
@@ -79,6 +97,8 @@ void ChartView::EnterRealTimeMode() {
 
 void ChartView::done(int result) {
   // The decoder stops sending readings; real-time mode stays as it was.
+  // Nothing is awaited any more.
+  history_->Leave();
   ops_.SetChartViewOpen(false);
   QDialog::done(result);
 }
@@ -94,9 +114,15 @@ void ChartView::RealTimeSample(int slot, const DeviceRecord& record) {
   }
 }
 
-void ChartView::HistoryReady(int, int) {
-  // History mode draws here once it is built.
+void ChartView::HistoryReady(int slot, int) {
+  if (!real_time_mode_ && isVisible()) history_->Ready(slot);
 }
+
+bool ChartView::HistoryProgress(int done, int total) {
+  return !real_time_mode_ && isVisible() && history_->Progress(done, total);
+}
+
+void ChartView::HistoryReadEnded() { history_->ReadEnded(); }
 
 // --- The device box and the port button ---------------------------------------------
 
@@ -120,6 +146,7 @@ void ChartView::DeviceListChanged() {
 }
 
 void ChartView::PortLost(int slot) {
+  if (!real_time_mode_) history_->SlotLost(slot);
   if (isVisible() && real_time_mode_ && slot == ChosenSlot()) ShowCom(false, QStringLiteral("Com Stop"));
 }
 
@@ -158,6 +185,10 @@ void ChartView::ShowCom(bool running, const QString& tip) {
 // --- Series ------------------------------------------------------------------------
 
 void ChartView::OnAddData() {
+  if (!real_time_mode_) {
+    history_->AddMonth(device_box_->currentIndex() + 1);
+    return;
+  }
   const int slot = ChosenSlot();
   if (!real_time_mode_ || slot == 0) return;
   switch (charts_->AddSeries(slot, ops_.IsOpen(slot))) {
@@ -174,6 +205,10 @@ void ChartView::OnAddData() {
 }
 
 void ChartView::OnDeleteData() {
+  if (!real_time_mode_) {
+    history_->DeleteMonth(device_box_->currentIndex() + 1);
+    return;
+  }
   const int slot = ChosenSlot();
   if (real_time_mode_ && slot != 0) charts_->RemoveSeries(slot);
 }
@@ -185,10 +220,36 @@ void ChartView::OnModeButton() {
     EnterRealTimeMode();
     return;
   }
-  // History mode is handed over here once it is built.
-  Tell("The history display comes with a later version of the dashboard.");
+  EnterHistoryMode();
 }
 
+// Only the current chart is shown, or the text list; the device box lists
+// the months. A form chosen on an earlier visit is drawn again.
+void ChartView::EnterHistoryMode() {
+  real_time_mode_ = false;
+  ops_.SetRealTimeMode(false);
+  mode_->ShowSecondImage(true);
+  mode_->SetTip(QStringLiteral("History Data"));
+  ShowSavingPressed(false);
+  device_label_->setText(QString::fromLatin1(kMonthLabelText));
+  {
+    const QSignalBlocker quiet(device_box_);
+    device_box_->clear();
+    for (const char* name : HistoryMonthNames()) device_box_->addItem(QString::fromLatin1(name));
+    device_box_->setCurrentIndex(0);
+  }
+  com_->hide();
+  readings_view_->setModel(&history_->Lines());
+  charts_->ShowCurrentAlone(true);
+  ShowHistoryControls(true);
+  history_->Enter();
+}
+
+void ChartView::ShowHistoryControls(bool shown) {
+  for (QRadioButton* radio : {month_, week_, day_}) radio->setVisible(shown);
+}
+
+// In history mode the chosen form is drawn again in the new way.
 void ChartView::OnChartMode() {
   if (TextModeShown()) {
     area_->setCurrentWidget(charts_);
@@ -196,23 +257,38 @@ void ChartView::OnChartMode() {
   }
   chart_mode_->setChecked(true);
   text_mode_->setChecked(false);
+  if (!real_time_mode_) history_->Redraw();
 }
 
 void ChartView::OnTextMode() {
   area_->setCurrentWidget(readings_view_);
   chart_mode_->setChecked(false);
   text_mode_->setChecked(true);
+  if (!real_time_mode_) history_->Redraw();
 }
 
 bool ChartView::TextModeShown() const { return area_->currentWidget() == readings_view_; }
 
-void ChartView::OnSaveBmp() { Tell("Saving charts as bitmaps comes with a later version of the dashboard."); }
+// The chart shown enlarged; in history mode that is the current chart,
+// whichever chart real-time mode had enlarged.
+void ChartView::OnSaveBmp() {
+  const int selection = real_time_mode_ ? charts_->Selection() : static_cast<int>(TrackedQuantity::kCurrent);
+  if (selection == TrackingCharts::kAllCharts) return;
+  ChartWidget& chart = charts_->Chart(static_cast<TrackedQuantity>(selection));
+  const BitmapSaveResult saved = SaveChartPicture(chart, ops_.CurrentSettings().BMP, view_slot_, selection);
+  Tell(saved.message, saved.ok ? NoticeIcon::kInformation : NoticeIcon::kWarning);
+}
 
 // --- Saving --------------------------------------------------------------------------
 
 // A press starts saving, the next stops it. Whatever the outcome, the view's
 // and the real-time page's buttons show whether saving runs.
 void ChartView::OnSaveExcel() {
+  if (!real_time_mode_) {
+    ShowSavingPressed(false);
+    history_->SaveMonths();
+    return;
+  }
   const bool start = !saving_pressed_;
   const bool done_as_asked = ops_.SetSaving(view_slot_, start);
   if (done_as_asked) {

@@ -5,13 +5,15 @@
 // From it the user also starts and stops a device's port and the
 // spreadsheet saving. Each opening starts afresh.
 //
-// History mode (the day, week and month energy) and the bitmap export have
-// their controls here already; OnModeButton and OnSaveBmp are where they
-// are handed over.
+// In history mode the current chart alone (or the text list) shows the day,
+// week or month energy of the view's own device (HistoryDisplay). Save to
+// BMP saves the chart shown enlarged as a numbered bitmap file.
 //
-// The view draws and forwards: what it decides sits in chart_rules; what it
-// asks of the meters goes through DashboardOperations; the readings arrive
-// through RealTimeSample, which the main window forwards from the decoder.
+// The view draws and forwards: what it decides sits in chart_rules and
+// history_rules; what it asks of the meters goes through
+// DashboardOperations; the readings and the history arrive through
+// RealTimeSample and HistoryReady, which the main window forwards from the
+// decoder and the tick, with the history read's progress.
 #pragma once
 
 #include <QDialog>
@@ -31,6 +33,8 @@ class QStackedLayout;
 
 namespace quorvel {
 
+class BusyIndicator;
+class HistoryDisplay;
 class ImageButton;
 class ReadingsModel;
 class TrackingCharts;
@@ -57,8 +61,13 @@ class ChartView : public QDialog {
   void DeviceListChanged();
   void PortLost(int slot);
   void DeviceReturned(int slot);
+  // The history read's progress: true when the view shows it (it waits
+  // for that read); the read ended or was dropped.
+  bool HistoryProgress(int done, int total);
+  void HistoryReadEnded();
 
   TrackingCharts& Charts() { return *charts_; }
+  HistoryDisplay& History() { return *history_; }
 
  Q_SIGNALS:
   // Saving was started or stopped from the view: the real-time page's save
@@ -76,6 +85,8 @@ class ChartView : public QDialog {
   void BuildControls();
   void ConnectHandlers();
   void EnterRealTimeMode();
+  void EnterHistoryMode();
+  void ShowHistoryControls(bool shown);
   void FillDeviceBox(int chosen);
   int ChosenSlot() const;
   bool TextModeShown() const;
@@ -118,6 +129,8 @@ class ChartView : public QDialog {
   TrackingCharts* charts_ = nullptr;
   QListView* readings_view_ = nullptr;
   ReadingsModel* readings_ = nullptr;
+  BusyIndicator* busy_ = nullptr;
+  HistoryDisplay* history_ = nullptr;
   QPixmap background_;
 };
 

@@ -16,9 +16,11 @@
 
 #include "pages/chart_rules.h"
 #include "pages/chart_view.h"
+#include "pages/history_display.h"
 #include "pages/readings_model.h"
 #include "pages/tracking_charts.h"
 #include "resources/artwork.h"
+#include "widgets/busy_indicator.h"
 #include "widgets/image_button.h"
 #include "widgets/tooltip_style.h"
 
@@ -30,6 +32,7 @@ constexpr int kViewPointSize = 14;     // the device box, its label and the radi
 constexpr int kReadingsPointSize = 13;  // the text list, in a fixed-width font so its columns line up
 const QSize kButtonSize{48, 48};
 const QSize kButtonHoverSize{56, 56};
+const QSize kBusySize{156, 48};  // as in the main window's header
 // The backdrop's own size; its rule lies 70 pixels down.
 const QSize kBackdropSize{1024, 768};
 constexpr int kAreaTop = 76;  // the charts start below that rule
@@ -112,6 +115,10 @@ void ChartView::BuildControls() {
   row->addWidget(device_label_);
   row->addWidget(device_box_);
   for (QWidget* control : std::initializer_list<QWidget*>{com_, save_bmp_, month_, week_, day_}) row->addWidget(control);
+  busy_ = new BusyIndicator(this);
+  busy_->setFixedSize(kBusySize);
+  row->addSpacing(12);
+  row->addWidget(busy_);
   row->addStretch(1);
   for (QWidget* control : std::initializer_list<QWidget*>{save_excel_, chart_mode_, text_mode_}) row->addWidget(control);
 
@@ -125,6 +132,9 @@ void ChartView::BuildControls() {
   QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   fixed.setPointSize(kReadingsPointSize);
   readings_view_->setFont(fixed);
+
+  history_ = new HistoryDisplay(ops_, notifier_, charts_->Chart(TrackedQuantity::kCurrent), *busy_,
+                                [this] { return TextModeShown(); }, this);
 
   auto* area_host = new QWidget(this);
   area_ = new QStackedLayout(area_host);

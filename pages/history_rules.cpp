@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "pages/chart_rules.h"
 #include "protocol/calendar.h"
 #include "protocol/number_text.h"
 #include "storage/spreadsheet_export.h"
@@ -198,6 +199,15 @@ HistoryDrawing DrawHistory(HistoryKind kind, const HistorySource& source, const 
   for (const HistoryBar& bar : drawing.bars) largest = std::max(largest, bar.value);
   drawing.axis_max = HistoryAxisMax(largest);
   return drawing;
+}
+
+std::string HistoryDescription(const std::string& title, HistoryKind kind, const HistoryDrawing& drawing) {
+  std::string text = ChartDescription(title, {0.0, drawing.axis_max});
+  if (kind != HistoryKind::kByWeek && kind != HistoryKind::kByMonth) return text;
+  for (std::size_t i = 0; i < drawing.sums.size(); ++i) {
+    text += (i == 0 ? "; " : ", ") + Decimal(drawing.sums[i].number) + ": " + ValueText(drawing.sums[i].sum);
+  }
+  return text;
 }
 
 std::string HistoryNoAnswerText(int slot) {

@@ -118,6 +118,11 @@ struct HistorySource {
 // sum of the days it has.
 HistoryDrawing DrawHistory(HistoryKind kind, const HistorySource& source, const MonthColumns& months);
 
+// The chart's accessible description: its title, its value axis "min..max"
+// and, for the week and month forms, each one's sum ("3: 12.50", "--" when
+// unknown).
+std::string HistoryDescription(const std::string& title, HistoryKind kind, const HistoryDrawing& drawing);
+
 // What the user is told when a history read brings nothing for a while.
 std::string HistoryNoAnswerText(int slot);
 

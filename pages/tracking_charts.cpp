@@ -153,7 +153,14 @@ void TrackingCharts::SetSelection(int selection) {
   Q_EMIT selectionChanged(selection_);
 }
 
-void TrackingCharts::ToggleSelection(int chart) { SetSelection(selection_ == chart ? kAllCharts : chart); }
+void TrackingCharts::ToggleSelection(int chart) {
+  if (!current_alone_) SetSelection(selection_ == chart ? kAllCharts : chart);
+}
+
+void TrackingCharts::ShowCurrentAlone(bool alone) {
+  current_alone_ = alone;
+  Arrange();
+}
 
 void TrackingCharts::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
@@ -165,12 +172,13 @@ void TrackingCharts::resizeEvent(QResizeEvent* event) {
 void TrackingCharts::Arrange() {
   const int half_width = (width() - kGap) / 2;
   const int half_height = (height() - kGap) / 2;
+  const int shown = current_alone_ ? static_cast<int>(TrackedQuantity::kCurrent) : selection_;
   for (int i = 0; i < 4; ++i) {
     ChartWidget* chart = charts_.at(static_cast<std::size_t>(i));
-    if (selection_ == kAllCharts) {
+    if (shown == kAllCharts) {
       chart->setGeometry((i % 2) * (half_width + kGap), (i / 2) * (half_height + kGap), half_width, half_height);
       chart->show();
-    } else if (selection_ == i) {
+    } else if (shown == i) {
       chart->setGeometry(rect());
       chart->show();
     } else {

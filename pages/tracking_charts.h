@@ -49,6 +49,10 @@ class TrackingCharts : public QWidget {
   // A double click on a chart: enlarge it, or back to the grid.
   void ToggleSelection(int chart);
 
+  // History mode: the current chart alone over the whole area, whatever
+  // the selection; a double click changes nothing meanwhile.
+  void ShowCurrentAlone(bool alone);
+
   ChartWidget& Chart(TrackedQuantity quantity) const;
 
  Q_SIGNALS:
@@ -68,6 +72,7 @@ class TrackingCharts : public QWidget {
   SeriesSet series_;
   int view_slot_ = 0;
   int selection_ = kAllCharts;
+  bool current_alone_ = false;
 };
 
 }  // namespace quorvel

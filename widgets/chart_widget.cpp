@@ -308,6 +308,11 @@ void ChartWidget::showEvent(QShowEvent* event) {
 
 // One replot in the next turn of the event loop, however many changes come
 // before it; none while drawing is suspended or the chart is not on screen.
+QImage ChartWidget::Picture() {
+  if (dirty_ || data_dirty_) plot_->replot(QCustomPlot::rpImmediateRefresh);
+  return grab().toImage();
+}
+
 void ChartWidget::Changed() {
   dirty_ = true;
   if (suspended_) return;

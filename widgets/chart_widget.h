@@ -14,6 +14,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QString>
 #include <QWidget>
 
@@ -85,6 +86,9 @@ class ChartWidget : public QWidget {
   QString ColumnLabel(int column) const;
   QString RowLabel(int row) const;
   bool DrawingSuspended() const { return suspended_; }
+  // The chart with every change drawn, at its size, rendered off-screen (a
+  // window lying over it is not in the picture).
+  QImage Picture();
   // Replots done so far (each draws the whole chart once).
   long ReplotCount() const { return replots_; }
   // For measuring what coalescing saves: every change outside a suspension,

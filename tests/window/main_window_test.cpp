@@ -15,7 +15,6 @@
 
 #include <fstream>
 
-#include "app/busy_indicator.h"
 #include "app/main_window.h"
 #include "pages/realtime_page.h"
 #include "pages/settings_page.h"
@@ -25,6 +24,7 @@
 #include "tests/support/recording_notifier.h"
 #include "tests/support/spin.h"
 #include "tests/support/temp_dir.h"
+#include "widgets/busy_indicator.h"
 #include "widgets/image_button.h"
 #include "widgets/marked_field.h"
 

@@ -14,11 +14,11 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/busy_indicator.h"
 #include "app/main_window.h"
 #include "pages/realtime_page.h"
 #include "protocol/commands.h"
 #include "sim/pty_meter.h"
+#include "widgets/busy_indicator.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 // The progress of the long operations (history read, timer read and write)
-// in the window's header: "Reading history" over a bar saying "3 of 12", and the
-// wait cursor while any runs. The cursor only changes its look: nothing
-// grabs the mouse, so the window stays usable (Exit above all).
+// in the window's header, and of a history read in the chart view: "Reading
+// history" over a bar saying "3 of 12", and the wait cursor while any runs.
+// The cursor only changes its look: nothing grabs the mouse, so the window
+// stays usable (Exit above all).
 #pragma once
 
 #include <QWidget>
