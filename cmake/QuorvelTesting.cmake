@@ -32,3 +32,17 @@ function(quorvel_qt_test name)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}" ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 endfunction()
+
+# Tells a test program where python3 is, as QUORVEL_PYTHON, for the
+# independent readers it runs (Pillow, xlrd): Debian's python3, which
+# Debian's python3-* packages serve.
+function(quorvel_test_python target)
+  if(EXISTS /usr/bin/python3)
+    set(python /usr/bin/python3)
+  else()
+    find_program(python NAMES python3)
+  endif()
+  if(python)
+    target_compile_definitions(${target} PRIVATE QUORVEL_PYTHON="${python}")
+  endif()
+endfunction()

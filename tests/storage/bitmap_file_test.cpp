@@ -8,14 +8,12 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "tests/support/pillow.h"
 #include "tests/support/temp_dir.h"
 
 namespace quorvel {
@@ -170,50 +168,19 @@ TEST(BitmapFile, DiskFullLeavesNoPartialFile) {
 
 // Pillow reads what we write, pixel for pixel, at every depth with exact
 // colours for these six.
-// A missing reader skips locally and fails in CI, where it must be there.
-bool InCi() {
-  const char* ci = std::getenv("CI");
-  return ci != nullptr && std::string(ci) == "true";
-}
-
 TEST(BitmapFile, IndependentReaderSeesThePixels) {
-#ifndef QUORVEL_PYTHON
-  if (InCi()) FAIL() << "python3 is not installed";
-  GTEST_SKIP() << "python3 is not installed";
-#else
   Folder f;
   const RgbImage image{3, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000, 0xFFFF00}};
-  std::string paths;
+  std::vector<std::string> paths;
   for (const int bits : {32, 24, 8, 4}) {
     const BitmapSaveResult r = SaveChartBitmap(f.prefix, 3, 0, image, bits);
     ASSERT_TRUE(r.ok) << r.message;
-    paths += " '" + r.path + "'";
+    paths.push_back(r.path);
   }
-  const std::string script =
-      "import sys\n"
-      "try:\n"
-      "  from PIL import Image\n"
-      "except ImportError:\n"
-      "  sys.exit(77)\n"
-      "for p in sys.argv[1:]:\n"
-      "  im = Image.open(p).convert('RGB')\n"
-      "  print(im.size[0], im.size[1], ' '.join('%02x%02x%02x' % im.getpixel((x, y)) for y in range(2) for x in "
-      "range(3)))\n";
-  const std::string script_path = f.prefix + "read.py";
-  std::ofstream(script_path) << script;
-  FILE* pipe = ::popen((std::string(QUORVEL_PYTHON) + " '" + script_path + "'" + paths).c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string out;
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-  const int status = ::pclose(pipe);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) {
-    if (InCi()) FAIL() << "python3-pil is not installed";
-    GTEST_SKIP() << "python3-pil is not installed";
-  }
-  const std::string line = "3 2 ff0000 00ff00 0000ff ffffff 000000 ffff00\n";
-  EXPECT_EQ(out, line + line + line + line);
-#endif
+  const auto read = testing::DescribeWithPillow(paths);
+  if (!read) QUORVEL_READER_MISSING();
+  const std::string line = "3 2 ff0000 00ff00 0000ff ffffff 000000 ffff00";
+  EXPECT_EQ(*read, std::vector<std::string>(4, line));
 }
 
 }  // namespace
