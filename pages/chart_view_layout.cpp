@@ -80,7 +80,14 @@ void ChartView::BuildControls() {
   setWindowTitle(QStringLiteral("Chart View"));
   setSizeGripEnabled(true);
   // Light ink on the dark backdrop, as the main window's pages.
-  setStyleSheet(QStringLiteral("QLabel, QRadioButton { color: #E8F3F1; background: transparent; }"));
+  // The history forms' radio buttons get a ring that shows on the dark
+  // backdrop; the chosen one is filled and lime, like a pressed button.
+  setStyleSheet(QStringLiteral(
+      "QLabel, QRadioButton { color: #E8F3F1; background: transparent; }"
+      "QRadioButton { spacing: 6px; }"
+      "QRadioButton::indicator { width: 12px; height: 12px; border-radius: 8px; border: 2px solid #E8F3F1; }"
+      "QRadioButton::indicator:checked { background: #ECFA42; border-color: #ECFA42; }"
+      "QRadioButton:checked { color: #ECFA42; }"));
 
   QFont view_font = font();
   view_font.setPointSize(kViewPointSize);
@@ -114,7 +121,10 @@ void ChartView::BuildControls() {
   row->addSpacing(12);
   row->addWidget(device_label_);
   row->addWidget(device_box_);
-  for (QWidget* control : std::initializer_list<QWidget*>{com_, save_bmp_, month_, week_, day_}) row->addWidget(control);
+  row->addWidget(com_);
+  row->addWidget(save_bmp_);
+  row->addSpacing(16);  // the forms apart from the month box
+  for (QWidget* control : std::initializer_list<QWidget*>{month_, week_, day_}) row->addWidget(control);
   busy_ = new BusyIndicator(this);
   busy_->setFixedSize(kBusySize);
   row->addSpacing(12);
