@@ -118,8 +118,12 @@ void ChartView::HistoryReady(int slot, int) {
   if (!real_time_mode_ && isVisible()) history_->Ready(slot);
 }
 
+// In history mode the view takes the read's progress, and shows it while it
+// waits: a wait it has ended does not come back.
 bool ChartView::HistoryProgress(int done, int total) {
-  return !real_time_mode_ && isVisible() && history_->Progress(done, total);
+  if (real_time_mode_ || !isVisible()) return false;
+  history_->Progress(done, total);
+  return true;
 }
 
 void ChartView::HistoryReadEnded() { history_->ReadEnded(); }

@@ -61,8 +61,8 @@ class ChartView : public QDialog {
   void DeviceListChanged();
   void PortLost(int slot);
   void DeviceReturned(int slot);
-  // The history read's progress: true when the view shows it (it waits
-  // for that read); the read ended or was dropped.
+  // The history read's progress: true when the view takes it (in history
+  // mode; shown while it waits); the read ended or was dropped.
   bool HistoryProgress(int done, int total);
   void HistoryReadEnded();
 

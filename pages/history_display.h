@@ -59,7 +59,7 @@ class HistoryDisplay : public QObject {
   // From the engine: the slot's history is ready; the history read's
   // progress; the read ended or was dropped; the slot's device went away.
   void Ready(int slot);
-  // True when the progress is shown here (the view is waiting).
+  // Shown while the view waits; false when it does not.
   bool Progress(int done, int total);
   void ReadEnded();
   void SlotLost(int slot);

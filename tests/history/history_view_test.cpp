@@ -229,6 +229,11 @@ TEST_F(HistoryViewTest, TheWaitAlwaysEnds) {
   Press("Month");
   ASSERT_TRUE(SpinUntil([&] { return !History().Waiting(); }));
   EXPECT_EQ(notices.TakeTexts(), std::vector<std::string>{"The meter on COM3 did not answer the history request"});
+  // No wait cursor comes back while the engine still asks.
+  testing::Spin(300);
+  EXPECT_TRUE(notices.texts.empty());
+  EXPECT_FALSE(window.Busy().Running());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   // The engine's read ends in its own time, with nothing read.
   ASSERT_TRUE(SpinUntil([&] { return !notices.texts.empty(); }));
   EXPECT_EQ(Column(1), std::vector<double>{});
