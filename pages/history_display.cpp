@@ -197,7 +197,8 @@ void HistoryDisplay::SaveMonths() {
   for (const int month : months_.Months()) {
     if (month == 0) continue;
     const bool saved = ops_.SaveMonthData(view_slot_, month);
-    Tell(saved ? "Save to Excel Success" : "Save to Excel Error", saved ? NoticeIcon::kInformation : NoticeIcon::kWarning);
+    Tell(saved ? "Save to Excel Success" : "Save to Excel Error",
+         saved ? NoticeIcon::kInformation : NoticeIcon::kWarning);
   }
 }
 

@@ -28,7 +28,8 @@ except ImportError:
 for path in sys.argv[1:]:
     im = Image.open(path).convert('RGB')
     w, h = im.size
-    spots = [(x, y) for y in range(h) for x in range(w)] if w * h <= 16 else [(0, 0), (w - 1, 0), (0, h - 1), (w - 1, h - 1)]
+    corners = [(0, 0), (w - 1, 0), (0, h - 1), (w - 1, h - 1)]
+    spots = [(x, y) for y in range(h) for x in range(w)] if w * h <= 16 else corners
     print(w, h, ' '.join('%02x%02x%02x' % im.getpixel(s) for s in spots))
 )";
 
