@@ -224,7 +224,7 @@ TEST_F(CliTest, WatchWaitsForAVanishedMeterAndGoesOnWhenItReturns) {
     return out.count('\n');
   };
   ASSERT_TRUE(testing::SpinUntil([&] { return lines() >= 6; }, 5000));
-  meters->Meter(0).Unplug();
+  meters->Unplug(0);
   testing::Spin(600);
   const auto before_return = lines();
   sim::MeterSimulatorOptions options;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 
 #include "link/meter_line.h"
 #include "tests/integration/meter_bench.h"
@@ -185,7 +186,7 @@ TEST(EngineWithMeters, AVanishingMeterClosesItsSlotOnly) {
   ASSERT_TRUE(bench.engine.OpenDevice(4));
   int lost = 0;
   QObject::connect(&bench.engine, &Engine::portLost, [&](int slot) { lost = slot; });
-  bench.Meter(3).Unplug();
+  bench.Unplug(3);
   ASSERT_TRUE(SpinUntil([&] { return lost == 3 && !bench.engine.IsOpen(3); }));
   EXPECT_TRUE(bench.engine.IsOpen(4));
   EXPECT_EQ(bench.TickAndAwait(), (SentList{{4, 0x97, 0}}));
@@ -223,10 +224,19 @@ TEST(EngineWithMeters, AMeterThatComesBackIsOpenedAgain) {
   std::vector<int> returned;
   QObject::connect(&bench.engine, &Engine::portLost, [&](int slot) { lost.push_back(slot); });
   QObject::connect(&bench.engine, &Engine::deviceReturned, [&](int slot) { returned.push_back(slot); });
-  bench.Meter(3).Unplug();
+  bench.Unplug(3);
   ASSERT_TRUE(SpinUntil([&] { return !lost.empty() && !bench.engine.IsOpen(3); }));
   EXPECT_TRUE(bench.engine.AwaitingReturn(3));
   EXPECT_TRUE(returned.empty());
+
+  // A device that is there but cannot be opened yet (an adapter's node before
+  // udev has set it up): tried again on every scan, and nobody is told.
+  const std::size_t told = bench.notices.texts.size();
+  std::ofstream(bench.dir / "half-made") << "not a terminal";
+  std::filesystem::create_symlink(bench.dir / "half-made", bench.simulator->Link(0));
+  ASSERT_TRUE(SpinUntil([&] { return bench.engine.LastOpenError(3).kind != OpenFailure::kNone; }));
+  EXPECT_TRUE(bench.engine.AwaitingReturn(3));
+  EXPECT_EQ(bench.notices.texts.size(), told);
 
   // Another meter behind the same link at once, as after plugging the adapter
   // back in; its terminal most likely has the number of the old one.

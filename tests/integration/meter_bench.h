@@ -71,6 +71,7 @@ class MeterBench {
   }
 
   sim::PtyMeter& Meter(int slot) { return simulator->Meter(meter_of.at(slot)); }
+  void Unplug(int slot) { simulator->Unplug(meter_of.at(slot)); }
 
   // Selects the slot and opens it as the comm button does.
   bool Open(int slot) {

@@ -226,7 +226,7 @@ TEST_F(Dashboard, AnUnpluggedMeterLeavesTheDeviceBoxAndStopsItsButton) {
   Open(6);
   auto* box = Find<QComboBox>(QStringLiteral("Device"));
   ASSERT_EQ(box->count(), 2);
-  Meter(6).Unplug();
+  simulator->Unplug(meter_of.at(6));
   EXPECT_TRUE(SpinUntil([&] { return box->count() == 1 && box->findData(6) < 0; }));
   EXPECT_EQ(box->currentIndex(), -1);
   EXPECT_EQ(Tip(QStringLiteral("Comm Start")), QStringLiteral("Comm Stop"));
