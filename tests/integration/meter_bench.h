@@ -87,13 +87,13 @@ class MeterBench {
   }
 
   // Waits until `count` more answers have been decoded.
-  bool AwaitDecoded(std::size_t count, int timeout_ms = 5000) {
+  bool AwaitDecoded(std::size_t count, int timeout_ms = kPatienceMs) {
     const std::size_t target = decoded.size() + count;
     return SpinUntil([&] { return decoded.size() >= target; }, timeout_ms);
   }
 
   // A tick whose requests all get their answers decoded.
-  std::vector<Sent> TickAndAwait(int timeout_ms = 5000) {
+  std::vector<Sent> TickAndAwait(int timeout_ms = kPatienceMs) {
     const std::size_t before = decoded.size();
     std::vector<Sent> frames = Tick();
     std::size_t answered = 0;

@@ -80,7 +80,7 @@ TEST_F(SerialPortTest, DeliversEveryByteInOrder) {
       at += chunk;
     }
   });
-  const bool all = SpinUntil([&] { return owner.received.size() >= sent.size(); }, 20000);
+  const bool all = SpinUntil([&] { return owner.received.size() >= sent.size(); });
   meter.join();
   ASSERT_TRUE(all);
   EXPECT_EQ(owner.received, sent);
@@ -92,7 +92,7 @@ TEST_F(SerialPortTest, WriteReachesTheDevice) {
   const Bytes request{0x55, 0x97, 0, 0, 0, 0, 0, 0, 0, 0, 0xAA, 0x0D};
   port.Write(request);
   Spin(5);
-  EXPECT_EQ(pty.Receive(12, 2000), request);
+  EXPECT_EQ(pty.Receive(12, testing::kPatienceMs), request);
 }
 
 TEST_F(SerialPortTest, ASecondWriteBeforeTheMonitorTookTheFirstReplacesIt) {
@@ -106,7 +106,7 @@ TEST_F(SerialPortTest, ASecondWriteBeforeTheMonitorTookTheFirstReplacesIt) {
   pty.Send({0x01});
   ASSERT_TRUE(SpinUntil([&] { return !owner.received.empty(); }));
   owner.during_hand_over = nullptr;
-  EXPECT_EQ(pty.Receive(2, 5000), (Bytes{0xB1, 0xB2}));  // the first would have come first
+  EXPECT_EQ(pty.Receive(2, testing::kPatienceMs), (Bytes{0xB1, 0xB2}));  // the first would have come first
   EXPECT_EQ(owner.received, Bytes{0x01});
 }
 
@@ -170,7 +170,7 @@ TEST_F(SerialPortTest, ReopeningStopsTheRunningMonitorAndReusesTheObject) {
   ASSERT_TRUE(SpinUntil([&] { return owner.received.size() >= before + 2; }));
   EXPECT_EQ(Bytes(owner.received.end() - 2, owner.received.end()), (Bytes{0x02, 0x03}));
   port.Write(Bytes{0x55, 0xAC});
-  EXPECT_EQ(pty.Receive(2, 2000), (Bytes{0x55, 0xAC}));
+  EXPECT_EQ(pty.Receive(2, testing::kPatienceMs), (Bytes{0x55, 0xAC}));
 }
 
 TEST_F(SerialPortTest, DestroyingAPortWhoseMonitorWaitsDoesNotHang) {
