@@ -55,6 +55,12 @@ bool MeterSimulator::Start(std::string* error) {
   return true;
 }
 
+void MeterSimulator::Unplug(std::size_t index) {
+  Entry& entry = meters_.at(index);
+  if (!entry.link.empty()) RemovePortLink(entry.link, entry.meter->SlavePath());
+  entry.meter->Unplug();
+}
+
 void MeterSimulator::Stop() {
   for (Entry& entry : meters_) entry.meter->Stop();
 }

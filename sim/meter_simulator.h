@@ -39,6 +39,12 @@ class MeterSimulator {
 
   bool Start(std::string* error = nullptr);
   void Stop();
+  // Pulls meter `index`'s adapter out: removes its link, as udev removes an
+  // adapter's /dev/serial/by-id link, and hangs its terminal up. The link
+  // goes first: left behind, it would lead a dashboard waiting for the
+  // meter's return to the next pseudo-terminal given the old number, which
+  // is another program's.
+  void Unplug(std::size_t index);
 
   std::size_t Size() const { return meters_.size(); }
   PtyMeter& Meter(std::size_t index) { return *meters_.at(index).meter; }

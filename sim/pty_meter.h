@@ -90,7 +90,9 @@ class PtyMeter {
   bool WaitUntilIdle(std::uint64_t requests, std::chrono::milliseconds timeout) const;
 
   // Pulls the adapter out: stops and closes the master side, so the
-  // dashboard's reads end and the device node disappears. Final.
+  // dashboard's reads end and the device node disappears. Final. A meter
+  // behind a link is unplugged through MeterSimulator::Unplug, which removes
+  // the link first.
   void Unplug();
   bool Unplugged() const { return master_fd_ < 0; }
 

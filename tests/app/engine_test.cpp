@@ -107,9 +107,9 @@ TEST_F(EngineTest, PortScanNoticesDevicesComingAndGoing) {
   Start("[Ports]\nCOM9=" + path + "\n", 20);
   EXPECT_EQ(Names(), std::vector<std::string>{"COM9"});
   std::filesystem::remove(path);
-  EXPECT_TRUE(testing::SpinUntil([&] { return Names().empty(); }, 2000));
+  EXPECT_TRUE(testing::SpinUntil([&] { return Names().empty(); }));
   std::ofstream(path) << "";
-  EXPECT_TRUE(testing::SpinUntil([&] { return Names().size() == 1; }, 2000));
+  EXPECT_TRUE(testing::SpinUntil([&] { return Names().size() == 1; }));
 }
 
 TEST_F(EngineTest, OpeningAnAbsentPortFailsAndNamesTheCause) {

@@ -71,6 +71,7 @@ class MeterBench {
   }
 
   sim::PtyMeter& Meter(int slot) { return simulator->Meter(meter_of.at(slot)); }
+  void Unplug(int slot) { simulator->Unplug(meter_of.at(slot)); }
 
   // Selects the slot and opens it as the comm button does.
   bool Open(int slot) {
@@ -86,13 +87,13 @@ class MeterBench {
   }
 
   // Waits until `count` more answers have been decoded.
-  bool AwaitDecoded(std::size_t count, int timeout_ms = 5000) {
+  bool AwaitDecoded(std::size_t count, int timeout_ms = kPatienceMs) {
     const std::size_t target = decoded.size() + count;
     return SpinUntil([&] { return decoded.size() >= target; }, timeout_ms);
   }
 
   // A tick whose requests all get their answers decoded.
-  std::vector<Sent> TickAndAwait(int timeout_ms = 5000) {
+  std::vector<Sent> TickAndAwait(int timeout_ms = kPatienceMs) {
     const std::size_t before = decoded.size();
     std::vector<Sent> frames = Tick();
     std::size_t answered = 0;

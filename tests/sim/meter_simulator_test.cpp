@@ -67,6 +67,11 @@ TEST(MeterSimulator, RunsMetersSideBySideUnderTheirLinks) {
   EXPECT_EQ(numbers.size(), 3U);  // each meter has a number of its own
   EXPECT_EQ(numbers.count("no port") + numbers.count("no answer"), 0U);
 
+  bench->Unplug(1);  // the link goes with the adapter, not later
+  EXPECT_TRUE(bench->Meter(1).Unplugged());
+  EXPECT_FALSE(fs::exists(fs::symlink_status(com4)));
+  EXPECT_EQ(fs::read_symlink(com3), bench->Meter(0).SlavePath());
+
   bench.reset();
   EXPECT_FALSE(fs::exists(fs::symlink_status(com3)));
   EXPECT_FALSE(fs::exists(fs::symlink_status(com4)));

@@ -62,9 +62,10 @@ class PortEnd {
   void Purge() const { ::tcflush(fd_, TCIFLUSH); }
 
   // Reads until `count` bytes have come or `timeout` has passed; never more
-  // than `count`.
+  // than `count`. The default bounds a wait that a loaded machine can
+  // stretch to seconds.
   std::vector<std::uint8_t> Read(std::size_t count,
-                                 std::chrono::milliseconds timeout = std::chrono::milliseconds{2000}) const {
+                                 std::chrono::milliseconds timeout = std::chrono::milliseconds{30000}) const {
     std::vector<std::uint8_t> got;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (got.size() < count) {

@@ -8,8 +8,13 @@
 
 namespace quorvel::testing {
 
+// How long a test waits for what takes milliseconds on an idle machine: a
+// loaded one (two cores, parallel tests, other work) can stall a process
+// for seconds. Only a failing wait takes this long.
+inline constexpr int kPatienceMs = 30000;
+
 // Runs the event loop until `done` holds or the time is up; returns `done()`.
-inline bool SpinUntil(const std::function<bool()>& done, int timeout_ms = 5000) {
+inline bool SpinUntil(const std::function<bool()>& done, int timeout_ms = kPatienceMs) {
   QElapsedTimer timer;
   timer.start();
   while (!done()) {
