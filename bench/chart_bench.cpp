@@ -20,22 +20,16 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QEventLoop>
-#include <QTimer>
 
+#include <array>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
-#include <unistd.h>
-
 #include "app/main_window.h"
+#include "bench/bench_support.h"
 #include "pages/chart_view.h"
 #include "pages/realtime_page.h"
 #include "pages/tracking_charts.h"
-#include "sim/pty_meter.h"
 #include "widgets/chart_widget.h"
 
 namespace {
@@ -88,41 +82,6 @@ BENCHMARK(BM_ChartReading)
 
 // --- 18 meters and the view open -------------------------------------------------------
 
-struct Quiet : Notifier {
-  void Notify(const Notice&) override {}
-};
-
-void RunFor(double seconds) {
-  QEventLoop loop;
-  QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
-// CPU seconds of the threads that are not simulated meters (the scheduler's own accounting).
-double DashboardCpuSeconds() {
-  double seconds = 0;
-  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-    std::ifstream comm(task.path() / "comm");
-    std::string name;
-    std::getline(comm, name);
-    if (name.rfind("quorvel-meter", 0) == 0) continue;
-    std::ifstream schedstat(task.path() / "schedstat");
-    double run_ns = 0;
-    schedstat >> run_ns;
-    seconds += run_ns / 1e9;
-  }
-  return seconds;
-}
-
-double ResidentMegabytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-  }
-  return 0;
-}
-
 // Counts the readings that reach the chart view.
 class CountingWindow : public MainWindow {
  public:
@@ -136,27 +95,18 @@ class CountingWindow : public MainWindow {
 
 void BM_ChartViewLoad(benchmark::State& state) {
   const bool immediate = state.range(0) != 0;
-  const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() / ("quorvel-chart-bench-" + std::to_string(getpid()));
-  std::filesystem::create_directories(folder);
+  const bench::BenchFolder folder("quorvel-chart-bench");
   for (auto _ : state) {
-    std::vector<std::unique_ptr<sim::PtyMeter>> meters;
     Engine::Options options;
-    options.settings_path = folder / "Power Meter.ini";
+    options.settings_path = folder.path / "Power Meter.ini";
     options.port_scan_ms = 0;
-    for (int slot = 1; slot <= kSlotCount; ++slot) {
-      sim::PtyMeterOptions meter_options;
-      meter_options.seed = static_cast<std::uint64_t>(slot);
-      std::string error;
-      auto meter = sim::PtyMeter::Open(meter_options, &error);
-      if (!meter || !meter->Start(&error)) {
-        state.SkipWithError(error.c_str());
-        return;
-      }
-      options.port_assignments[slot] = meter->SlavePath();
-      meters.push_back(std::move(meter));
+    std::string error;
+    const auto meters = bench::StartMeters(kSlotCount, options, &error);
+    if (meters.empty()) {
+      state.SkipWithError(error.c_str());
+      return;
     }
-    Quiet quiet;
+    bench::QuietNotifier quiet;
     CountingWindow window(&quiet);
     window.Start(options);
     window.show();
@@ -165,7 +115,7 @@ void BM_ChartViewLoad(benchmark::State& state) {
       window.engine().StartDevice(slot);
     }
     window.RealTime().RefreshDeviceBox();
-    RunFor(6);  // every meter greeted
+    bench::RunFor(6);  // every meter greeted
 
     // The view for COM1, with COM2..COM4 added as series.
     ChartView& view = window.Charts();
@@ -182,29 +132,27 @@ void BM_ChartViewLoad(benchmark::State& state) {
     for (const TrackedQuantity quantity : kTrackedQuantities) {
       view.Charts().Chart(quantity).SetImmediateDrawing(immediate);
     }
-    RunFor(2);
+    bench::RunFor(2);
 
     auto replots = [&] {
       long total = 0;
       for (const TrackedQuantity quantity : kTrackedQuantities) total += view.Charts().Chart(quantity).ReplotCount();
       return total;
     };
-    const char* env = std::getenv("QUORVEL_BENCH_SECONDS");
-    const double seconds = env ? std::atof(env) : 60.0;
+    const double seconds = bench::BenchSeconds(60);
     const long samples_before = window.samples;
     const long replots_before = replots();
-    const double cpu_before = DashboardCpuSeconds();
+    const double cpu_before = bench::ThreadCpu().others;
     const auto started = std::chrono::steady_clock::now();
-    RunFor(seconds);
+    bench::RunFor(seconds);
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    state.counters["cpu_pct"] = 100.0 * (DashboardCpuSeconds() - cpu_before) / elapsed;
-    state.counters["rss_mb"] = ResidentMegabytes();
+    state.counters["cpu_pct"] = 100.0 * (bench::ThreadCpu().others - cpu_before) / elapsed;
+    state.counters["rss_mb"] = bench::ResidentMegabytes();
     state.counters["readings_per_s"] = static_cast<double>(window.samples - samples_before) / elapsed;
     state.counters["replots_per_s"] = static_cast<double>(replots() - replots_before) / elapsed;
     view.reject();
     window.engine().Shutdown();
   }
-  std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_ChartViewLoad)
     ->ArgName("every_chart")
@@ -217,10 +165,7 @@ BENCHMARK(BM_ChartViewLoad)
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  quorvel::bench::OffscreenUnlessTold();
   QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return quorvel::bench::RunBenchmarks(argc, argv);
 }

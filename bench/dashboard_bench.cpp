@@ -14,14 +14,10 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -33,49 +29,24 @@
 #include <unistd.h>
 
 #include "app/main_window.h"
-#include "sim/pty_meter.h"
+#include "bench/bench_support.h"
 
 extern char** environ;
 
 namespace {
 
 using namespace quorvel;
+using bench::BenchSeconds;
+using bench::Percentile;
+using bench::RunFor;
 using Clock = std::chrono::steady_clock;
 
-struct Quiet : Notifier {
-  void Notify(const Notice&) override {}
-};
-
-double Seconds(double fallback) {
-  const char* env = std::getenv("QUORVEL_BENCH_SECONDS");
-  return env ? std::atof(env) : fallback;
-}
-
-double Percentile(std::vector<double> values, double p) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
-}
-
-// A folder of its own, removed afterwards.
-struct Folder {
-  Folder() : path(std::filesystem::temp_directory_path() / ("quorvel-dashboard-bench-" + std::to_string(getpid()))) {
-    std::filesystem::create_directories(path);
-  }
-  ~Folder() { std::filesystem::remove_all(path); }
-  std::filesystem::path path;
-};
-
-void RunFor(double seconds) {
-  QEventLoop loop;
-  QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
-  loop.exec();
-}
+constexpr const char* kFolderName = "quorvel-dashboard-bench";
 
 // --- Process start to the first paint ------------------------------------------
 
 // Milliseconds from spawning the program to its line at the first paint; < 0 on failure.
-double SpawnUntilFirstPaint(const Folder& folder) {
+double SpawnUntilFirstPaint(const bench::BenchFolder& folder) {
   int out[2];
   if (pipe(out) != 0) return -1;
   posix_spawn_file_actions_t actions;
@@ -105,7 +76,7 @@ double SpawnUntilFirstPaint(const Folder& folder) {
 }
 
 void BM_WindowShown(benchmark::State& state) {
-  Folder folder;
+  const bench::BenchFolder folder(kFolderName);
   setenv("QUORVEL_EXIT_AT_FIRST_PAINT", "1", 1);
   std::vector<double> runs;
   for (auto _ : state) {
@@ -143,20 +114,14 @@ struct Rig {
     options.settings_path = folder.path / "Power Meter.ini";
     options.tick_ms = tick_ms;
     options.port_scan_ms = 0;
-    for (int slot = 1; slot <= meter_count; ++slot) {
-      sim::PtyMeterOptions meter_options;
-      meter_options.seed = static_cast<std::uint64_t>(slot);
-      if (slot == 1) {
-        meter_options.on_answer_written = [this](std::uint8_t kind, sim::HostTime at) {
-          const std::lock_guard lock(mutex);
-          if (kind == 0x97) written.push_back(at.time_since_epoch().count());
-        };
-      }
-      auto meter = sim::PtyMeter::Open(meter_options, &error);
-      if (!meter || !meter->Start(&error)) return;
-      options.port_assignments[slot] = meter->SlavePath();
-      meters.push_back(std::move(meter));
-    }
+    meters = bench::StartMeters(meter_count, options, &error, [this](int slot, sim::PtyMeterOptions& meter_options) {
+      if (slot != 1) return;
+      meter_options.on_answer_written = [this](std::uint8_t kind, sim::HostTime at) {
+        const std::lock_guard lock(mutex);
+        if (kind == 0x97) written.push_back(at.time_since_epoch().count());
+      };
+    });
+    if (meters.empty()) return;
     window.Start(options);
     window.show();
     for (int slot = meter_count; slot >= 1; --slot) {
@@ -179,12 +144,12 @@ struct Rig {
     return us;
   }
 
-  Folder folder;
+  const bench::BenchFolder folder{kFolderName};
   std::string error;
   std::mutex mutex;
   std::vector<std::int64_t> written;
   std::vector<std::unique_ptr<sim::PtyMeter>> meters;
-  Quiet quiet;
+  bench::QuietNotifier quiet;
   TimedWindow window{&quiet};
 };
 
@@ -196,7 +161,7 @@ void BM_AnswerToField(benchmark::State& state) {
       state.SkipWithError(rig.error.c_str());
       return;
     }
-    RunFor(Seconds(20));
+    RunFor(BenchSeconds(20));
     const std::vector<double> us = rig.LatenciesUs();
     state.counters["answers"] = static_cast<double>(us.size());
     state.counters["p50_us"] = Percentile(us, 0.50);
@@ -208,31 +173,6 @@ BENCHMARK(BM_AnswerToField)->Arg(3)->Arg(18)->Iterations(1)->Unit(benchmark::kSe
 
 // --- Load with 18 meters ----------------------------------------------------------------
 
-// CPU seconds of the threads that are not simulated meters (scheduler's own accounting).
-double WindowCpuSeconds() {
-  double seconds = 0;
-  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-    std::ifstream comm(task.path() / "comm");
-    std::string name;
-    std::getline(comm, name);
-    if (name.rfind("quorvel-meter", 0) == 0) continue;
-    std::ifstream schedstat(task.path() / "schedstat");
-    double run_ns = 0;
-    schedstat >> run_ns;
-    seconds += run_ns / 1e9;
-  }
-  return seconds;
-}
-
-double ResidentMegabytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-  }
-  return 0;
-}
-
 void BM_EighteenMetersLoad(benchmark::State& state) {
   for (auto _ : state) {
     Rig rig(kSlotCount, 1000);
@@ -240,13 +180,13 @@ void BM_EighteenMetersLoad(benchmark::State& state) {
       state.SkipWithError(rig.error.c_str());
       return;
     }
-    const double seconds = Seconds(60);
-    const double cpu_before = WindowCpuSeconds();
+    const double seconds = BenchSeconds(60);
+    const double cpu_before = bench::ThreadCpu().others;
     const auto started = Clock::now();
     RunFor(seconds);
     const double elapsed = std::chrono::duration<double>(Clock::now() - started).count();
-    state.counters["window_cpu_pct"] = 100.0 * (WindowCpuSeconds() - cpu_before) / elapsed;
-    state.counters["rss_mb"] = ResidentMegabytes();
+    state.counters["window_cpu_pct"] = 100.0 * (bench::ThreadCpu().others - cpu_before) / elapsed;
+    state.counters["rss_mb"] = bench::ResidentMegabytes();
     state.counters["answers"] = static_cast<double>(rig.LatenciesUs().size());
   }
 }
@@ -255,10 +195,7 @@ BENCHMARK(BM_EighteenMetersLoad)->Iterations(1)->Unit(benchmark::kSecond)->UseRe
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  quorvel::bench::OffscreenUnlessTold();
   QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return quorvel::bench::RunBenchmarks(argc, argv);
 }

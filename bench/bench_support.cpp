@@ -1,0 +1,89 @@
+#include "bench/bench_support.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+
+#include <unistd.h>
+
+namespace quorvel::bench {
+
+double BenchSeconds(double fallback) {
+  const char* env = std::getenv("QUORVEL_BENCH_SECONDS");
+  return env ? std::atof(env) : fallback;
+}
+
+void RunFor(double seconds) {
+  QEventLoop loop;
+  QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+double Percentile(std::vector<double> values, double p) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
+}
+
+CpuSplit ThreadCpu() {
+  CpuSplit split;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream comm(task.path() / "comm");
+    std::string name;
+    std::getline(comm, name);
+    std::ifstream schedstat(task.path() / "schedstat");
+    double run_ns = 0;
+    schedstat >> run_ns;
+    (name.rfind("quorvel-meter", 0) == 0 ? split.meters : split.others) += run_ns / 1e9;
+  }
+  return split;
+}
+
+double ResidentMegabytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
+  }
+  return 0;
+}
+
+BenchFolder::BenchFolder(const std::string& name)
+    : path(std::filesystem::temp_directory_path() / (name + "-" + std::to_string(getpid()))) {
+  std::filesystem::create_directories(path);
+}
+
+BenchFolder::~BenchFolder() { std::filesystem::remove_all(path); }
+
+std::vector<std::unique_ptr<sim::PtyMeter>> StartMeters(int count, Engine::Options& options, std::string* error,
+                                                        const MeterAdjust& adjust) {
+  std::vector<std::unique_ptr<sim::PtyMeter>> meters;
+  for (int slot = 1; slot <= count; ++slot) {
+    sim::PtyMeterOptions meter_options;
+    meter_options.seed = static_cast<std::uint64_t>(slot);
+    if (adjust) adjust(slot, meter_options);
+    auto meter = sim::PtyMeter::Open(meter_options, error);
+    if (!meter || !meter->Start(error)) return {};
+    options.port_assignments[slot] = meter->SlavePath();
+    meters.push_back(std::move(meter));
+  }
+  return meters;
+}
+
+int RunBenchmarks(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
+
+void OffscreenUnlessTold() {
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
+}  // namespace quorvel::bench
