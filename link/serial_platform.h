@@ -36,6 +36,16 @@ std::string DeviceNodeStamp(const std::string& device);
 // when another holder has it. The claim ends when the handle is closed.
 bool ClaimDevice(long long handle);
 
+// Where the serial library keeps its lock file for `device`; empty where it
+// keeps none.
+std::string LockFilePath(const std::string& device);
+// Removes the lock file that a serial library left for `device` when its
+// program was killed between making the file and writing its owner into it:
+// such an empty file names no process, so it would refuse the device for
+// good. A file with an owner, or one whose maker still holds it, stays.
+// True when a file was removed.
+bool RemoveAbandonedLockFile(const std::string& device);
+
 // The line speed the device really runs at, or 0 when it cannot be read
 // back (used to check that non-standard rates were applied).
 unsigned ReadBackBaudRate(long long handle);

@@ -75,6 +75,34 @@ bool ClaimDevice(long long handle) {
   return true;
 }
 
+std::string LockFilePath(const std::string& device) {
+  // UUCP style: "LCK.." and the device name without "/dev/", slashes made
+  // underscores, in the first of these folders that holds the file or may.
+  std::string name = device.rfind("/dev/", 0) == 0 ? device.substr(5) : device;
+  for (char& c : name) c = c == '/' ? '_' : c;
+  for (const char* folder : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/tmp", "/var/tmp",
+                             "/var/lock/lockdev", "/run/lock"}) {
+    if (access(folder, R_OK) != 0) continue;
+    const std::string path = std::string(folder) + "/LCK.." + name;
+    if (access(path.c_str(), F_OK) == 0 || access(folder, W_OK) == 0) return path;
+  }
+  return {};
+}
+
+bool RemoveAbandonedLockFile(const std::string& device) {
+  const std::string path = LockFilePath(device);
+  const int fd = path.empty() ? -1 : open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat file {};
+  // Its maker locks the file before writing the owner into it; a lock we can
+  // take means the maker is gone.
+  const bool abandoned =
+      fstat(fd, &file) == 0 && S_ISREG(file.st_mode) && file.st_size == 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
+  const bool removed = abandoned && unlink(path.c_str()) == 0;
+  close(fd);
+  return removed;
+}
+
 unsigned ReadBackBaudRate(long long handle) {
 #if defined(__linux__)
   // struct termios2 clashes with <termios.h>; only its speed fields matter.

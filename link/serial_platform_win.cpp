@@ -37,6 +37,10 @@ std::string DeviceNodeStamp(const std::string&) { return {}; }
 // Windows opens a communications port for one holder only.
 bool ClaimDevice(long long) { return true; }
 
+// Windows keeps no lock files: the system refuses a second holder.
+std::string LockFilePath(const std::string&) { return {}; }
+bool RemoveAbandonedLockFile(const std::string&) { return false; }
+
 unsigned ReadBackBaudRate(long long handle) {
   DCB line{};
   line.DCBlength = sizeof line;

@@ -95,7 +95,11 @@ CSerialPort::Monitor::OpenResult CSerialPort::Monitor::Open(const Config& config
   OpenResult result;
   port_ = std::make_unique<QSerialPort>();
   port_->setPortName(QString::fromStdString(config.device));
-  if (!port_->open(QIODevice::ReadWrite)) {
+  bool opened = port_->open(QIODevice::ReadWrite);
+  if (!opened && port_->errorString().contains(QLatin1String("lock")) && RemoveAbandonedLockFile(config.device)) {
+    opened = port_->open(QIODevice::ReadWrite);
+  }
+  if (!opened) {
     const QSerialPort::SerialPortError error = port_->error();
     const std::string text = port_->errorString().toStdString();
     const bool busy = text.find("lock") != std::string::npos || text.find("busy") != std::string::npos;

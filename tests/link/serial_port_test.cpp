@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QThread>
 
@@ -229,6 +233,21 @@ TEST_F(SerialPortTest, OpenFailuresNameTheirCause) {
   EXPECT_FALSE(OpenMeterLine(second, &owner, 3, 9600));
   EXPECT_EQ(second.LastOpenError().kind, OpenFailure::kBusy) << second.LastOpenError().text;
   EXPECT_FALSE(second.StartMonitor());
+}
+
+TEST_F(SerialPortTest, AnEmptyLockFileOfAKilledProgramDoesNotHoldTheDevice) {
+  // A program killed between making its lock file and writing its owner
+  // into it leaves an empty file; one whose maker still holds it is a live
+  // claim.
+  const std::string lock = LockFilePath(pty.slave_path());
+  ASSERT_FALSE(lock.empty());
+  const int maker = ::open(lock.c_str(), O_RDWR | O_CREAT | O_EXCL, 0644);
+  ASSERT_GE(maker, 0) << lock;
+  ASSERT_EQ(::flock(maker, LOCK_EX | LOCK_NB), 0);
+  EXPECT_FALSE(Open(port));
+  EXPECT_EQ(port.LastOpenError().kind, OpenFailure::kBusy);
+  ::close(maker);  // killed
+  EXPECT_TRUE(Open(port)) << port.LastOpenError().text;
 }
 
 TEST(SerialFailureText, IsCutTo199Characters) {

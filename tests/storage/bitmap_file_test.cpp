@@ -27,9 +27,13 @@ RgbImage Filled(int width, int height, std::uint32_t rgb) {
 }
 
 std::uint32_t U32At(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+  std::uint32_t value = 0;
+  for (std::size_t i = 4; i-- > 0;) value = value << 8 | b[at + i];
+  return value;
 }
-std::uint32_t U16At(const std::vector<std::uint8_t>& b, std::size_t at) { return b[at] | b[at + 1] << 8; }
+std::uint32_t U16At(const std::vector<std::uint8_t>& b, std::size_t at) {
+  return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8;
+}
 
 std::vector<std::string> FilesIn(const fs::path& folder) {
   std::vector<std::string> names;
