@@ -29,6 +29,7 @@ using namespace quorvel;
 using Clock = std::chrono::steady_clock;
 
 using bench::Percentile;
+using bench::CpuSplit;
 using bench::ThreadCpu;
 
 void BM_EighteenMetersPolled(benchmark::State& state) {
@@ -43,13 +44,15 @@ void BM_EighteenMetersPolled(benchmark::State& state) {
   Engine::Options options;
   options.settings_path = folder.path / "Power Meter.ini";
   std::string error;
-  const auto meters = bench::StartMeters(kSlotCount, options, &error, [&](int slot, sim::PtyMeterOptions& meter_options) {
-    if (const char* pace = std::getenv("QUORVEL_BENCH_BYTE_US")) meter_options.byte_interval = std::chrono::microseconds(std::atoi(pace));
+  const char* pace = std::getenv("QUORVEL_BENCH_BYTE_US");
+  const auto adjust = [&](int slot, sim::PtyMeterOptions& meter_options) {
+    if (pace) meter_options.byte_interval = std::chrono::microseconds(std::atoi(pace));
     meter_options.on_answer_written = [&, slot](std::uint8_t kind, sim::HostTime at) {
       const std::lock_guard lock(written_mutex);
       if (kind == 0x97) written[SlotIndex(slot)].push_back(at.time_since_epoch().count());
     };
-  });
+  };
+  const auto meters = bench::StartMeters(kSlotCount, options, &error, adjust);
   if (meters.empty()) {
     state.SkipWithError(error.c_str());
     return;
