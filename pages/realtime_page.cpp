@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "pages/field_checks.h"
-#include "pages/key_rules.h"
+#include "pages/field_keys.h"
 #include "widgets/arrow_pair.h"
 #include "widgets/image_button.h"
 #include "widgets/marked_field.h"
@@ -345,37 +345,20 @@ bool RealTimePage::eventFilter(QObject* watched, QEvent* event) {
 
 bool RealTimePage::FilterTypedKey(QObject* watched, const QKeyEvent& key) {
   auto* field = qobject_cast<QLineEdit*>(watched);
-  const bool filtered = field == date_ || field == time_ || field == price1_ || field == price2_;
-  if (!filtered) return false;
-  char32_t typed = 0;
-  if (key.key() == Qt::Key_Backspace) {
-    typed = kBackspace;
-  } else if (!key.text().isEmpty()) {
-    typed = static_cast<char32_t>(key.text().toUcs4().value(0));
-  } else {
-    return false;  // not a character: arrows, Home, Delete
-  }
-  field->deselect();
-  const FieldEdit edit{TextOf(field), field->cursorPosition()};
-  KeyOutcome outcome;
+  if (field == nullptr) return false;
+  const int length = field->maxLength();
   if (field == time_) {
-    outcome = TypeIntoTimeField(edit, typed, field->maxLength());
-  } else if (field == date_) {
-    outcome = TypeIntoDateField(edit, typed, field->maxLength());
-  } else {
-    outcome = TypeIntoPriceField(edit, typed);
+    return ApplyKeyRule(*field, key, [length](const FieldEdit& edit, char32_t typed) {
+      return TypeIntoTimeField(edit, typed, length);
+    });
   }
-  switch (outcome.verdict) {
-    case KeyVerdict::kPass:
-      return false;
-    case KeyVerdict::kSwallow:
-      return true;
-    case KeyVerdict::kReplace:
-      SetTextIfChanged(field, outcome.edit.text);
-      field->setCursorPosition(outcome.edit.caret);
-      return true;
+  if (field == date_) {
+    return ApplyKeyRule(*field, key, [length](const FieldEdit& edit, char32_t typed) {
+      return TypeIntoDateField(edit, typed, length);
+    });
   }
-  return true;
+  if (field == price1_ || field == price2_) return ApplyKeyRule(*field, key, TypeIntoPriceField);
+  return false;
 }
 
 }  // namespace quorvel

@@ -9,7 +9,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "pages/key_rules.h"
+#include "pages/field_keys.h"
 #include "resources/artwork.h"
 #include "widgets/image_button.h"
 #include "widgets/marked_field.h"
@@ -200,23 +200,10 @@ bool TimerPage::eventFilter(QObject* watched, QEvent* event) {
 bool TimerPage::FilterTypedKey(QObject* watched, const QKeyEvent& key) {
   auto* field = qobject_cast<MarkedField*>(watched);
   if (field == nullptr) return false;
-  char32_t typed = 0;
-  if (key.key() == Qt::Key_Backspace) {
-    typed = kBackspace;
-  } else if (!key.text().isEmpty()) {
-    typed = static_cast<char32_t>(key.text().toUcs4().value(0));
-  } else {
-    return false;  // not a character: arrows, Home, Delete
-  }
-  field->deselect();
-  const KeyOutcome outcome = TypeIntoTimeField({field->text().toStdString(), field->cursorPosition()}, typed,
-                                               field->maxLength());
-  if (outcome.verdict == KeyVerdict::kPass) return false;
-  if (outcome.verdict == KeyVerdict::kReplace) {
-    field->setText(QString::fromStdString(outcome.edit.text));
-    field->setCursorPosition(outcome.edit.caret);
-  }
-  return true;
+  const int length = field->maxLength();
+  return ApplyKeyRule(*field, key, [length](const FieldEdit& edit, char32_t typed) {
+    return TypeIntoTimeField(edit, typed, length);
+  });
 }
 
 }  // namespace quorvel

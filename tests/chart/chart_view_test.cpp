@@ -3,22 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QListView>
 #include <QRadioButton>
 #include <QRegularExpression>
 
-#include <fstream>
-
-#include "app/main_window.h"
 #include "pages/chart_view.h"
 #include "pages/realtime_page.h"
-#include "sim/meter_simulator.h"
-#include "tests/support/recording_notifier.h"
 #include "tests/support/spin.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/window_test.h"
 #include "widgets/chart_widget.h"
 #include "widgets/image_button.h"
 
@@ -27,36 +21,20 @@ namespace {
 
 using testing::SpinUntil;
 
-class ChartViewTest : public ::testing::Test {
+class ChartViewTest : public testing::WindowTest {
  protected:
-  void SetUp() override { QApplication::setQuitOnLastWindowClosed(false); }
   void Start(const std::vector<int>& slots, int port_scan_ms = 0, const std::string& ini = "") {
     sim::MeterSimulatorOptions options;
-    for (const int slot : slots) options.links.push_back((dir / ("COM" + std::to_string(slot))).string());
     options.byte_interval = std::chrono::microseconds{0};
-    std::string error;
-    simulator = sim::MeterSimulator::Open(options, &error);
-    ASSERT_TRUE(simulator && simulator->Start(&error)) << error;
-    std::ofstream(dir / "Power Meter.ini") << ini;
     Engine::Options engine_options;
-    engine_options.settings_path = dir / "Power Meter.ini";
     engine_options.tick_ms = 50;
     engine_options.port_scan_ms = port_scan_ms;
-    for (std::size_t i = 0; i < slots.size(); ++i) engine_options.port_assignments[slots[i]] = simulator->Link(i);
+    ASSERT_NO_FATAL_FAILURE(StartMeters(slots, options, ini, engine_options));
     window.Start(engine_options);
     window.show();
   }
 
-  // Controls are found as a screen reader finds them: by accessible name,
-  // on the real-time page (Find) or in the chart view (InView).
-  template <typename W = QWidget>
-  W* Named(QWidget& parent, const QString& name) {
-    for (W* widget : parent.findChildren<W*>()) {
-      if (widget->accessibleName() == name) return widget;
-    }
-    ADD_FAILURE() << "no control named " << name.toStdString() << " in " << parent.objectName().toStdString();
-    return nullptr;
-  }
+  // Controls on the real-time page (Find) or in the chart view (InView).
   template <typename W = QWidget>
   W* Find(const QString& name) {
     return Named<W>(window.RealTime(), name);
@@ -90,10 +68,6 @@ class ChartViewTest : public ::testing::Test {
     return points;
   }
 
-  testing::TempDir dir;
-  std::unique_ptr<sim::MeterSimulator> simulator;
-  testing::RecordingNotifier notices;
-  MainWindow window{&notices};
 };
 
 TEST_F(ChartViewTest, TwoMetersAreTrackedAsTwoSeries) {

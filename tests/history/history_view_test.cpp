@@ -3,25 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QListView>
 
 #include <filesystem>
-#include <fstream>
 
-#include "app/main_window.h"
 #include "model/calendar.h"
 #include "pages/chart_view.h"
 #include "pages/history_display.h"
 #include "pages/realtime_page.h"
 #include "pages/tracking_charts.h"
-#include "sim/meter_simulator.h"
 #include "tests/support/pillow.h"
-#include "tests/support/recording_notifier.h"
 #include "tests/support/spin.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/window_test.h"
 #include "widgets/busy_indicator.h"
 #include "widgets/chart_widget.h"
 
@@ -33,21 +28,18 @@ namespace fs = std::filesystem;
 
 constexpr int kYear = 2015;  // 1 January 2015 was a Thursday
 
-class HistoryViewTest : public ::testing::Test {
+class HistoryViewTest : public testing::WindowTest {
  protected:
-  void SetUp() override { QApplication::setQuitOnLastWindowClosed(false); }
-
   // Meters whose every day of 2015 used 1.00 kWh and whose load is off, so
   // that today's counter stays as set.
   void Start(const std::vector<int>& slots, const std::string& ini = "", double lose = 0.0) {
     sim::MeterSimulatorOptions options;
-    for (const int slot : slots) options.links.push_back((dir / ("COM" + std::to_string(slot))).string());
     options.byte_interval = std::chrono::microseconds{0};
     options.start_clock = std::chrono::local_days{std::chrono::year{kYear} / 12 / 31} + std::chrono::hours{10};
     options.faults.rates.lose = lose;
-    std::string error;
-    simulator = sim::MeterSimulator::Open(options, &error);
-    ASSERT_TRUE(simulator && simulator->Start(&error)) << error;
+    Engine::Options engine_options;
+    engine_options.tick_ms = 50;
+    ASSERT_NO_FATAL_FAILURE(StartMeters(slots, options, ini, engine_options));
     for (std::size_t i = 0; i < slots.size(); ++i) {
       simulator->Meter(i).WithModel([](sim::MeterModel& m) {
         m.ForceLoad({0.0, 230.0, 1.0});
@@ -58,23 +50,10 @@ class HistoryViewTest : public ::testing::Test {
         }
       });
     }
-    std::ofstream(dir / "Power Meter.ini") << ini;
-    Engine::Options engine_options;
-    engine_options.settings_path = dir / "Power Meter.ini";
-    engine_options.tick_ms = 50;
-    for (std::size_t i = 0; i < slots.size(); ++i) engine_options.port_assignments[slots[i]] = simulator->Link(i);
     window.Start(engine_options);
     window.show();
   }
 
-  template <typename W = QWidget>
-  W* Named(QWidget& parent, const QString& name) {
-    for (W* widget : parent.findChildren<W*>()) {
-      if (widget->accessibleName() == name) return widget;
-    }
-    ADD_FAILURE() << "no control named " << name.toStdString();
-    return nullptr;
-  }
   template <typename W = QWidget>
   W* InView(const char* name) {
     return Named<W>(window.Charts(), QString::fromUtf8(name));
@@ -119,11 +98,6 @@ class HistoryViewTest : public ::testing::Test {
     }
     return values;
   }
-
-  testing::TempDir dir;
-  std::unique_ptr<sim::MeterSimulator> simulator;
-  testing::RecordingNotifier notices;
-  MainWindow window{&notices};
 };
 
 TEST_F(HistoryViewTest, MonthWeekAndDayFormsOfTheMetersYear) {

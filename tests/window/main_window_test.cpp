@@ -15,17 +15,14 @@
 #include <QSerialPort>
 #include <QTimer>
 
-#include <fstream>
-
 #include "app/main_window.h"
 #include "pages/realtime_page.h"
 #include "pages/settings_page.h"
 #include "protocol/commands.h"
 #include "sim/meter_simulator.h"
 #include "storage/settings.h"
-#include "tests/support/recording_notifier.h"
 #include "tests/support/spin.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/window_test.h"
 #include "widgets/busy_indicator.h"
 #include "widgets/image_button.h"
 #include "widgets/marked_field.h"
@@ -71,40 +68,26 @@ class AnswerPacedTicks {
   int answered_ = 0;
 };
 
-class Dashboard : public ::testing::Test {
+class Dashboard : public testing::WindowTest {
  protected:
-  void SetUp() override { QApplication::setQuitOnLastWindowClosed(false); }
   void Start(const std::vector<int>& slots, int port_scan_ms = 0, const std::string& ini = "") {
     sim::MeterSimulatorOptions options;
-    for (const int slot : slots) options.links.push_back((dir / ("COM" + std::to_string(slot))).string());
     options.byte_interval = microseconds{0};
     options.start_clock = kJune23;
-    std::string error;
-    simulator = sim::MeterSimulator::Open(options, &error);
-    ASSERT_TRUE(simulator && simulator->Start(&error)) << error;
-    std::ofstream(dir / "Power Meter.ini") << ini;
     Engine::Options engine_options;
-    engine_options.settings_path = dir / "Power Meter.ini";
     engine_options.tick_ms = 0;  // ticked by `ticks`
     engine_options.port_scan_ms = port_scan_ms;
-    for (std::size_t i = 0; i < slots.size(); ++i) {
-      engine_options.port_assignments[slots[i]] = simulator->Link(i);
-      meter_of[slots[i]] = i;
-    }
+    ASSERT_NO_FATAL_FAILURE(StartMeters(slots, options, ini, engine_options));
+    for (std::size_t i = 0; i < slots.size(); ++i) meter_of[slots[i]] = i;
     window.Start(engine_options);
     ticks.Start();
     window.show();
   }
   sim::PtyMeter& Meter(int slot) { return simulator->Meter(meter_of.at(slot)); }
 
-  // Controls are found as a screen reader finds them: by accessible name.
   template <typename W = QWidget>
   W* Find(const QString& name) {
-    for (W* widget : window.findChildren<W*>()) {
-      if (widget->accessibleName() == name) return widget;
-    }
-    ADD_FAILURE() << "no control named " << name.toStdString();
-    return nullptr;
+    return Named<W>(window, name);
   }
   QString Text(const QString& name) { return Find<QLineEdit>(name)->text(); }
   void Type(const QString& name, const QString& text) { Find<QLineEdit>(name)->setText(text); }
@@ -121,11 +104,7 @@ class Dashboard : public ::testing::Test {
     return SpinUntil([&] { return std::find(notices.texts.begin(), notices.texts.end(), text) != notices.texts.end(); });
   }
 
-  testing::TempDir dir;
-  std::unique_ptr<sim::MeterSimulator> simulator;
   std::map<int, std::size_t> meter_of;
-  testing::RecordingNotifier notices;
-  MainWindow window{&notices};
   AnswerPacedTicks ticks{window};
 };
 

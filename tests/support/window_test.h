@@ -1,0 +1,57 @@
+// What the tests of the real window share: simulated meters on
+// pseudo-terminals, linked as COM<slot> in a folder of the test's own, a
+// settings file there, the window on the real engine, and controls found as
+// a screen reader finds them, by accessible name.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QWidget>
+
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "sim/meter_simulator.h"
+#include "tests/support/recording_notifier.h"
+#include "tests/support/temp_dir.h"
+
+namespace quorvel::testing {
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { QApplication::setQuitOnLastWindowClosed(false); }
+
+  // Starts one simulated meter per slot (meter i on slots[i]) with
+  // `options`, and writes `ini` as the settings file; `engine_options` gets
+  // the file and the links. A failure is fatal to the test.
+  void StartMeters(const std::vector<int>& slots, sim::MeterSimulatorOptions options, const std::string& ini,
+                   Engine::Options& engine_options) {
+    for (const int slot : slots) options.links.push_back((dir / ("COM" + std::to_string(slot))).string());
+    std::string error;
+    simulator = sim::MeterSimulator::Open(options, &error);
+    ASSERT_TRUE(simulator && simulator->Start(&error)) << error;
+    std::ofstream(dir / "Power Meter.ini") << ini;
+    engine_options.settings_path = dir / "Power Meter.ini";
+    for (std::size_t i = 0; i < slots.size(); ++i) engine_options.port_assignments[slots[i]] = simulator->Link(i);
+  }
+
+  template <typename W = QWidget>
+  W* Named(QWidget& parent, const QString& name) {
+    for (W* widget : parent.findChildren<W*>()) {
+      if (widget->accessibleName() == name) return widget;
+    }
+    ADD_FAILURE() << "no control named " << name.toStdString() << " in " << parent.objectName().toStdString();
+    return nullptr;
+  }
+
+  TempDir dir;
+  std::unique_ptr<sim::MeterSimulator> simulator;
+  RecordingNotifier notices;
+  MainWindow window{&notices};
+};
+
+}  // namespace quorvel::testing
