@@ -55,7 +55,8 @@ constexpr const char* kHelpEnd =
     "\n"
     "Exit status:\n"
     "  0  done\n"
-    "  1  failed (the simulated meters or the screenshot could not be made)\n"
+    "  1  failed (no display to show the window on, or the simulated meters or the\n"
+    "     screenshot could not be made)\n"
     "  2  wrong command line\n";
 
 std::string Quoted(const QString& text) { return "'" + text.toStdString() + "'"; }

@@ -45,9 +45,17 @@ int main(int argc, char** argv) {
     return quorvel::kExitOk;
   }
 
-  // Without a display the window draws itself offscreen (screenshots, CI).
+  // Without a display the window draws itself offscreen (screenshots, CI);
+  // a window nobody can see, run until killed, would only look like a hang.
   if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
       std::getenv("QT_QPA_PLATFORM") == nullptr) {
+    if (options.screenshot.empty()) {
+      std::fputs("quorvel-dashboard: there is no display (neither DISPLAY nor WAYLAND_DISPLAY is set) to show "
+                 "the window on.\nTo render it offscreen into a PNG file instead: quorvel-dashboard --screenshot "
+                 "FILE (with --demo 3 for simulated meters).\n",
+                 stderr);
+      return quorvel::kExitFailed;
+    }
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   }
   QApplication app(argc, argv);

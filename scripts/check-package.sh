@@ -91,6 +91,11 @@ if ((dashboard)); then
   else
     fail "no screenshot in $home/Documents/QUORVEL Dashboard"
   fi
+  # Without a display the window says so at once instead of running unseen.
+  said=$(cd "$scratch" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 20 \
+    "$root/usr/bin/quorvel-dashboard" 2>&1) && status=0 || status=$?
+  [[ $status == 1 && $said == *"there is no display"* ]] ||
+    fail "quorvel-dashboard without a display exits with $status saying '$said'"
 fi
 
 echo "installed files:"
