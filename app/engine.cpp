@@ -131,6 +131,7 @@ bool Engine::OpenDevice(int slot) {
   device_identities_[index] = identity;
   device_stamps_[index] = DeviceNodeStamp(path);
   port.StartMonitor();
+  open_as_told_[index] = true;
   answers_.ClearSlot(slot);
   devices_.ResetSlotHistory(slot);
   return true;
@@ -159,14 +160,17 @@ std::string Engine::OpenFailureText(int slot) const {
 bool Engine::CloseDevice(int slot) {
   if (!IsSlotNumber(slot)) return false;
   vanished_[SlotIndex(slot)] = false;
+  open_as_told_[SlotIndex(slot)] = false;
   ports_[SlotIndex(slot)]->SignalShutdown();
   return true;
 }
 
 void Engine::CloseVanished(int slot) {
   const std::size_t index = SlotIndex(slot);
-  if (IsOpen(slot) && !vanished_[index]) {
-    // Gone before its monitor noticed: told here, as the monitor would have.
+  if (open_as_told_[index]) {
+    // Gone before its monitor's word came: told here, as the monitor would
+    // have (the shutdown drops the monitor's word if it is on its way).
+    open_as_told_[index] = false;
     vanished_[index] = true;
     seen_absent_[index] = true;
     reselect_[index] = list_.SelectedSlot() == slot;
@@ -191,7 +195,7 @@ int Engine::DeviceChanged(int signed_slot) {
   const std::string name = ComName(slot);
   if (list_.SelectedSlot() == slot) {
     if (signed_slot < 0) {
-      const bool was_open = IsOpen(slot);
+      const bool was_open = open_as_told_[SlotIndex(slot)];
       CloseVanished(slot);
       list_.RemoveAt(list_.SelectedIndex());
       if (was_open) Q_EMIT selectedDeviceRemoved(slot);
@@ -288,6 +292,7 @@ void Engine::OnBytesReceived(unsigned port_number, std::span<const std::uint8_t>
 void Engine::OnPortLost(unsigned port_number) {
   // The monitor tells the user; the slot is opened again when it returns.
   const int slot = static_cast<int>(port_number);
+  open_as_told_[SlotIndex(slot)] = false;
   vanished_[SlotIndex(slot)] = true;
   seen_absent_[SlotIndex(slot)] = false;
   reselect_[SlotIndex(slot)] = list_.SelectedSlot() == slot;

@@ -224,6 +224,10 @@ class Engine : public QObject,
   std::array<OpenError, kSlotCount> open_errors_;
   std::array<std::string, kSlotCount> device_identities_;  // of the open slots
   std::array<std::string, kSlotCount> device_stamps_;
+  // Opened, and neither closed nor told lost since. A monitor marks its port
+  // closed before its word of the loss reaches this thread, so a scan may
+  // find the device gone while IsOpen() is already false.
+  std::array<bool, kSlotCount> open_as_told_{};
   std::array<bool, kSlotCount> vanished_{};  // lost while open, not closed by the user
   std::array<bool, kSlotCount> reselect_{};  // and it was the selected device
   std::array<bool, kSlotCount> seen_absent_{};  // and its device has been missing since

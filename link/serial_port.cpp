@@ -182,7 +182,9 @@ bool CSerialPort::Monitor::HandOver(std::function<void()> work) {
       [shared, state, work = std::move(work)] {
         {
           const std::lock_guard lock(shared->mutex);
-          if (*state == kCancelled) return;
+          // A shutdown signalled on this thread drops the work even before
+          // the monitor has woken to cancel it.
+          if (*state == kCancelled || shared->shutdown) return;
           *state = kRunning;
         }
         work();

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "link/meter_line.h"
 #include "tests/integration/meter_bench.h"
@@ -257,6 +258,37 @@ TEST(EngineWithMeters, AMeterThatComesBackIsOpenedAgain) {
   // A slot the user closed stays closed.
   bench.engine.CloseDevice(3);
   EXPECT_FALSE(bench.engine.AwaitingReturn(3));
+}
+
+// The monitor marks its port closed before its word of the loss reaches the
+// engine; a scan that finds the device gone in between still stops the
+// selected device, tells it once, and selects it again on its return.
+TEST(EngineWithMeters, ALossAScanSeesBeforeTheMonitorsWordIsToldOnce) {
+  MeterBench bench({3}, {}, std::chrono::microseconds{0}, 250);
+  ASSERT_TRUE(bench.Open(3));
+  std::vector<int> lost;
+  int removed = 0;
+  QObject::connect(&bench.engine, &Engine::portLost, [&](int slot) { lost.push_back(slot); });
+  QObject::connect(&bench.engine, &Engine::selectedDeviceRemoved, [&](int) { ++removed; });
+  bench.Unplug(3);
+  // No events run here: the monitor's word waits for this thread.
+  for (int i = 0; i < 500 && bench.engine.IsOpen(3); ++i) std::this_thread::sleep_for(std::chrono::milliseconds{10});
+  ASSERT_FALSE(bench.engine.IsOpen(3));
+  bench.engine.DeviceChanged(-3);
+  EXPECT_EQ(lost, std::vector<int>{3});
+  EXPECT_EQ(removed, 1);
+  EXPECT_TRUE(bench.engine.AwaitingReturn(3));
+  testing::Spin(300);  // the dropped word, if it came, and a scan or two
+  EXPECT_EQ(lost, std::vector<int>{3});
+  EXPECT_EQ(bench.notices.TakeTexts(), std::vector<std::string>{"COM3 was removed; it opens again when it returns."});
+
+  sim::MeterSimulatorOptions options;
+  options.links = {bench.simulator->Link(0)};
+  std::string error;
+  auto again = sim::MeterSimulator::Open(options, &error);
+  ASSERT_TRUE(again && again->Start(&error)) << error;
+  ASSERT_TRUE(SpinUntil([&] { return bench.engine.IsOpen(3); }));
+  EXPECT_EQ(bench.engine.List().SelectedSlot(), 3);
 }
 
 TEST(EngineWithMeters, OneDeviceUnderTwoNamesIsOpenedOnce) {

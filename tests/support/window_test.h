@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 
 #include <fstream>
@@ -20,6 +22,38 @@
 #include "tests/support/temp_dir.h"
 
 namespace quorvel::testing {
+
+// Ticks the engine every 50 ms as its timer would, but never before the
+// answers to the last tick are in (or a second has passed). Each request
+// purges the line first, dropping whatever is still on its way, and a
+// loaded machine can hold a pseudo-terminal's bytes for over 100 ms: these
+// tests would lose answers they wait for through no fault of the window.
+class AnswerPacedTicks {
+ public:
+  explicit AnswerPacedTicks(MainWindow& window) : window_(window) {
+    QObject::connect(&window.engine(), &Engine::requestSent, &timer_, [this] { ++asked_; });
+    QObject::connect(&window.engine(), &Engine::frameDecoded, &timer_, [this] { ++answered_; });
+    QObject::connect(&timer_, &QTimer::timeout, [this] { MaybeTick(); });
+  }
+  void Start() {
+    since_tick_.start();
+    timer_.start(50);
+  }
+
+ private:
+  void MaybeTick() {
+    if (window_.Exiting() || (answered_ < asked_ && since_tick_.elapsed() < 1000)) return;
+    asked_ = answered_ = 0;
+    since_tick_.restart();
+    window_.engine().Tick();
+  }
+
+  MainWindow& window_;
+  QTimer timer_;
+  QElapsedTimer since_tick_;
+  int asked_ = 0;
+  int answered_ = 0;
+};
 
 class WindowTest : public ::testing::Test {
  protected:

@@ -7,13 +7,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSerialPort>
-#include <QTimer>
 
 #include "app/main_window.h"
 #include "pages/realtime_page.h"
@@ -30,43 +28,12 @@
 namespace quorvel {
 namespace {
 
+using testing::AnswerPacedTicks;
 using testing::SpinUntil;
 using namespace std::chrono;
 
 // 2009/06/23 09:30, a Tuesday in week 25.
 const local_seconds kJune23 = local_days{year{2009} / 6 / 23} + hours{9} + minutes{30};
-
-// Ticks the engine every 50 ms as its timer would, but never before the
-// answers to the last tick are in (or a second has passed). Each request
-// purges the line first, dropping whatever is still on its way, and a
-// loaded machine can hold a pseudo-terminal's bytes for over 100 ms: these
-// tests would lose answers they wait for through no fault of the window.
-class AnswerPacedTicks {
- public:
-  explicit AnswerPacedTicks(MainWindow& window) : window_(window) {
-    QObject::connect(&window.engine(), &Engine::requestSent, &timer_, [this] { ++asked_; });
-    QObject::connect(&window.engine(), &Engine::frameDecoded, &timer_, [this] { ++answered_; });
-    QObject::connect(&timer_, &QTimer::timeout, [this] { MaybeTick(); });
-  }
-  void Start() {
-    since_tick_.start();
-    timer_.start(50);
-  }
-
- private:
-  void MaybeTick() {
-    if (window_.Exiting() || (answered_ < asked_ && since_tick_.elapsed() < 1000)) return;
-    asked_ = answered_ = 0;
-    since_tick_.restart();
-    window_.engine().Tick();
-  }
-
-  MainWindow& window_;
-  QTimer timer_;
-  QElapsedTimer since_tick_;
-  int asked_ = 0;
-  int answered_ = 0;
-};
 
 class Dashboard : public testing::WindowTest {
  protected:
