@@ -42,7 +42,8 @@ std::string LockFilePath(const std::string& device);
 // Removes the lock file that a serial library left for `device` when its
 // program was killed between making the file and writing its owner into it:
 // such an empty file names no process, so it would refuse the device for
-// good. A file with an owner, or one whose maker still holds it, stays.
+// good. The same goes for the guard file made while removing a stale lock
+// file. A file with an owner, or one whose maker still holds it, stays.
 // True when a file was removed.
 bool RemoveAbandonedLockFile(const std::string& device);
 

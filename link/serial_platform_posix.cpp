@@ -89,18 +89,30 @@ std::string LockFilePath(const std::string& device) {
   return {};
 }
 
-bool RemoveAbandonedLockFile(const std::string& device) {
-  const std::string path = LockFilePath(device);
-  const int fd = path.empty() ? -1 : open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+namespace {
+
+// Its maker locks the file before writing its owner into it; an empty file
+// whose lock we can take lost its maker before the write.
+bool RemoveIfAbandoned(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat file {};
-  // Its maker locks the file before writing the owner into it; a lock we can
-  // take means the maker is gone.
   const bool abandoned =
       fstat(fd, &file) == 0 && S_ISREG(file.st_mode) && file.st_size == 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
   const bool removed = abandoned && unlink(path.c_str()) == 0;
   close(fd);
   return removed;
+}
+
+}  // namespace
+
+bool RemoveAbandonedLockFile(const std::string& device) {
+  const std::string path = LockFilePath(device);
+  if (path.empty()) return false;
+  // The ".rmlock" file guards the removal of a stale lock file; left empty,
+  // it keeps a stale lock file from ever being removed.
+  const bool guard_removed = RemoveIfAbandoned(path + ".rmlock");
+  return RemoveIfAbandoned(path) || guard_removed;
 }
 
 unsigned ReadBackBaudRate(long long handle) {

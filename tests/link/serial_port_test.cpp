@@ -4,12 +4,14 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QThread>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <numeric>
 #include <thread>
@@ -247,6 +249,17 @@ TEST_F(SerialPortTest, AnEmptyLockFileOfAKilledProgramDoesNotHoldTheDevice) {
   EXPECT_FALSE(Open(port));
   EXPECT_EQ(port.LastOpenError().kind, OpenFailure::kBusy);
   ::close(maker);  // killed
+  ASSERT_TRUE(Open(port)) << port.LastOpenError().text;
+  port.Close();
+
+  // Killed while removing the stale lock file of a program killed before
+  // it: the stale file names its owner, and the removal's guard is empty.
+  const pid_t killed = ::fork();
+  if (killed == 0) ::_exit(0);
+  ASSERT_GT(killed, 0);
+  ::waitpid(killed, nullptr, 0);
+  std::ofstream(lock) << killed << "\nquorvel-cli\n\n";
+  ::close(::open((lock + ".rmlock").c_str(), O_RDWR | O_CREAT | O_EXCL, 0644));
   EXPECT_TRUE(Open(port)) << port.LastOpenError().text;
 }
 
