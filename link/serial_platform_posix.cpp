@@ -110,7 +110,7 @@ bool RemoveAbandonedLockFile(const std::string& device) {
   const std::string path = LockFilePath(device);
   if (path.empty()) return false;
   // The ".rmlock" file guards the removal of a stale lock file; left empty,
-  // it keeps a stale lock file from ever being removed.
+  // it names no process, and no stale lock file is removed until it ages.
   const bool guard_removed = RemoveIfAbandoned(path + ".rmlock");
   return RemoveIfAbandoned(path) || guard_removed;
 }
