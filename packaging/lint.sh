@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Lints the files that put the dashboard into the menu, the software centre and udev: the
-# Debian validators for the menu entry and the metainfo, and the rule's syntax.
-# Usage: packaging/lint.sh DESKTOP METAINFO RULES VERSION   (exit 77: a validator is missing)
+# Debian validators for the menu entry and the metainfo, and the rule's syntax; and that the
+# metainfo and the Debian changelog speak of the project's version and licence.
+# Usage: packaging/lint.sh DESKTOP METAINFO RULES VERSION LICENSE CHANGELOG
+#   (exit 77: a validator is missing)
 set -euo pipefail
-desktop=$1 metainfo=$2 rules=$3 version=$4
+desktop=$1 metainfo=$2 rules=$3 version=$4 license=$5 changelog=$6
 
-for tool in desktop-file-validate appstreamcli; do
+for tool in desktop-file-validate appstreamcli dpkg-parsechangelog; do
   if ! command -v "$tool" >/dev/null; then
     echo "lint: $tool is missing (scripts/install-deps.sh test installs it)"
     exit 77
@@ -32,6 +34,25 @@ if [[ "$newest" != "$version" ]]; then
   echo "lint: the newest release in $(basename "$metainfo") is '$newest', the project is $version"
   exit 1
 fi
+declared=$(sed -n 's|.*<project_license>\(.*\)</project_license>.*|\1|p' "$metainfo")
+if [[ "$declared" != "$license" ]]; then
+  echo "lint: $(basename "$metainfo") says the licence is '$declared', the project's is $license"
+  exit 1
+fi
+
+# The changelog's newest entry is the release the metainfo names: same version, same day.
+logged=$(dpkg-parsechangelog -l "$changelog" -S Version)
+if [[ "$logged" != "$version" ]]; then
+  echo "lint: the newest entry of $changelog is '$logged', the project is $version"
+  exit 1
+fi
+released=$(grep -o '<release version="[^"]*" date="[^"]*"' "$metainfo" | head -n 1 | cut -d '"' -f 4)
+logged_day=$(date -u -d "$(dpkg-parsechangelog -l "$changelog" -S Date)" +%F)
+if [[ "$logged_day" != "$released" ]]; then
+  echo "lint: the newest entry of $changelog is dated $logged_day, the release $released"
+  exit 1
+fi
+echo "changelog: $version of $released"
 
 # udev: uaccess is applied in 73-seat-late.rules, so the tag must be set by a file sorting before it.
 name=$(basename "$rules")
