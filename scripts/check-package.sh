@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the Debian package from a build folder that is already built (configured with
-# -DCMAKE_INSTALL_PREFIX=/usr), unpacks it into a scratch root and checks that the programs
-# start and that every file is where the menu, udev and man look for it. The scratch root
+# -DCMAKE_INSTALL_PREFIX=/usr), has Debian's own checker, lintian, look at all of it, unpacks it
+# into a scratch root and checks that the programs start and that every file is where the menu,
+# udev and man look for it. The scratch root
 # (dpkg -x) needs no root rights and leaves the machine as it was; dpkg -i would also run the
 # postinst, which only asks udev to look at plugged-in adapters again.
 # Usage: scripts/check-package.sh [BUILD_DIR] [--require-dashboard]
@@ -37,6 +38,27 @@ has() { [[ -f "$root/$1" ]] || fail "missing /$1"; }
 
 echo "package: $(basename "$deb"), $(du -k "$deb" | cut -f 1) kB"
 dpkg-deb --field "$deb" Package Version Section Depends Recommends
+
+# lintian checks whatever the package holds (programs, pages, documents, units, files under
+# /etc, maintainer scripts): any error or warning fails. Its advice (I:) and the tags the
+# package overrides, each with its reason, are shown but pass. Root is warned against only
+# because lintian unpacks untrusted packages; this one is ours.
+if command -v lintian >/dev/null; then
+  if report=$(lintian --fail-on error,warning --display-info --show-overrides "$deb" 2>&1); then
+    status=0
+  else
+    status=$?
+  fi
+  report=$(grep -v '^running with root privileges is not recommended!$' <<<"$report" || true)
+  [[ -z "$report" ]] || echo "$report"
+  if ((status)) || grep -q '^[EW]: ' <<<"$report"; then
+    fail "lintian finds errors or warnings in the package (exit status $status)"
+  else
+    echo "lintian: no errors, no warnings"
+  fi
+else
+  fail "lintian is missing (scripts/install-deps.sh test installs it)"
+fi
 version=$(dpkg-deb --field "$deb" Version)
 depends=$(dpkg-deb --field "$deb" Depends | tr ',' '\n' | awk '{ print $1 }')
 for lib in libc6 libstdc++6 libqt6core6 libqt6serialport6; do
@@ -58,16 +80,26 @@ fi
 
 for program in "${programs[@]}"; do
   has "usr/bin/$program"
-  has "usr/share/man/man1/$program.1.gz"
   shown=$("$root/usr/bin/$program" --version 2>&1) || fail "$program --version exits with $?"
   [[ "$shown" == "$program $version"* ]] || fail "$program --version says '$shown', not $version"
   echo "$shown"
-  # man's own check of the page, as lintian runs it: any warning fails.
+done
+# Every command has its manual page, which man reads without a warning (as lintian runs it).
+for command in "$root"/usr/bin/* "$root"/usr/sbin/*; do
+  [[ -e "$command" ]] || continue
+  name=$(basename "$command")
+  section=1
+  [[ "$command" == */sbin/* ]] && section=8
+  page="usr/share/man/man$section/$name.$section.gz"
+  has "$page"
+  [[ -f "$root/$page" ]] || continue
   warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 \
-    man --warnings -E UTF-8 -l "$root/usr/share/man/man1/$program.1.gz" 2>&1 >/dev/null) || true
-  [[ -z "$warnings" ]] || fail "man page of $program: $warnings"
+    man --warnings -E UTF-8 -l "$root/$page" 2>&1 >/dev/null) || true
+  [[ -z "$warnings" ]] || fail "man page of $name: $warnings"
 done
 has "usr/lib/udev/rules.d/70-quorvel-ch34x.rules"
+has "usr/share/doc/quorvel-dashboard/copyright"
+has "usr/share/doc/quorvel-dashboard/changelog.gz"
 has "usr/share/doc/quorvel-dashboard/user manual.pdf"
 head -c 5 "$root/usr/share/doc/quorvel-dashboard/user manual.pdf" | grep -q '%PDF-' ||
   fail "user manual.pdf is no PDF"

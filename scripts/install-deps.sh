@@ -10,9 +10,10 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev
 # The Debian package: cpack's dependency search runs dpkg-shlibdeps on what file(1) calls ELF.
 package_packages=(dpkg-dev file)
 # Fuzzing (clang with the libFuzzer runtime), the independent spreadsheet and bitmap readers, and for the
-# package check the validators of the menu entry and the metainfo and man's own page check.
+# package check the validators of the menu entry and the metainfo, man's own page check and
+# Debian's package checker.
 test_packages=(clang libclang-rt-14-dev libfreexl-dev python3 python3-xlrd python3-pil libreoffice-calc-nogui
-  desktop-file-utils appstream man-db)
+  desktop-file-utils appstream man-db lintian)
 
 case "${1:-all}" in
   build) wanted=("${build_packages[@]}") ;;
