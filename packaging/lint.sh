@@ -46,7 +46,8 @@ if [[ "$logged" != "$version" ]]; then
   echo "lint: the newest entry of $changelog is '$logged', the project is $version"
   exit 1
 fi
-released=$(grep -o '<release version="[^"]*" date="[^"]*"' "$metainfo" | head -n 1 | cut -d '"' -f 4)
+released=$(grep -o '<release version="[^"]*" date="[^"]*"' "$metainfo" | head -n 1 |
+  cut -d '"' -f 4)
 logged_day=$(date -u -d "$(dpkg-parsechangelog -l "$changelog" -S Date)" +%F)
 if [[ "$logged_day" != "$released" ]]; then
   echo "lint: the newest entry of $changelog is dated $logged_day, the release $released"
