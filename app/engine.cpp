@@ -14,48 +14,18 @@ Q_LOGGING_CATEGORY(lcEngine, "quorvel.engine", QtWarningMsg)
 
 namespace quorvel {
 
-// What the decoder shows goes to the windows; the spreadsheet row it asks
-// for is the engine's own business.
-class Engine::DecoderDisplay : public Display {
- public:
-  DecoderDisplay(Display& windows, Engine& engine) : windows_(windows), engine_(engine) {}
-
-  void ShowClock(const ClockTexts& t) override { windows_.ShowClock(t); }
-  void ShowReadings(const ReadingTexts& t) override { windows_.ShowReadings(t); }
-  void ShowTariff(const TariffTexts& t) override { windows_.ShowTariff(t); }
-  void ShowHistoryBoxes(const HistoryTexts& t) override { windows_.ShowHistoryBoxes(t); }
-  void ShowCo2Factor(const std::string& t) override { windows_.ShowCo2Factor(t); }
-  void ShowLimitAlarm(bool shown) override { windows_.ShowLimitAlarm(shown); }
-  void ShowTimer(int timer, const TimerTexts& t) override { windows_.ShowTimer(timer, t); }
-  void ShowLimits(const LimitTexts& t) override { windows_.ShowLimits(t); }
-  void BusyStarted(BusyOperation op, int total) override { windows_.BusyStarted(op, total); }
-  void BusyProgress(BusyOperation op, int done, int total) override { windows_.BusyProgress(op, done, total); }
-  void BusyEnded(BusyOperation op) override { windows_.BusyEnded(op); }
-  void ChartViewRealTimeSample(int slot, const DeviceRecord& r) override { windows_.ChartViewRealTimeSample(slot, r); }
-  void ChartViewHistoryReady(int slot, int month) override { windows_.ChartViewHistoryReady(slot, month); }
-  void AppendRealTimeRow(int slot) override {
-    if (engine_.spreadsheets_.AppendRealTimeRow(slot, engine_.devices_.Slot(slot).Record, engine_.settings_.File)) {
-      Q_EMIT engine_.rowSaved(slot);
-    } else {
-      Q_EMIT engine_.rowNotSaved(slot);
-    }
-    windows_.AppendRealTimeRow(slot);
-  }
-
- private:
-  Display& windows_;
-  Engine& engine_;
-};
-
 Engine::Engine(Display& display, Notifier& notifier, const RequestFields& fields, QObject* parent)
     : QObject(parent),
       notifier_(notifier),
       fields_(fields),
       spreadsheets_(notifier),
-      decoder_display_(std::make_unique<DecoderDisplay>(display, *this)),
-      answers_(devices_, *decoder_display_, *this,
-               [this](int slot, const DecodeOutcome& outcome) { Q_EMIT frameDecoded(slot, outcome); }),
-      scheduler_(devices_, pending_, *this, *decoder_display_, notifier) {
+      readings_(notifier),
+      page_readings_(devices_, display, view_),
+      presenter_(devices_, display, readings_, view_, pending_),
+      answers_(devices_, [this](int slot, const DecodeOutcome& outcome) { Decoded(slot, outcome); }),
+      scheduler_(devices_, pending_, *this, display, notifier) {
+  readings_.Subscribe("real-time page", [this](const Reading& reading) { return page_readings_.Consume(reading); });
+  readings_.Subscribe("spreadsheet", [this](const Reading& reading) { return LogRow(reading); });
   for (auto& port : ports_) port = std::make_unique<CSerialPort>(notifier);
   tick_timer_.setTimerType(Qt::PreciseTimer);
   connect(&tick_timer_, &QTimer::timeout, this, &Engine::Tick);
@@ -78,7 +48,7 @@ void Engine::Start(const Options& options) {
 
   devices_.ResetAll();
   answers_.ClearAll();
-  save_counter_ = 0;
+  presenter_.RowCounter() = 0;
 
   std::map<int, std::string> assignments = LoadPortAssignments(settings_file_.Profile());
   for (const auto& [slot, path] : options.port_assignments) assignments[slot] = path;
@@ -244,19 +214,19 @@ void Engine::OpenReturnedDevices() {
   }
 }
 
-bool Engine::SetSaving(int slot, bool on) { return spreadsheets_.SetSaving(slot, on, settings_.File); }
+void Engine::SetSaving(int slot, bool on) { spreadsheets_.SetSaving(slot, on, settings_.File); }
 
-bool Engine::SaveMonthData(int slot, int month) {
-  if (!IsSlotNumber(slot)) return false;
+Status Engine::SaveMonthData(int slot, int month) {
+  if (!IsSlotNumber(slot)) return Status::Fail(StatusCode::kInvalid, "there is no device " + std::to_string(slot));
   if (month >= 1 && month <= kMonths && !devices_.Slot(slot).MonthsRead[static_cast<std::size_t>(month - 1)]) {
     // Its row holds zeros the meter never sent.
-    notifier_.Notify(Notice{"", std::string("Not saved: ") + kMonthNames[static_cast<std::size_t>(month - 1)] +
-                                    " was not read from " + ComName(slot) + ".",
-                            NoticeIcon::kWarning});
-    return false;
+    const std::string text = std::string("Not saved: ") + kMonthNames[static_cast<std::size_t>(month - 1)] +
+                             " was not read from " + ComName(slot) + ".";
+    notifier_.Notify(Notice{"", text, NoticeIcon::kWarning});
+    return Status::Fail(StatusCode::kInvalid, text);
   }
-  const bool written = spreadsheets_.SaveMonthData(slot, month, devices_.Slot(slot).History, settings_.File);
-  if (!written) qCDebug(lcEngine, "Excel error");
+  Status written = spreadsheets_.SaveMonthData(slot, month, devices_.Slot(slot).History, settings_.File);
+  if (!written.ok()) qCDebug(lcEngine, "Excel error");
   return written;
 }
 
@@ -278,6 +248,28 @@ void Engine::RequestTimerWrite(const TimerEdits& rows) {
 void Engine::Tick() {
   scheduler_.Tick(
       TickView{list_.SelectedSlot(), view_.real_time_page_visible, view_.real_time_mode, view_.chart_view_open});
+}
+
+void Engine::RefreshView() {
+  view_.selected_slot = list_.SelectedSlot();
+  view_.saving = spreadsheets_.SavingActive();
+  view_.acquisition_interval = settings_.Acquisition;
+}
+
+void Engine::Decoded(int slot, const DecodeOutcome& outcome) {
+  RefreshView();
+  presenter_.Present(outcome);
+  Q_EMIT frameDecoded(slot, outcome);
+}
+
+Result<Consumed> Engine::LogRow(const Reading& reading) {
+  Result<Consumed> logged = spreadsheets_.LogReading(reading, settings_.File);
+  if (!logged.ok()) {
+    Q_EMIT rowNotSaved(reading.slot);
+  } else if (logged.value() == Consumed::kDone) {
+    Q_EMIT rowSaved(reading.slot);
+  }
+  return logged;
 }
 
 std::string Engine::DeviceNameFor(unsigned port_number) const {

@@ -14,14 +14,15 @@
 #include <map>
 #include <memory>
 
-#include "app/view_state.h"
+#include "device/answer_presenter.h"
 #include "device/dashboard_operations.h"
 #include "device/device_list.h"
 #include "device/pending_operations.h"
+#include "device/reading_stream.h"
 #include "device/scheduler.h"
+#include "device/view_state.h"
 #include "link/port_directory.h"
 #include "link/serial_port.h"
-#include "model/decoder_context.h"
 #include "model/device_record.h"
 #include "model/notifier.h"
 #include "model/settings.h"
@@ -36,8 +37,7 @@ class Engine : public QObject,
                public DashboardOperations,
                private SerialPortOwner,
                private FramePort,
-               private MeterOperations,
-               private DecoderContext {
+               private MeterOperations {
   Q_OBJECT
 
  public:
@@ -50,7 +50,7 @@ class Engine : public QObject,
     xls::WriterOptions spreadsheet;
   };
 
-  // `display` shows what the decoder and the tick produce; `fields` gives
+  // `display` shows what the presenter and the tick produce; `fields` gives
   // the page values requests carry. Both must outlive the engine.
   Engine(Display& display, Notifier& notifier, const RequestFields& fields, QObject* parent = nullptr);
   ~Engine() override;
@@ -71,9 +71,11 @@ class Engine : public QObject,
   int DeviceChanged(int signed_slot);
   bool RequestHistory(int slot, int month) { return scheduler_.RequestHistory(slot, month); }
   bool ShowStoredHistory(int slot) { return scheduler_.ShowStoredHistory(slot); }
-  bool SetSaving(int slot, bool on);
-  // False, with the user told, for a month the meter never answered for.
-  bool SaveMonthData(int slot, int month);
+  // Starts or stops the spreadsheet saving; a file that cannot be made is
+  // told and leaves saving as it was.
+  void SetSaving(int slot, bool on);
+  // A failure, with the user told, for a month the meter never answered for.
+  Status SaveMonthData(int slot, int month);
   // Copies the settings page into the settings and saves them.
   void StoreSettings(const Settings& from_page);
 
@@ -84,6 +86,11 @@ class Engine : public QObject,
 
   // The device every request addresses; false when the slot is not listed.
   bool Select(int slot) { return list_.SelectSlot(slot); }
+
+  // Every decoded real-time reading, for whoever subscribes (the chart
+  // view, a publisher); the page presenter and the spreadsheet logger are
+  // subscribed from the start. See device/reading_stream.h.
+  ReadingStream& Readings() { return readings_; }
 
   // What the pages ask of the selected meter. The tick serves one request a
   // second, takes the values to send from the RequestFields at that moment
@@ -128,6 +135,7 @@ class Engine : public QObject,
   const DeviceList& List() const override { return list_; }
   const DeviceTable& Devices() const override { return devices_; }
   const Settings& CurrentSettings() const override { return settings_; }
+  bool SavingActive() const override { return spreadsheets_.SavingActive(); }
   // The first half of the window's Exit: no request is sent after this.
   void StopTick() { tick_timer_.stop(); }
 
@@ -143,12 +151,12 @@ class Engine : public QObject,
   SpreadsheetExport& Spreadsheets() { return spreadsheets_; }
 
  Q_SIGNALS:
-  // After the decoder has run on a complete answer.
+  // After a complete answer has been decoded and presented.
   void frameDecoded(int slot, quorvel::DecodeOutcome outcome);
   // A request frame was handed to a port.
   void requestSent(int slot, QByteArray frame);
   // A real-time row of the slot is safely in its spreadsheet file, or could
-  // not be written (the user has been told why).
+  // not be written (the reading stream tells the user why, once per cause).
   void rowSaved(int slot);
   void rowNotSaved(int slot);
   // The device of an open slot went away; it is opened again when it returns.
@@ -160,8 +168,6 @@ class Engine : public QObject,
   void selectedDeviceRemoved(int slot);
 
  private:
-  class DecoderDisplay;
-
   // SerialPortOwner
   std::string DeviceNameFor(unsigned port_number) const override;
   void OnBytesReceived(unsigned port_number, std::span<const std::uint8_t> bytes) override;
@@ -182,22 +188,17 @@ class Engine : public QObject,
   bool ReadMeterNumber(int slot) override;
   bool ResetTimers(int slot) override;
   void ReadRealTime(int slot) override;
-  // DecoderContext
-  int SelectedSlot() const override { return list_.SelectedSlot(); }
-  int HistoryMonthsLeft() const override { return pending_.HistoryMonthsLeft; }
-  bool FollowDeviceClock() const override { return view_.follow_device_clock; }
-  bool ChartViewOpen() const override { return view_.chart_view_open; }
-  bool RealTimeMode() const override { return view_.real_time_mode; }
-  bool SavingActive() const override { return spreadsheets_.SavingActive(); }
-  int AcquisitionInterval() const override { return settings_.Acquisition; }
-  std::int32_t& SaveCounter() override { return save_counter_; }
-
   // A builder hands its frame over and reports success; a closed slot gets
   // nothing and still counts as served.
   bool Send(int slot, const RequestFrame& frame) {
     SendRequest(*this, slot, frame);
     return true;
   }
+  // Before each decoded answer is presented: what the view state holds of
+  // the device list, the saving and the settings.
+  void RefreshView();
+  void Decoded(int slot, const DecodeOutcome& outcome);
+  Result<Consumed> LogRow(const Reading& reading);
   void ScanPorts();
   // A removal, not the user's close: the slot is opened again on return.
   void CloseVanished(int slot);
@@ -215,8 +216,9 @@ class Engine : public QObject,
   ViewState view_;
   PortDirectory directory_;
   SpreadsheetExport spreadsheets_;
-  std::int32_t save_counter_ = 0;
-  std::unique_ptr<DecoderDisplay> decoder_display_;
+  ReadingStream readings_;
+  PageReadings page_readings_;
+  AnswerPresenter presenter_;
   AnswerPipeline answers_;
   Scheduler scheduler_;
   QTimer tick_timer_;

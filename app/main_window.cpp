@@ -140,6 +140,13 @@ void MainWindow::BuildPages() {
 // over it then, so that they are seen.
 void MainWindow::BuildChartView() {
   chart_view_ = new ChartView(*engine_, *notifier_, this);
+  // The readings the presenter marks for the chart view (it is open, in
+  // real-time mode). The engine, and its stream, go before the view.
+  engine_->Readings().Subscribe("chart view", [this](const Reading& reading) -> Result<Consumed> {
+    if (!reading.use.chart) return Consumed::kSkipped;
+    chart_view_->RealTimeSample(reading.slot, reading.values);
+    return Consumed::kDone;
+  });
   connect(realtime_, &RealTimePage::chartViewRequested, this, [this](int slot) {
     if (own_notifier_) own_notifier_->SetOwner(chart_view_);
     chart_view_->OpenFor(slot);
@@ -320,12 +327,7 @@ void MainWindow::BusyEnded(BusyOperation operation) {
   if (operation == BusyOperation::kHistoryRead) chart_view_->HistoryReadEnded();
   busy_->End(operation);
 }
-void MainWindow::ChartViewRealTimeSample(int slot, const DeviceRecord& record) {
-  chart_view_->RealTimeSample(slot, record);
-}
 void MainWindow::ChartViewHistoryReady(int slot, int month) { chart_view_->HistoryReady(slot, month); }
-// The engine writes the row itself; nothing to show.
-void MainWindow::AppendRealTimeRow(int) {}
 
 // --- RequestFields ---------------------------------------------------------------
 

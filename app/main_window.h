@@ -1,8 +1,9 @@
 // The dashboard's one window: a frameless panel shaped by our background
 // picture, with the page buttons, Exit and the user manual in its header
 // and one page at a time below. It owns the engine and the pages, shows
-// what the decoder and the tick hand it (Display) and gives the requests
-// their field values (RequestFields). It never computes a display text,
+// what the presenter and the tick hand it (Display), subscribes the chart
+// view to the engine's readings and gives the requests their field values
+// (RequestFields). It never computes a display text,
 // never talks to a port and never blocks.
 #pragma once
 
@@ -79,9 +80,7 @@ class MainWindow : public QWidget, public Display, public RequestFields {
   void BusyStarted(BusyOperation operation, int total) override;
   void BusyProgress(BusyOperation operation, int done, int total) override;
   void BusyEnded(BusyOperation operation) override;
-  void ChartViewRealTimeSample(int slot, const DeviceRecord& record) override;
   void ChartViewHistoryReady(int slot, int month) override;
-  void AppendRealTimeRow(int slot) override;
 
   // RequestFields
   TariffValues Tariff() const override;

@@ -1,6 +1,6 @@
 // Messages of the dashboard window: a message box with an OK button, modal
 // for the window, opened without a nested event loop. Notify returns at
-// once, so the decoder and the tick that call it from within a port's
+// once, so the reading stream and the tick that call it from within a port's
 // hand-off go on, and the ticks and other ports keep running while the box
 // is open. A text already on screen is not opened a second time.
 #pragma once

@@ -85,10 +85,12 @@ BENCHMARK(BM_ChartReading)
 // Counts the readings that reach the chart view.
 class CountingWindow : public MainWindow {
  public:
-  using MainWindow::MainWindow;
-  void ChartViewRealTimeSample(int slot, const DeviceRecord& record) override {
-    MainWindow::ChartViewRealTimeSample(slot, record);
-    ++samples;
+  explicit CountingWindow(Notifier* notifier) : MainWindow(notifier) {
+    engine().Readings().Subscribe("count", [this](const Reading& reading) -> Result<Consumed> {
+      if (!reading.use.chart) return Consumed::kSkipped;
+      ++samples;
+      return Consumed::kDone;
+    });
   }
   long samples = 0;
 };

@@ -1,28 +1,40 @@
-// Bytes per second through the receive state machine and the decoder, over a
-// stream of real-time answers of the selected meter.
+// Bytes per second from the receive state machine to the page's texts: the
+// decoder, the presenter and the reading stream with the page's consumer
+// and a row counter, over a stream of real-time answers of the selected
+// meter.
 #include <benchmark/benchmark.h>
 
 #include <vector>
 
+#include "device/answer_presenter.h"
+#include "device/reading_stream.h"
+#include "model/reading_fields.h"
 #include "protocol/answer_pipeline.h"
 
 namespace {
 
 using namespace quorvel;
 
-// Slot 1 shown on the page, saving every fifth answer.
-struct PageContext : FixedDecoderContext {
-  PageContext() {
-    saving_active = true;
-    acquisition_interval = 5;
-  }
-};
-
 struct CountingDisplay : NullDisplay {
-  void ShowReadings(const ReadingTexts& t) override { bytes += t.voltage.size() + t.co2.size(); }
+  void ShowReadings(const ReadingTexts& t) override {
+    bytes += t.Text(ReadingField::kVoltage).size() + t.co2.size();
+  }
   void ShowClock(const ClockTexts& t) override { bytes += t.date.size(); }
   std::size_t bytes = 0;
 };
+
+struct QuietNotifier : Notifier {
+  void Notify(const Notice&) override {}
+};
+
+// Slot 1 shown on the page, saving every fifth answer.
+ViewState PageView() {
+  ViewState view;
+  view.selected_slot = 1;
+  view.saving = true;
+  view.acquisition_interval = 5;
+  return view;
+}
 
 constexpr std::size_t kFrameSize = 23;
 
@@ -45,12 +57,26 @@ std::vector<std::uint8_t> RealTimeStream(std::size_t frames) {
   return stream;
 }
 
-// The receive slots and the decoder with their surroundings.
+// The receive slots, the decoder and the presenter with their surroundings.
 struct Rig {
+  Rig() {
+    readings.Subscribe("page", [this](const Reading& reading) { return page.Consume(reading); });
+    readings.Subscribe("rows", [this](const Reading& reading) -> Result<Consumed> {
+      if (!reading.use.row) return Consumed::kSkipped;
+      ++rows;
+      return Consumed::kDone;
+    });
+  }
   DeviceTable devices;
   CountingDisplay display;
-  PageContext context;
-  AnswerPipeline answers{devices, display, context};
+  ViewState view = PageView();
+  PendingOperations pending;
+  QuietNotifier quiet;
+  ReadingStream readings{quiet};
+  PageReadings page{devices, display, view};
+  AnswerPresenter presenter{devices, display, readings, view, pending};
+  std::size_t rows = 0;
+  AnswerPipeline answers{devices, [this](int, const DecodeOutcome& outcome) { presenter.Present(outcome); }};
 };
 
 void CountBytes(benchmark::State& state, const std::vector<std::uint8_t>& stream) {

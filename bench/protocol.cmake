@@ -1,1 +1,1 @@
-quorvel_bench(feed_decode_bench SOURCES feed_decode_bench.cpp DEPENDS quorvel_protocol)
+quorvel_bench(feed_decode_bench SOURCES feed_decode_bench.cpp DEPENDS quorvel_device)

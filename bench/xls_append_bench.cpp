@@ -15,6 +15,7 @@
 #include <map>
 #include <string>
 
+#include "storage/spreadsheet_export.h"
 #include "storage/xls/sheet_file.h"
 
 namespace {
@@ -27,9 +28,17 @@ using quorvel::xls::Row;
 using quorvel::xls::SheetFile;
 using quorvel::xls::WriterOptions;
 
-const quorvel::xls::Columns kColumns = {"UPTime", "Voltage", "Current", "Power", "PowerFactor"};
+const quorvel::xls::Columns& kColumns = quorvel::RealTimeColumns();
 
-Row RealTimeRow() { return {std::string("2009-03-07 14:05:09"), 230.4, 1.27, 280.5, 0.96}; }
+// A row as the dashboard saves it.
+Row RealTimeRow() {
+  quorvel::DeviceRecord reading;
+  reading.Voltage = 230.4F;
+  reading.Current = 1.27F;
+  reading.Power = 280.5F;
+  reading.PowerFactor = 0.96F;
+  return quorvel::RealTimeRow("2009-03-07 14:05:09", reading);
+}
 
 WriterOptions Options(bool flush) {
   WriterOptions options;

@@ -1,6 +1,8 @@
 #include "cli/answer_json.h"
 
 #include "cli/output_text.h"
+#include "device/answer_texts.h"
+#include "model/reading_fields.h"
 #include "protocol/commands.h"
 #include "protocol/number_text.h"
 
@@ -19,7 +21,7 @@ void AddClock(JsonObject& json, const DeviceRecord& r) {
 }  // namespace
 
 std::string AnswerJson(const DecodeOutcome& outcome, const DeviceTable& devices, int slot_of_answer,
-                       bool shutdown, std::optional<int> slot_key) {
+                       std::optional<int> slot_key) {
   JsonObject json;
   if (slot_key) json.Integer("slot", *slot_key);
   json.Integer("kind", outcome.kind);
@@ -32,11 +34,9 @@ std::string AnswerJson(const DecodeOutcome& outcome, const DeviceTable& devices,
   if (kind == code::kReadRealTime) {
     const DeviceRecord& r = slot.Record;
     AddClock(json, r);
-    json.Number("Current", Fixed(r.Current, 2))
-        .Number("Voltage", Fixed(r.Voltage, 1))
-        .Number("Power", Fixed(r.Power, 1))
-        .Number("PowerFactor", Fixed(r.PowerFactor, 2))
-        .Number("Energy", Fixed(r.Energy, 2));
+    for (const ReadingFieldSpec& spec : kReadingFields) {
+      if (spec.json_key != nullptr) json.Number(spec.json_key, ReadingText(r, spec));
+    }
   } else if (kind == code::kReadClock) {
     AddClock(json, slot.Record);
   } else if (kind >= code::kReadTariff && kind <= code::kReadTariffLast) {
@@ -61,7 +61,7 @@ std::string AnswerJson(const DecodeOutcome& outcome, const DeviceTable& devices,
   } else if (kind == code::kReadLimits) {
     json.Number("EnergyLimit", Fixed(s.EnergyLimit, 0))
         .Number("CostLimit", Fixed(s.CostLimit, 0))
-        .Integer("Shutdown", shutdown ? 1 : 0);
+        .Integer("Shutdown", s.ShutdownAtLimit ? 1 : 0);
   } else if (kind == code::kReadCo2Factor) {
     json.Number("Co2Factor", Fixed(slot.Co2Factor, 3));
   } else if (kind == code::kReadMeterNumber) {

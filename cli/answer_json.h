@@ -11,23 +11,20 @@
 
 namespace quorvel::cli {
 
-// Shows nothing; remembers the shutdown choice of the last limits answer
-// and counts the ends of the long reads.
+// Shows nothing; counts the ends of the long reads.
 class TerminalDisplay : public NullDisplay {
  public:
-  void ShowLimits(const LimitTexts& texts) override { shutdown = texts.shutdown; }
   void BusyEnded(BusyOperation operation) override {
     if (operation == BusyOperation::kHistoryRead) ++history_reads_ended;
     if (operation == BusyOperation::kTimerRead) ++timer_reads_ended;
   }
-  bool shutdown = false;
   int history_reads_ended = 0;
   int timer_reads_ended = 0;
 };
 
-// `slot`, when given, comes first. `shutdown` is the state of the shutdown
-// choice after a limits answer.
+// `slot`, when given, comes first. A real-time answer's readings are those
+// the table of reading fields gives a JSON key, in its order.
 std::string AnswerJson(const DecodeOutcome& outcome, const DeviceTable& devices, int slot_of_answer,
-                       bool shutdown, std::optional<int> slot_key = std::nullopt);
+                       std::optional<int> slot_key = std::nullopt);
 
 }  // namespace quorvel::cli

@@ -16,23 +16,19 @@ namespace {
 
 constexpr int kDecodeSlot = 1;
 
-// Slot 1 is the selected device on a visible real-time page, the chart view
-// is closed and nothing is being saved.
+// Every answer decoded as from slot 1 and printed.
 class StreamDecoder {
  public:
   void Feed(std::uint8_t byte) { pipeline_.FeedByte(kDecodeSlot, byte); }
 
  private:
   void Print(int slot, const DecodeOutcome& outcome) {
-    std::printf("%s\n", AnswerJson(outcome, devices_, slot, display_.shutdown).c_str());
+    std::printf("%s\n", AnswerJson(outcome, devices_, slot).c_str());
     std::fflush(stdout);
   }
 
   DeviceTable devices_;
-  TerminalDisplay display_;
-  FixedDecoderContext context_;
-  AnswerPipeline pipeline_{devices_, display_, context_,
-                           [this](int slot, const DecodeOutcome& outcome) { Print(slot, outcome); }};
+  AnswerPipeline pipeline_{devices_, [this](int slot, const DecodeOutcome& outcome) { Print(slot, outcome); }};
 };
 
 std::optional<std::uint8_t> ParseHexByte(std::string token) {

@@ -156,7 +156,7 @@ int RunWatch(const std::vector<std::string>& args) {
   EngineSession session("watch", common.ports, common.tick_ms);
   Engine& engine = session.engine();
   QObject::connect(&engine, &Engine::frameDecoded, [&](int slot, DecodeOutcome outcome) {
-    PrintLine(AnswerJson(outcome, engine.Devices(), slot, session.display().shutdown, slot));
+    PrintLine(AnswerJson(outcome, engine.Devices(), slot, slot));
   });
   if (!session.Start()) return kExitFailed;
   session.RunUntil([] { return false; }, static_cast<double>(common.seconds));
@@ -238,7 +238,7 @@ int RunInfo(const std::vector<std::string>& args) {
   if (answered.count("limits")) {
     json.Number("EnergyLimit", Fixed(s.EnergyLimit, 0))
         .Number("CostLimit", Fixed(s.CostLimit, 0))
-        .Integer("Shutdown", display.shutdown ? 1 : 0);
+        .Integer("Shutdown", s.ShutdownAtLimit ? 1 : 0);
   } else {
     missing.push_back("Limits");
   }
@@ -442,12 +442,11 @@ int RunExportMonth(const std::vector<std::string>& args) {
     }
     return kExitFailed;
   }
-  const bool written = engine.SaveMonthData(slot, month);
+  const Status written = engine.SaveMonthData(slot, month);
   const std::string path = MonthFileName(engine.CurrentSettings().File, slot);
-  const std::string error = engine.Spreadsheets().LastError();
   session.Stop();
-  if (!written) {
-    Tell("export-month", Printable(error));
+  if (!written.ok()) {
+    Tell("export-month", Printable(written.text()));
     return kExitFailed;
   }
   PrintLine(JsonObject().Integer("slot", slot).Integer("month", month).Text("saved", path).Done());

@@ -19,10 +19,10 @@
 namespace quorvel::cli {
 namespace {
 
-// The probed meter is the selected device of a visible real-time page.
+// Decodes and prints the probed meter's answers.
 class Probe : public SerialPortOwner {
  public:
-  Probe(int slot, std::string path) : slot_(slot), path_(std::move(path)) { context_.selected_slot = slot; }
+  Probe(int slot, std::string path) : slot_(slot), path_(std::move(path)) {}
 
   std::string DeviceNameFor(unsigned) const override { return path_; }
   void OnBytesReceived(unsigned port, std::span<const std::uint8_t> bytes) override {
@@ -51,7 +51,6 @@ class Probe : public SerialPortOwner {
   }
 
   const DeviceTable& devices() const { return devices_; }
-  bool shutdown() const { return display_.shutdown; }
 
  private:
   // Answers carry their request's code as kind; tariff and timer answers
@@ -66,19 +65,16 @@ class Probe : public SerialPortOwner {
 
   void Print(int slot, const DecodeOutcome& outcome) {
     if (Answers(asked_code_, outcome)) answered_ = true;
-    std::printf("%s\n", AnswerJson(outcome, devices_, slot, display_.shutdown, slot).c_str());
+    std::printf("%s\n", AnswerJson(outcome, devices_, slot, slot).c_str());
     std::fflush(stdout);
   }
 
   int slot_;
   std::string path_;
   DeviceTable devices_;
-  TerminalDisplay display_;
-  FixedDecoderContext context_;
   std::uint8_t asked_code_ = 0;
   bool answered_ = false;
-  AnswerPipeline pipeline_{devices_, display_, context_,
-                           [this](int slot, const DecodeOutcome& outcome) { Print(slot, outcome); }};
+  AnswerPipeline pipeline_{devices_, [this](int slot, const DecodeOutcome& outcome) { Print(slot, outcome); }};
 };
 
 }  // namespace
@@ -166,7 +162,7 @@ int RunProbe(const std::vector<std::string>& args) {
                    {s.TierLimit, static_cast<std::int32_t>(s.Price1), static_cast<std::int32_t>(s.Price2)}));
     write_back(limits_read, "limits",
                WriteLimitsRequest({static_cast<std::int32_t>(s.EnergyLimit), static_cast<std::int32_t>(s.CostLimit),
-                                   probe.shutdown()}));
+                                   s.ShutdownAtLimit}));
     write_back(co2_read, "CO2 factor",
                WriteCo2FactorRequest(static_cast<std::int32_t>(probe.devices().Slot(slot).Co2Factor * 1000.0F + 0.5F)));
     write_back(timer_read, "timer 1", WriteTimerRequest(1, s.Timers[0]));

@@ -10,6 +10,7 @@
 #include "device/pending_operations.h"
 #include "model/device_record.h"
 #include "model/settings.h"
+#include "model/status.h"
 
 namespace quorvel {
 
@@ -35,10 +36,12 @@ class DashboardOperations {
   // Records, histories and meter settings, as the decoder wrote them.
   virtual const DeviceTable& Devices() const = 0;
 
-  // Spreadsheet saving, for the whole program; a month of history to its file.
-  virtual bool SetSaving(int slot, bool on) = 0;
+  // Spreadsheet saving, for the whole program: a file that cannot be made
+  // is told and leaves saving as it was (SavingActive says). A month of
+  // history to its file.
+  virtual void SetSaving(int slot, bool on) = 0;
   virtual bool SavingActive() const = 0;
-  virtual bool SaveMonthData(int slot, int month) = 0;
+  virtual Status SaveMonthData(int slot, int month) = 0;
 
   // History: the Day, Week and Month boxes from what is stored; for the
   // chart view, the stored history or a new twelve-month read.

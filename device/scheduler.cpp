@@ -1,7 +1,7 @@
 #include "device/scheduler.h"
 
-#include "protocol/calendar.h"
-#include "protocol/decoder.h"
+#include "device/answer_presenter.h"
+#include "device/answer_texts.h"
 
 namespace quorvel {
 namespace {

@@ -1,9 +1,12 @@
-// Feeds arbitrary bytes to all eighteen receive slots and the decoder, with
-// the rest of the program's state taken from the input too.
+// Feeds arbitrary bytes to all eighteen receive slots, the decoder, the
+// presenter and the reading stream with the page's consumer, with the rest
+// of the program's state taken from the input too.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "device/answer_presenter.h"
+#include "device/reading_stream.h"
 #include "protocol/answer_pipeline.h"
 
 namespace {
@@ -14,7 +17,8 @@ using namespace quorvel;
 struct ConsumingDisplay : NullDisplay {
   void ShowClock(const ClockTexts& t) override { Use(t.date + t.time); }
   void ShowReadings(const ReadingTexts& t) override {
-    Use(t.voltage + t.current + t.power + t.power_factor + t.energy + t.co2 + t.limit_tooltip);
+    for (const std::string& field : t.fields) Use(field);
+    Use(t.co2 + t.limit_tooltip);
   }
   void ShowTariff(const TariffTexts& t) override { Use(t.price1 + t.price2 + t.tier_limit); }
   void ShowHistoryBoxes(const HistoryTexts& t) override {
@@ -29,22 +33,32 @@ struct ConsumingDisplay : NullDisplay {
   unsigned checksum = 0;
 };
 
+struct Silent : Notifier {
+  void Notify(const Notice&) override {}
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 4) return 0;
-  FixedDecoderContext context;
-  context.selected_slot = data[0] % 20;  // 0 and 19 stand for no or a foreign selection
-  context.history_months_left = data[1] % 13;
-  context.follow_device_clock = (data[2] & 1) != 0;
-  context.chart_view_open = (data[2] & 2) != 0;
-  context.real_time_mode = (data[2] & 4) != 0;
-  context.saving_active = (data[2] & 8) != 0;
-  context.acquisition_interval = data[3] % 16;
+  ViewState view;
+  view.selected_slot = data[0] % 20;  // 0 and 19 stand for no or a foreign selection
+  PendingOperations pending;
+  pending.HistoryMonthsLeft = static_cast<std::int8_t>(data[1] % 13);
+  view.follow_device_clock = (data[2] & 1) != 0;
+  view.chart_view_open = (data[2] & 2) != 0;
+  view.real_time_mode = (data[2] & 4) != 0;
+  view.saving = (data[2] & 8) != 0;
+  view.acquisition_interval = data[3] % 16;
 
   DeviceTable devices;
   ConsumingDisplay display;
-  AnswerPipeline answers(devices, display, context);
+  Silent silent;
+  ReadingStream readings(silent);
+  PageReadings page(devices, display, view);
+  readings.Subscribe("page", [&](const Reading& reading) { return page.Consume(reading); });
+  AnswerPresenter presenter(devices, display, readings, view, pending);
+  AnswerPipeline answers(devices, [&](int, const DecodeOutcome& outcome) { presenter.Present(outcome); });
   // Pairs of (slot selector, byte); runs of bytes go to one slot so that
   // whole frames form as well as interleavings.
   int slot = 1;

@@ -36,4 +36,10 @@ double CostOf(double energy_kwh, const MeterSettings& settings) {
   return energy_kwh * price / 1000.0;
 }
 
+bool LimitReached(double energy_kwh, const MeterSettings& settings) {
+  if (settings.EnergyLimit <= energy_kwh) return true;
+  if (energy_kwh <= settings.TierLimit) return CostOf(energy_kwh, settings) >= settings.CostLimit;
+  return CostOf(energy_kwh, settings) > settings.CostLimit;
+}
+
 }  // namespace quorvel

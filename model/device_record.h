@@ -98,6 +98,7 @@ struct MeterSettings {
   double Price2 = 0.0;
   double EnergyLimit = 0.0;  // kWh
   double CostLimit = 0.0;    // dollars
+  bool ShutdownAtLimit = false;  // the meter cuts the load when a limit is reached
   std::int32_t LimitState = kLimitNotReached;
   std::int32_t ShownYear = 0;  // date of the device shown on the real-time page
   std::int32_t ShownMonth = 0;
@@ -130,5 +131,10 @@ class DeviceTable {
 
 // Energy cost in dollars: the whole energy at the tier it falls in.
 double CostOf(double energy_kwh, const MeterSettings& settings);
+
+// The limit rule: a meter's energy count reaches the energy limit, or its
+// cost reaches the cost limit (at tier 1 when it equals it, above the tier
+// boundary only when it exceeds it).
+bool LimitReached(double energy_kwh, const MeterSettings& settings);
 
 }  // namespace quorvel

@@ -1,12 +1,16 @@
-// The one interface through which the decoder and the scheduler show things.
-// It receives finished texts and values and never computes them; the pages
-// implement it, tests and the command-line tool have small ones of their own.
+// The one interface through which the presenter and the scheduler show
+// things in a view. It receives finished texts and values and never computes
+// them; the main window implements it, tests and the command-line tool have
+// small ones of their own. Live readings reach the views that follow them
+// (the chart view, the spreadsheet) through the reading stream instead.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 
 #include "model/device_record.h"
+#include "model/reading_fields.h"
 
 namespace quorvel {
 
@@ -19,14 +23,13 @@ struct ClockTexts {
 };
 
 struct ReadingTexts {
-  std::string voltage;       // "%0.1f"
-  std::string current;       // "%0.2f"
-  std::string power;         // "%0.1f"
-  std::string power_factor;  // "%0.2f"
-  std::string energy;        // "%0.2f"
-  std::string co2;           // "%0.3f"
+  // Each reading of the table at its field's index, with the table's decimals.
+  std::array<std::string, kReadingFieldCount> fields;
+  std::string co2;             // "%0.3f"
   bool current_alarm = false;  // the current box turns red
   std::string limit_tooltip;   // "Limit Go" or empty
+
+  const std::string& Text(ReadingField field) const { return fields[Index(field)]; }
 };
 
 // What a history box shows when its days include a month the meter never
@@ -83,12 +86,8 @@ class Display {
   virtual void BusyProgress(BusyOperation operation, int done, int total) = 0;
   virtual void BusyEnded(BusyOperation operation) = 0;
 
-  // Chart view: a live sample of a slot; the history of a slot is ready.
-  virtual void ChartViewRealTimeSample(int slot, const DeviceRecord& record) = 0;
+  // Chart view: the history of a slot is ready.
   virtual void ChartViewHistoryReady(int slot, int month) = 0;
-
-  // Spreadsheet: one row of the slot's readings is due.
-  virtual void AppendRealTimeRow(int slot) = 0;
 };
 
 // Shows nothing; a base for displays that care about a few calls only.
@@ -105,9 +104,7 @@ class NullDisplay : public Display {
   void BusyStarted(BusyOperation, int) override {}
   void BusyProgress(BusyOperation, int, int) override {}
   void BusyEnded(BusyOperation) override {}
-  void ChartViewRealTimeSample(int, const DeviceRecord&) override {}
   void ChartViewHistoryReady(int, int) override {}
-  void AppendRealTimeRow(int) override {}
 };
 
 }  // namespace quorvel

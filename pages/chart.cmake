@@ -2,7 +2,7 @@
 # which tests call directly.
 quorvel_library(quorvel_chart_rules
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/chart_rules.cpp
-  DEPENDS quorvel_protocol)
+  DEPENDS quorvel_device)
 
 # The chart view's widgets.
 find_package(Qt6 REQUIRED COMPONENTS Widgets)

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "device/answer_texts.h"
+#include "model/reading_fields.h"
 #include "protocol/number_text.h"
 
 namespace quorvel {
@@ -128,9 +130,23 @@ std::string ChartDescription(const std::string& title, AxisRange axis) {
   return title + " " + BoundText(axis.min) + ".." + BoundText(axis.max);
 }
 
+const std::string& TextHeaderColumns() {
+  static const std::string header = [] {
+    std::string text = "Device:";
+    for (const ReadingFieldSpec& spec : kReadingFields) {
+      if (spec.list_heading != nullptr) text += spec.list_heading;
+    }
+    return text;
+  }();
+  return header;
+}
+
 std::string ReadingLine(int slot, const DeviceRecord& record) {
-  return "Com" + Decimal(slot) + ": " + Fixed(record.Current, 2) + "       " + Fixed(record.Voltage, 1) + "      " +
-         Fixed(record.Power, 1) + "        " + Fixed(record.PowerFactor, 2);
+  std::string line = "Com" + Decimal(slot) + ":";
+  for (const ReadingFieldSpec& spec : kReadingFields) {
+    if (spec.list_gap != nullptr) line += spec.list_gap + ReadingText(record, spec);
+  }
+  return line;
 }
 
 }  // namespace quorvel

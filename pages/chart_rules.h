@@ -87,9 +87,10 @@ std::string SeriesLabel(int slot);  // "COM%d", or empty for 0
 // The accessible description of a chart: its title and "min..max".
 std::string ChartDescription(const std::string& title, AxisRange axis);
 
-// The text list: two header lines, then one line per reading.
+// The text list: two header lines, then one line per reading. Its columns
+// are the reading fields the table (model/reading_fields.h) lists there.
 inline constexpr const char* kTextHeaderTitle = "                           Real Data                 ";
-inline constexpr const char* kTextHeaderColumns = "Device: Current  Voltage  Power   Factor";
+const std::string& TextHeaderColumns();  // "Device: Current  Voltage  Power   Factor"
 std::string ReadingLine(int slot, const DeviceRecord& record);
 
 }  // namespace quorvel

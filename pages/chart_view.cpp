@@ -294,14 +294,9 @@ void ChartView::OnSaveExcel() {
     return;
   }
   const bool start = !saving_pressed_;
-  const bool done_as_asked = ops_.SetSaving(view_slot_, start);
-  if (done_as_asked) {
-    charts_->ShowSaving(start);
-    ShowSavingPressed(start);
-  } else {
-    ShowSavingPressed(!start);
-    Tell(start ? "Save to Excel error" : "Stop Save to Excel error", NoticeIcon::kWarning);
-  }
+  ops_.SetSaving(view_slot_, start);
+  charts_->ShowSaving(start);
+  ShowSavingPressed(start);
   Q_EMIT savingChanged();
 }
 

@@ -12,8 +12,9 @@
 // The view draws and forwards: what it decides sits in chart_rules and
 // history_rules; what it asks of the meters goes through
 // DashboardOperations; the readings and the history arrive through
-// RealTimeSample and HistoryReady, which the main window forwards from the
-// decoder and the tick, with the history read's progress.
+// RealTimeSample (the main window subscribes it to the engine's readings)
+// and HistoryReady (from the presenter and the tick), with the history
+// read's progress.
 #pragma once
 
 #include <QDialog>
@@ -52,10 +53,10 @@ class ChartView : public QDialog {
   int ViewSlot() const { return view_slot_; }
   bool InRealTimeMode() const { return real_time_mode_; }
 
-  // From the main window: a live reading of a slot (the decoder sends them
-  // while the view is open and in real-time mode), a slot's history ready,
-  // the device list changed, an open slot's device went away or came back
-  // (and runs again).
+  // From the main window: a live reading of a slot (the presenter marks
+  // them while the view is open and in real-time mode), a slot's history
+  // ready, the device list changed, an open slot's device went away or came
+  // back (and runs again).
   void RealTimeSample(int slot, const DeviceRecord& record);
   void HistoryReady(int slot, int month);
   void DeviceListChanged();

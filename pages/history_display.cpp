@@ -196,7 +196,7 @@ void HistoryDisplay::SaveMonths() {
   }
   for (const int month : months_.Months()) {
     if (month == 0) continue;
-    const bool saved = ops_.SaveMonthData(view_slot_, month);
+    const bool saved = ops_.SaveMonthData(view_slot_, month).ok();
     Tell(saved ? "Save to Excel Success" : "Save to Excel Error",
          saved ? NoticeIcon::kInformation : NoticeIcon::kWarning);
   }

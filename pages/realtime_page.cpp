@@ -75,11 +75,9 @@ void RealTimePage::ShowClock(const ClockTexts& texts) {
 }
 
 void RealTimePage::ShowReadings(const ReadingTexts& texts) {
-  SetTextIfChanged(voltage_, texts.voltage);
-  SetTextIfChanged(current_, texts.current);
-  SetTextIfChanged(power_, texts.power);
-  SetTextIfChanged(factor_, texts.power_factor);
-  SetTextIfChanged(energy_, texts.energy);
+  for (std::size_t i = 0; i < reading_boxes_.size(); ++i) {
+    if (reading_boxes_[i] != nullptr) SetTextIfChanged(reading_boxes_[i], texts.fields[i]);
+  }
   SetTextIfChanged(co2_, texts.co2);
   if (texts.current_alarm) {
     marks_.Mark(mark_slot::kCurrent, field_id::kCurrent);
@@ -212,7 +210,7 @@ void RealTimePage::OnSave() {
   const int slot = SelectedSlot();
   if (slot != 0 && ops_.IsOpen(slot)) {
     const bool saving = ops_.SavingActive();
-    if (!ops_.SetSaving(slot, !saving)) Tell(saving ? "Stop Save error" : "Save to Excel error", NoticeIcon::kWarning);
+    ops_.SetSaving(slot, !saving);
   } else {
     ops_.SetSaving(slot, false);
   }

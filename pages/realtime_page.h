@@ -7,12 +7,14 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <string>
 
 #include "device/dashboard_operations.h"
 #include "model/display.h"
 #include "model/notifier.h"
+#include "model/reading_fields.h"
 #include "pages/page_widget.h"
 #include "pages/field_marks.h"
 #include "pages/history_cursor.h"
@@ -121,11 +123,8 @@ class RealTimePage : public PageWidget {
   ImageButton* comm_ = nullptr;
   ImageButton* convert_view_ = nullptr;
   // Device readings.
-  QLineEdit* voltage_ = nullptr;
-  MarkedField* current_ = nullptr;
-  QLineEdit* power_ = nullptr;
-  QLineEdit* factor_ = nullptr;
-  QLineEdit* energy_ = nullptr;
+  std::array<QLineEdit*, kReadingFieldCount> reading_boxes_{};  // at their field's index
+  MarkedField* current_ = nullptr;  // the current's box, which turns red
   QLineEdit* co2_ = nullptr;
   ImageButton* save_ = nullptr;
   ImageButton* limit_indicator_ = nullptr;

@@ -8,6 +8,9 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include <optional>
+
+#include "model/reading_fields.h"
 #include "pages/key_rules.h"
 #include "pages/realtime_page.h"
 #include "widgets/arrow_pair.h"
@@ -119,20 +122,27 @@ void RealTimePage::BuildReadings() {
   auto* grid = new QGridLayout(group);
   grid->setHorizontalSpacing(12);
   grid->setVerticalSpacing(10);
-  voltage_ = ReadingBox(QStringLiteral("230.0"), QStringLiteral("Voltage"), group);
-  current_ = Box<MarkedField>(QStringLiteral("4.5"), QStringLiteral("Current"), 150, group, true);
-  power_ = ReadingBox(QStringLiteral("983.2"), QStringLiteral("Power"), group);
-  factor_ = ReadingBox(QStringLiteral("+0.95"), QStringLiteral("Factor"), group);
-  energy_ = ReadingBox(QStringLiteral("1031"), QStringLiteral("Energy"), group);
-  co2_ = ReadingBox(QStringLiteral("0.000"), QStringLiteral("CO2"), group);
+  // One row per box; a reading of the table (model/reading_fields.h) names
+  // its field, whose texts it shows.
   const struct {
+    std::optional<ReadingField> field;
     const char* caption;
     QLineEdit* box;
     const char* unit;
-  } rows[] = {{"Voltage", voltage_, "V"},  {"Current", current_, "A"}, {"Power", power_, "W"},
-              {"Factor", factor_, ""},     {"Energy", energy_, "kWh"}, {"CO<sub>2</sub>", co2_, "KgCO<sub>2</sub>"}};
+  } rows[] = {
+      {ReadingField::kVoltage, "Voltage", ReadingBox(QStringLiteral("230.0"), QStringLiteral("Voltage"), group), "V"},
+      {ReadingField::kCurrent, "Current",
+       current_ = Box<MarkedField>(QStringLiteral("4.5"), QStringLiteral("Current"), 150, group, true), "A"},
+      {ReadingField::kPower, "Power", ReadingBox(QStringLiteral("983.2"), QStringLiteral("Power"), group), "W"},
+      {ReadingField::kPowerFactor, "Factor", ReadingBox(QStringLiteral("+0.95"), QStringLiteral("Factor"), group),
+       ""},
+      {ReadingField::kEnergy, "Energy", ReadingBox(QStringLiteral("1031"), QStringLiteral("Energy"), group), "kWh"},
+      {std::nullopt, "CO<sub>2</sub>", co2_ = ReadingBox(QStringLiteral("0.000"), QStringLiteral("CO2"), group),
+       "KgCO<sub>2</sub>"},
+  };
   int r = 0;
   for (const auto& row : rows) {
+    if (row.field) reading_boxes_[Index(*row.field)] = row.box;
     QLabel* caption = Caption(QString::fromUtf8(row.caption), group);
     caption->setBuddy(row.box);
     grid->addWidget(caption, r, 0);

@@ -1,16 +1,15 @@
 // The receive slots and the decoder wired together: bytes of any slot go in,
-// each complete answer is decoded into the device table and shown, and the
-// listener hears the outcome. The engine, the command-line tool, tests and
-// benchmarks all decode through one of these.
+// each complete answer is decoded into the device table, and the listener
+// hears what was decoded (the engine's presenter, the command-line tool's
+// printer). The engine, the command-line tool, tests and benchmarks all
+// decode through one of these.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <span>
 
-#include "model/decoder_context.h"
 #include "model/device_record.h"
-#include "model/display.h"
 #include "protocol/decoder.h"
 #include "protocol/receive_slot.h"
 
@@ -21,8 +20,8 @@ class AnswerPipeline : private FrameHandler {
   // Runs after each decoded answer, before the next byte of that slot.
   using Listener = std::function<void(int slot, const DecodeOutcome& outcome)>;
 
-  AnswerPipeline(DeviceTable& devices, Display& display, DecoderContext& context, Listener listener = {})
-      : decoder_(devices, display, context), listener_(std::move(listener)) {}
+  explicit AnswerPipeline(DeviceTable& devices, Listener listener = {})
+      : decoder_(devices), listener_(std::move(listener)) {}
 
   void FeedByte(int slot, std::uint8_t byte) { receiver_.FeedByte(slot, byte); }
   void FeedBytes(int slot, std::span<const std::uint8_t> bytes) { receiver_.FeedBytes(slot, bytes); }

@@ -1,7 +1,5 @@
 #include "protocol/calendar.h"
 
-#include "protocol/number_text.h"
-
 namespace quorvel {
 namespace {
 
@@ -52,35 +50,6 @@ std::optional<double> MonthSum(const HistoryTable& history, int month) {
     if (value != kNoSuchDay) sum += value;
   }
   return sum;
-}
-
-namespace {
-
-bool MonthRead(const SlotData& slot, int month) {
-  return month >= 1 && month <= kMonths && slot.MonthsRead[static_cast<std::size_t>(month - 1)];
-}
-
-// The week sum reaches into the month before when the week began there.
-bool WeekRead(const SlotData& slot, const MeterSettings& settings) {
-  const int month = settings.ShownMonth;
-  const int first_day = settings.ShownDay - WeekdayOf(settings.ShownYear - 2000, month, settings.ShownDay);
-  return MonthRead(slot, month) && (first_day >= 1 || month == 1 || MonthRead(slot, month - 1));
-}
-
-}  // namespace
-
-HistoryTexts HistoryBoxTexts(const SlotData& slot, const MeterSettings& settings) {
-  HistoryTexts texts;
-  const int month = slot.Record.Month;
-  const std::optional<double> day = HistoryEntry(slot.History, month, slot.Record.Day);
-  if (day && *day != kNoSuchDay) texts.day = MonthRead(slot, month) ? Fixed(*day, 2) : kUnknownHistoryText;
-  if (const auto week = WeekSum(settings, slot.History)) {
-    texts.week = WeekRead(slot, settings) ? Fixed(*week, 2) : kUnknownHistoryText;
-  }
-  if (const auto sum = MonthSum(slot.History, month)) {
-    texts.month = MonthRead(slot, month) ? Fixed(*sum, 2) : kUnknownHistoryText;
-  }
-  return texts;
 }
 
 }  // namespace quorvel

@@ -5,7 +5,6 @@
 
 #include "model/calendar.h"
 #include "model/device_record.h"
-#include "model/display.h"
 
 namespace quorvel {
 
@@ -28,9 +27,5 @@ std::optional<double> WeekSum(const MeterSettings& settings, const HistoryTable&
 // Sum of a month's days, skipping the days it lacks; nullopt for a month
 // outside 1..12.
 std::optional<double> MonthSum(const HistoryTable& history, int month);
-
-// The texts of the Day, Week and Month boxes after a history read; a box
-// that needs a month the meter never answered for shows kUnknownHistoryText.
-HistoryTexts HistoryBoxTexts(const SlotData& slot, const MeterSettings& settings);
 
 }  // namespace quorvel

@@ -1,6 +1,9 @@
 #include "protocol/decoder.h"
 
-#include "protocol/calendar.h"
+#include <utility>
+
+#include "model/calendar.h"
+#include "model/reading_fields.h"
 #include "protocol/commands.h"
 #include "protocol/number_text.h"
 
@@ -19,24 +22,36 @@ std::int8_t Signed(std::uint8_t byte) { return static_cast<std::int8_t>(byte); }
 
 // A day counter this large means the meter has no reading for that day.
 constexpr std::uint32_t kNoDayReading = 999999;
-// The current box turns red from this many amperes on.
-constexpr float kCurrentAlarm = 15.0F;
 
 std::uint8_t TimeByte(std::uint8_t byte) { return byte == 0xFF ? 0 : byte; }
 
-}  // namespace
-
-bool CountTowardsRow(std::int32_t& counter, int interval) {
-  if (counter < interval) {
-    ++counter;
-    return false;
+// Reading I of the table, from its bytes into the record. The table is
+// known when this compiles, so each field becomes straight-line code.
+template <std::size_t I>
+void DecodeReading(FrameData d, DeviceRecord& record) {
+  constexpr const ReadingFieldSpec& spec = kReadingFields[I];
+  static_assert(spec.offset + (spec.coding == WireCoding::kLong ? 4 : 2) <= kReceiveDataSize);
+  double coded = 0.0;
+  if constexpr (spec.coding == WireCoding::kWord) {
+    coded = Word(d, spec.offset);
+  } else if constexpr (spec.coding == WireCoding::kFactorWord) {
+    const std::uint32_t word = Word(d, spec.offset);
+    coded = word <= 128 ? static_cast<double>(word) : -static_cast<double>(word - 128);
+  } else {
+    coded = Long(d, spec.offset);
   }
-  counter = 1;
-  return true;
+  spec.member.Set(record, coded / spec.scale);
 }
 
+template <std::size_t... I>
+void DecodeReadings(FrameData d, DeviceRecord& record, std::index_sequence<I...>) {
+  (DecodeReading<I>(d, record), ...);
+}
+
+}  // namespace
+
 DecodeOutcome ResponseDecoder::Decode(int slot, FrameData d) {
-  DecodeOutcome outcome{d[0], DecodeStatus::kHandled, 0};
+  DecodeOutcome outcome{d[0], DecodeStatus::kHandled, 0, slot, std::nullopt};
   if (!IsSlotNumber(slot)) {
     outcome.status = DecodeStatus::kIgnored;
     return outcome;
@@ -57,7 +72,7 @@ DecodeOutcome ResponseDecoder::Decode(int slot, FrameData d) {
       outcome.status = DecodeMonth(slot, d);
       break;
     case code::kReadRealTime:
-      DecodeRealTime(slot, d);
+      outcome.reading = DecodeRealTime(slot, d);
       break;
     case code::kReadLimits:
       DecodeLimits(d);
@@ -90,9 +105,6 @@ void ResponseDecoder::DecodeClock(int slot, FrameData d) {
   r.Weekday = Signed(d[4]);
   r.Hour = Signed(d[5]);
   r.Minute = Signed(d[6]);
-  // The meter counts week days from 1 = Sunday; a day it cannot have selects nothing.
-  const int entry = r.Weekday >= 1 && r.Weekday <= 7 ? r.Weekday - 1 : kNoEntry;
-  display_.ShowClock({DateText(r.Year + 2000, r.Month, r.Day), TimeText(r.Hour, r.Minute), entry});
 }
 
 void ResponseDecoder::DecodeTariff(FrameData d) {
@@ -100,7 +112,6 @@ void ResponseDecoder::DecodeTariff(FrameData d) {
   s.TierLimit = Pair(d, 1);
   s.Price1 = Pair(d, 3);
   s.Price2 = Pair(d, 5);
-  display_.ShowTariff({Fixed(s.Price1 / 10, 1), Fixed(s.Price2 / 10, 1), Decimal(s.TierLimit)});
 }
 
 DecodeStatus ResponseDecoder::DecodeMonth(int slot, FrameData d) {
@@ -121,28 +132,10 @@ DecodeStatus ResponseDecoder::DecodeMonth(int slot, FrameData d) {
     }
   }
   data.MonthsRead[static_cast<std::size_t>(month - 1)] = true;
-
-  // Once every request is out, the answer that brings the last missing month
-  // completes the read (a second answer for a month asked twice does not);
-  // the scheduler asks again for months still missing.
-  if (context_.HistoryMonthsLeft() == 0 && data.HistoryLoaded == 0 && AllAnswered(data.MonthsRead)) {
-    FinishHistoryRead(slot, devices_, display_, context_.ChartViewOpen() && !context_.RealTimeMode());
-  }
   return DecodeStatus::kHandled;
 }
 
-void FinishHistoryRead(int slot, DeviceTable& devices, Display& display, bool chart_view_shows_history) {
-  SlotData& data = devices.Slot(slot);
-  if (AllAnswered(data.MonthsRead)) data.HistoryLoaded = 1;
-  if (chart_view_shows_history) {
-    display.ChartViewHistoryReady(slot, kMonths);
-  } else {
-    display.ShowHistoryBoxes(HistoryBoxTexts(data, devices.Settings()));
-  }
-  display.BusyEnded(BusyOperation::kHistoryRead);
-}
-
-void ResponseDecoder::DecodeRealTime(int slot, FrameData d) {
+const DeviceRecord& ResponseDecoder::DecodeRealTime(int slot, FrameData d) {
   SlotData& data = devices_.Slot(slot);
   DeviceRecord& r = data.Record;
   r.Year = Signed(d[1]);
@@ -152,64 +145,8 @@ void ResponseDecoder::DecodeRealTime(int slot, FrameData d) {
   r.Weekday = Signed(d[4]);
   r.Hour = Signed(d[5]);
   r.Minute = Signed(d[6]);
-  r.Current = static_cast<float>(Word(d, 7) / 100.0);
-  r.Voltage = static_cast<float>(Word(d, 9) / 10.0);
-  r.Power = static_cast<float>(Word(d, 11) / 10.0);
-  // Up to 128 the factor is positive; above, the excess over 128 is negative.
-  const std::uint32_t factor = Word(d, 13);
-  r.PowerFactor = factor <= 128 ? static_cast<float>(factor / 100.0)
-                                : static_cast<float>(-static_cast<double>(factor - 128) / 100.0);
-  r.Energy = Long(d, 15) / 100.0;
-
-  if (context_.ChartViewOpen()) {
-    if (context_.RealTimeMode()) display_.ChartViewRealTimeSample(slot, r);
-  } else if (slot == context_.SelectedSlot()) {
-    ShowSelectedReadings(slot);
-  } else {
-    return;  // another device: its record is current, nothing is shown or saved
-  }
-
-  if (context_.SavingActive() && CountTowardsRow(context_.SaveCounter(), context_.AcquisitionInterval())) {
-    display_.AppendRealTimeRow(slot);
-  }
-}
-
-void ResponseDecoder::ShowSelectedReadings(int slot) {
-  const SlotData& data = devices_.Slot(slot);
-  const DeviceRecord& r = data.Record;
-  MeterSettings& s = devices_.Settings();
-  s.ShownYear = r.Year + 2000;
-  s.ShownMonth = r.Month;
-  s.ShownDay = r.Day;
-  if (context_.FollowDeviceClock()) {
-    // The week day comes from the date, not from the meter's own count.
-    const int weekday = WeekdayOf(r.Year, r.Month, r.Day);
-    display_.ShowClock({DateText(s.ShownYear, r.Month, r.Day), TimeText(r.Hour, r.Minute),
-                        weekday == kNoWeekday ? kNoEntry : weekday});
-  }
-
-  const double energy = r.Energy;
-  bool reached = false;
-  if (s.EnergyLimit <= energy) {
-    reached = true;
-  } else if (energy <= s.TierLimit) {
-    reached = CostOf(energy, s) >= s.CostLimit;
-  } else {
-    reached = CostOf(energy, s) > s.CostLimit;
-  }
-  s.LimitState = reached ? kLimitReached : kLimitNotReached;
-
-  const ReadingTexts texts{
-      .voltage = Fixed(r.Voltage, 1),
-      .current = Fixed(r.Current, 2),
-      .power = Fixed(r.Power, 1),
-      .power_factor = Fixed(r.PowerFactor, 2),
-      .energy = Fixed(r.Energy, 2),
-      .co2 = Fixed(static_cast<float>(static_cast<double>(data.Co2Factor) * r.Energy), 3),
-      .current_alarm = r.Current >= kCurrentAlarm,
-      .limit_tooltip = reached ? "Limit Go" : "",
-  };
-  display_.ShowReadings(texts);
+  DecodeReadings(d, r, std::make_index_sequence<kReadingFieldCount>{});
+  return r;
 }
 
 DecodeStatus ResponseDecoder::DecodeTimer(FrameData d) {
@@ -223,7 +160,6 @@ DecodeStatus ResponseDecoder::DecodeTimer(FrameData d) {
   t.OnMinute = TimeByte(d[4]);
   t.OffHour = TimeByte(d[5]);
   t.OffMinute = TimeByte(d[6]);
-  display_.ShowTimer(timer, {TimeText(t.OnHour, t.OnMinute), TimeText(t.OffHour, t.OffMinute), t.Mode - 1});
   return DecodeStatus::kHandled;
 }
 
@@ -231,14 +167,11 @@ void ResponseDecoder::DecodeLimits(FrameData d) {
   MeterSettings& s = devices_.Settings();
   s.EnergyLimit = Pair(d, 1);
   s.CostLimit = Pair(d, 3);
-  display_.ShowLimits({Decimal(static_cast<long long>(s.EnergyLimit)),
-                       Decimal(static_cast<long long>(s.CostLimit)), d[5] == 1});
+  s.ShutdownAtLimit = d[5] == 1;
 }
 
 void ResponseDecoder::DecodeCo2Factor(int slot, FrameData d) {
-  float& factor = devices_.Slot(slot).Co2Factor;
-  factor = static_cast<float>(Pair(d, 1) / 1000.0);
-  display_.ShowCo2Factor(Fixed(factor, 3));
+  devices_.Slot(slot).Co2Factor = static_cast<float>(Pair(d, 1) / 1000.0);
 }
 
 void ResponseDecoder::DecodeMeterNumber(FrameData d) {

@@ -3,16 +3,29 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <algorithm>
+#include <vector>
+
 #include "model/calendar.h"
 #include "model/local_clock.h"
+#include "model/reading_fields.h"
 #include "protocol/number_text.h"
 
 namespace quorvel {
 namespace {
 
-const xls::Columns& RealTimeColumns() {
-  static const xls::Columns columns{"UPTime", "Voltage", "Current", "Power", "PowerFactor"};
-  return columns;
+// The fields the sheet holds, in the order of their columns.
+const std::vector<const ReadingFieldSpec*>& SheetFields() {
+  static const std::vector<const ReadingFieldSpec*> fields = [] {
+    std::vector<const ReadingFieldSpec*> in_sheet;
+    for (const ReadingFieldSpec& spec : kReadingFields) {
+      if (spec.sheet_column > 0) in_sheet.push_back(&spec);
+    }
+    std::sort(in_sheet.begin(), in_sheet.end(),
+              [](const ReadingFieldSpec* a, const ReadingFieldSpec* b) { return a->sheet_column < b->sheet_column; });
+    return in_sheet;
+  }();
+  return fields;
 }
 
 const xls::Columns& MonthColumns() {
@@ -42,8 +55,20 @@ std::string MonthFileName(const std::string& folder_prefix, int slot) {
   return folder_prefix + "Com" + std::to_string(slot) + "MonthData.xls";
 }
 
+const xls::Columns& RealTimeColumns() {
+  static const xls::Columns columns = [] {
+    xls::Columns c{"UPTime"};
+    for (const ReadingFieldSpec* spec : SheetFields()) c.emplace_back(spec->sheet_heading);
+    return c;
+  }();
+  return columns;
+}
+
 xls::Row RealTimeRow(const std::string& time_text, const DeviceRecord& r) {
-  return {time_text, Shown(r.Voltage, 1), Shown(r.Current, 2), Shown(r.Power, 1), Shown(r.PowerFactor, 2)};
+  xls::Row row{time_text};
+  row.reserve(1 + SheetFields().size());
+  for (const ReadingFieldSpec* spec : SheetFields()) row.emplace_back(Shown(spec->member.Get(r), spec->decimals));
+  return row;
 }
 
 xls::Row MonthRow(int month, const HistoryTable& history) {
@@ -88,12 +113,12 @@ SpreadsheetExport::SlotFile& SpreadsheetExport::LogFor(int slot, const std::stri
   return file;
 }
 
-bool SpreadsheetExport::SetSaving(int slot, bool on, const std::string& folder_prefix) {
+void SpreadsheetExport::SetSaving(int slot, bool on, const std::string& folder_prefix) {
   if (!on) {
     saving_active_ = false;
-    return true;
+    return;
   }
-  if (!IsSlotNumber(slot)) return true;
+  if (!IsSlotNumber(slot)) return;
   SlotFile& file = slots_[SlotIndex(slot)];
   const std::string path = RealTimeFileName(folder_prefix, slot);
   const bool already_open = file.log && file.base_path == path && !file.log->current_path().empty();
@@ -104,48 +129,44 @@ bool SpreadsheetExport::SetSaving(int slot, bool on, const std::string& folder_p
       (void)created.file->Close();
     } else if (created.kind != xls::OpenKind::kExists) {
       Tell("error " + created.text);
-      return true;
+      return;
     }
   }
   saving_active_ = true;
-  return true;
 }
 
-bool SpreadsheetExport::AppendRealTimeRow(int slot, const DeviceRecord& record, const std::string& folder_prefix) {
-  if (!IsSlotNumber(slot) || !WriterAvailable()) return false;
+Status SpreadsheetExport::AppendRealTimeRow(int slot, const DeviceRecord& record, const std::string& folder_prefix) {
+  if (!IsSlotNumber(slot)) return Status::Fail(StatusCode::kInvalid, "no slot " + std::to_string(slot));
   SlotFile& file = LogFor(slot, folder_prefix);
   xls::Row row = RealTimeRow(clock_(), record);
-  const xls::AppendResult result = file.log->Append(row);
+  xls::AppendResult result = file.log->Append(row);
   for (const std::string& notice : result.notices) Tell(notice);
-  if (result.status.ok()) {
-    file.last_error.clear();
-    file.last_row = std::move(row);
-    file.last_row_path = file.log->current_path();
-    return true;
-  }
-  const std::string text = "error " + result.status.text();
-  if (text != file.last_error) Tell(text);
-  file.last_error = text;
-  return false;
+  if (!result.status.ok()) return std::move(result.status);
+  file.last_row = std::move(row);
+  file.last_row_path = file.log->current_path();
+  return Status::Ok();
 }
 
-bool SpreadsheetExport::SaveMonthData(int slot, int month, const HistoryTable& history,
-                                      const std::string& folder_prefix) {
-  last_error_.clear();
+Result<Consumed> SpreadsheetExport::LogReading(const Reading& reading, const std::string& folder_prefix) {
+  if (!reading.use.row) return Consumed::kSkipped;
+  const Status appended = AppendRealTimeRow(reading.slot, reading.values, folder_prefix);
+  if (!appended.ok()) return Status::Fail(appended.code(), "error " + appended.text());
+  return Consumed::kDone;
+}
+
+Status SpreadsheetExport::SaveMonthData(int slot, int month, const HistoryTable& history,
+                                        const std::string& folder_prefix) {
   if (!IsSlotNumber(slot) || month < 1 || month > kMonths) {
-    last_error_ = "no month " + std::to_string(month) + " of slot " + std::to_string(slot);
-    return false;
+    return Status::Fail(StatusCode::kInvalid, "no month " + std::to_string(month) + " of slot " + std::to_string(slot));
   }
   const std::string path = MonthFileName(folder_prefix, slot);
   const bool existed = Exists(path);
-  const xls::AppendResult result = xls::AppendRowToFile(path, MonthColumns(), MonthRow(month, history), options_);
+  xls::AppendResult result = xls::AppendRowToFile(path, MonthColumns(), MonthRow(month, history), options_);
   for (const std::string& notice : result.notices) Tell(notice);
-  if (result.status.ok()) return true;
-  last_error_ = result.status.text();
   // A file that could not even be made is only traced; the caller reports
   // the failed export.
-  if (existed) Tell("error " + last_error_);
-  return false;
+  if (!result.status.ok() && existed) Tell("error " + result.status.text());
+  return std::move(result.status);
 }
 
 void SpreadsheetExport::CloseAll() {

@@ -1,9 +1,13 @@
 // Readings and month histories saved as spreadsheet workbooks, one
 // real-time file and one month file per slot:
-//   <File>Com3RealTimeData.xls   UPTime, Voltage, Current, Power, PowerFactor
+//   <File>Com3RealTimeData.xls   UPTime, then the readings the table of
+//                                reading fields puts in the sheet (Voltage,
+//                                Current, Power, PowerFactor)
 //   <File>Com3MonthData.xls      Month, 1days .. 31days
 // Saving is switched on and off for the whole program; each slot keeps its
 // file open between rows, and one slot's failing file never stops another's.
+// Rows come from the reading stream (LogReading), which tells the user of a
+// failing row once per cause.
 #pragma once
 
 #include <array>
@@ -12,8 +16,10 @@
 #include <optional>
 #include <string>
 
+#include "device/reading_stream.h"
 #include "model/device_record.h"
 #include "model/notifier.h"
+#include "model/status.h"
 #include "storage/xls/sheet_log.h"
 
 namespace quorvel {
@@ -24,6 +30,8 @@ inline constexpr std::array<const char*, 12> kMonthNames = {"Jan",  "Feb", "Mar"
 std::string RealTimeFileName(const std::string& folder_prefix, int slot);
 std::string MonthFileName(const std::string& folder_prefix, int slot);
 
+// The headings of a real-time file: UPTime, then the sheet's readings.
+const xls::Columns& RealTimeColumns();
 // The real-time row of a record: the time text, then the readings as the
 // dashboard shows them (230.4, not 230.39999).
 xls::Row RealTimeRow(const std::string& time_text, const DeviceRecord& record);
@@ -39,24 +47,24 @@ class SpreadsheetExport {
   explicit SpreadsheetExport(Notifier& notifier, xls::WriterOptions options = {});
   ~SpreadsheetExport();
 
-  // The writer needs nothing installed: always available.
-  static bool WriterAvailable() { return true; }
-
   // on = false stops saving. on = true creates the slot's real-time file if
   // needed; if that fails the user is told and saving stays as it was.
-  // Always returns true.
-  bool SetSaving(int slot, bool on, const std::string& folder_prefix);
+  void SetSaving(int slot, bool on, const std::string& folder_prefix);
   bool SavingActive() const { return saving_active_; }
 
-  // Appends one row for the slot; true once it is committed. Errors are
-  // told, once for each cause until a row succeeds again, and the next row
-  // tries again.
-  bool AppendRealTimeRow(int slot, const DeviceRecord& record, const std::string& folder_prefix);
+  // Appends one row for the slot; ok once it is committed. The next row
+  // tries again after a failure. Notices of the file (a foreign file passed
+  // over, a continuation file begun) are told here.
+  Status AppendRealTimeRow(int slot, const DeviceRecord& record, const std::string& folder_prefix);
 
-  // Adds one row for month 1..12 to the slot's month file. False when
-  // nothing was written; LastError() then says why.
-  bool SaveMonthData(int slot, int month, const HistoryTable& history, const std::string& folder_prefix);
-  const std::string& LastError() const { return last_error_; }
+  // The spreadsheet's consumer of the reading stream: a reading the
+  // presenter marked for a row goes to its slot's file; a failure's text is
+  // "error " and the cause.
+  Result<Consumed> LogReading(const Reading& reading, const std::string& folder_prefix);
+
+  // Adds one row for month 1..12 to the slot's month file; the failure says
+  // why nothing was written.
+  Status SaveMonthData(int slot, int month, const HistoryTable& history, const std::string& folder_prefix);
 
   // The slot's last committed real-time row and the file it went to (a
   // continuation file once the first is full).
@@ -76,7 +84,6 @@ class SpreadsheetExport {
   struct SlotFile {
     std::unique_ptr<xls::SheetLog> log;
     std::string base_path;
-    std::string last_error;  // told once until a row succeeds
     xls::Row last_row;
     std::string last_row_path;
   };
@@ -87,7 +94,6 @@ class SpreadsheetExport {
   xls::WriterOptions options_;
   std::array<SlotFile, kSlotCount> slots_;
   bool saving_active_ = false;
-  std::string last_error_;
   std::function<std::string()> clock_ = LocalTimeText;
 };
 

@@ -125,6 +125,7 @@ TEST(ChartRules, Texts) {
   };
   const std::vector<Case> cases = {
       {ReadingLine(3, record), "Com3: 0.37       230.4      86.2        -0.85"},
+      {TextHeaderColumns(), "Device: Current  Voltage  Power   Factor"},
       {ChartTitle(Q::kCurrent, 3, false), "COM3 Current"},
       {ChartTitle(Q::kPowerFactor, 12, false), "COM12 Power Factor"},
       {ChartTitle(Q::kVoltage, 3, true), "Voltage Tracking"},

@@ -82,7 +82,7 @@ TEST(ReadingsModel, KeepsTheHeadersAndTheNewestLinesOnTop) {
   ASSERT_EQ(lines.rowCount(), 5);
   auto text = [&](int row) { return lines.index(row, 0).data().toString().toStdString(); };
   EXPECT_EQ(text(0), kTextHeaderTitle);
-  EXPECT_EQ(text(1), kTextHeaderColumns);
+  EXPECT_EQ(text(1), TextHeaderColumns());
   EXPECT_EQ(text(2), "d");
   EXPECT_EQ(text(4), "b");  // "a", the oldest, went
   lines.Restart();

@@ -214,7 +214,7 @@ TEST(EngineWithMeters, AHistoryReadWithoutAnswersEndsAndPassesNoZerosOff) {
   ASSERT_EQ(bench.display.history_boxes.size(), 1U);
   EXPECT_EQ(bench.display.history_boxes[0].day, kUnknownHistoryText);
   EXPECT_EQ(bench.display.history_boxes[0].month, kUnknownHistoryText);
-  EXPECT_FALSE(bench.engine.SaveMonthData(8, 7));
+  EXPECT_FALSE(bench.engine.SaveMonthData(8, 7).ok());
   EXPECT_EQ(bench.notices.TakeTexts(), std::vector<std::string>{"Not saved: July was not read from COM8."});
 }
 

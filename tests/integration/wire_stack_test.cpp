@@ -1,7 +1,9 @@
-// A meter on a pseudo-terminal, the serial port, the receive slots and the
-// decoder, without the engine: every request kind the meter knows.
+// A meter on a pseudo-terminal, the serial port, the receive slots, the
+// decoder and the presenter, without the engine: every request kind the
+// meter knows.
 #include <gtest/gtest.h>
 
+#include "device/answer_presenter.h"
 #include "link/meter_line.h"
 #include "protocol/answer_pipeline.h"
 #include "protocol/commands.h"
@@ -16,6 +18,10 @@ struct Clocks : NullDisplay {
   std::vector<ClockTexts> shown;
 };
 
+struct NoNotices : Notifier {
+  void Notify(const Notice& n) override { ADD_FAILURE() << n.text; }
+};
+
 class Stack : public SerialPortOwner {
  public:
   explicit Stack(std::string path) : path_(std::move(path)) {}
@@ -26,17 +32,19 @@ class Stack : public SerialPortOwner {
 
   DeviceTable devices;
   Clocks display;
-  FixedDecoderContext context;
+  ViewState view;
+  PendingOperations pending;
+  NoNotices notices;
+  ReadingStream readings{notices};
+  AnswerPresenter presenter{devices, display, readings, view, pending};
   std::vector<DecodeOutcome> outcomes;
-  AnswerPipeline answers{devices, display, context,
-                         [this](int, const DecodeOutcome& outcome) { outcomes.push_back(outcome); }};
+  AnswerPipeline answers{devices, [this](int, const DecodeOutcome& outcome) {
+                           presenter.Present(outcome);
+                           outcomes.push_back(outcome);
+                         }};
 
  private:
   std::string path_;
-};
-
-struct NoNotices : Notifier {
-  void Notify(const Notice& n) override { ADD_FAILURE() << n.text; }
 };
 
 TEST(WireStack, EveryRequestGetsItsAnswerDecoded) {

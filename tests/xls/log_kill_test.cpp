@@ -17,12 +17,13 @@
 #include <random>
 
 #include "sim/meter_simulator.h"
+#include "storage/spreadsheet_export.h"
 #include "tests/xls/xls_test_support.h"
 
 namespace quorvel::xls::test {
 namespace {
 
-const Columns kColumns{"UPTime", "Voltage", "Current", "Power", "PowerFactor"};
+const Columns& kColumns = quorvel::RealTimeColumns();
 
 // ["2009-03-07 14:05:09",230.4,1.27,280.5,0.96] from a "saved" line.
 std::optional<Row> SavedRow(const std::string& line) {

@@ -21,7 +21,7 @@ using xls::test::ExpectSheet;
 using xls::test::Expected;
 using xls::test::HeaderCells;
 
-const xls::Columns kRealTimeColumns{"UPTime", "Voltage", "Current", "Power", "PowerFactor"};
+const xls::Columns& kRealTimeColumns = RealTimeColumns();
 
 xls::Columns MonthColumns() {
   xls::Columns columns{"Month"};
@@ -29,7 +29,7 @@ xls::Columns MonthColumns() {
   return columns;
 }
 
-DeviceRecord Reading() {
+DeviceRecord SampleRecord() {
   DeviceRecord r;
   r.Voltage = 230.4F;  // a float: 230.399994...
   r.Current = 1.27F;
@@ -40,12 +40,31 @@ DeviceRecord Reading() {
 
 class SpreadsheetExportTest : public ::testing::Test {
  protected:
-  SpreadsheetExportTest() { files.SetClock([] { return std::string("2009-03-07 14:05:09"); }); }
+  SpreadsheetExportTest() {
+    files.SetClock([] { return std::string("2009-03-07 14:05:09"); });
+    readings.Subscribe("spreadsheet", [this](const Reading& reading) {
+      Result<Consumed> logged = files.LogReading(reading, log_folder);
+      last_row_logged = logged.ok();
+      return logged;
+    });
+  }
   std::string Folder() const { return dir.path().string() + "/"; }
+
+  // A reading the presenter marked for a row, through the reading stream as
+  // the engine hands it over, which tells a failure once per cause; true
+  // when its row was committed.
+  bool LogRow(int slot, const std::string& folder) {
+    log_folder = folder;
+    readings.Publish(Reading{slot, WallClock::now(), SampleRecord(), ReadingUse{false, false, true}});
+    return last_row_logged;
+  }
 
   testing::TempDir dir;
   testing::RecordingNotifier notices;
   SpreadsheetExport files{notices};
+  ReadingStream readings{notices};
+  std::string log_folder;
+  bool last_row_logged = false;
 };
 
 TEST_F(SpreadsheetExportTest, FileNamesFollowTheFolderSetting) {
@@ -55,11 +74,11 @@ TEST_F(SpreadsheetExportTest, FileNamesFollowTheFolderSetting) {
 }
 
 TEST_F(SpreadsheetExportTest, RealTimeRowsHoldTheShownValues) {
-  EXPECT_TRUE(files.SetSaving(3, true, Folder()));
+  files.SetSaving(3, true, Folder());
   EXPECT_TRUE(files.SavingActive());
   EXPECT_TRUE(xls::test::Exists(RealTimeFileName(Folder(), 3)));  // made when saving starts
-  ASSERT_TRUE(files.AppendRealTimeRow(3, Reading(), Folder()));
-  ASSERT_TRUE(files.AppendRealTimeRow(3, Reading(), Folder()));
+  ASSERT_TRUE(files.AppendRealTimeRow(3, SampleRecord(), Folder()).ok());
+  ASSERT_TRUE(LogRow(3, Folder()));
   const xls::Row row{std::string("2009-03-07 14:05:09"), 230.4, 1.27, 280.5, 0.96};
   EXPECT_EQ(files.LastRow(3), row);
   EXPECT_EQ(files.LastRowPath(3), RealTimeFileName(Folder(), 3));
@@ -82,11 +101,11 @@ TEST_F(SpreadsheetExportTest, MonthRowsFollowTheMonthsLength) {
   HistoryTable leap = history;
   leap[1][28] = 0.0;  // a real-time answer of a leap year opened 29 February
 
-  ASSERT_TRUE(files.SaveMonthData(3, 1, history, Folder()));
-  ASSERT_TRUE(files.SaveMonthData(3, 11, history, Folder()));
-  ASSERT_TRUE(files.SaveMonthData(3, 11, history, Folder()));  // twice: two rows
-  ASSERT_TRUE(files.SaveMonthData(3, 2, history, Folder()));
-  ASSERT_TRUE(files.SaveMonthData(3, 2, leap, Folder()));
+  ASSERT_TRUE(files.SaveMonthData(3, 1, history, Folder()).ok());
+  ASSERT_TRUE(files.SaveMonthData(3, 11, history, Folder()).ok());
+  ASSERT_TRUE(files.SaveMonthData(3, 11, history, Folder()).ok());  // twice: two rows
+  ASSERT_TRUE(files.SaveMonthData(3, 2, history, Folder()).ok());
+  ASSERT_TRUE(files.SaveMonthData(3, 2, leap, Folder()).ok());
 
   auto row = [](const char* name, int days, const HistoryTable& h, int month) {
     xls::Row r{std::string(name)};
@@ -109,7 +128,7 @@ TEST_F(SpreadsheetExportTest, MonthRowsFollowTheMonthsLength) {
 TEST_F(SpreadsheetExportTest, AFolderThatCannotTakeTheFileIsToldAndSavingStaysOff) {
   const std::string blocked = dir.File("not-a-folder");
   xls::test::WriteBytes(blocked, {'x'});
-  EXPECT_TRUE(files.SetSaving(3, true, blocked + "/"));
+  files.SetSaving(3, true, blocked + "/");
   EXPECT_FALSE(files.SavingActive());
   ASSERT_EQ(notices.texts.size(), 1U);
   EXPECT_EQ(notices.texts[0].rfind("error ", 0), 0U);
@@ -118,22 +137,22 @@ TEST_F(SpreadsheetExportTest, AFolderThatCannotTakeTheFileIsToldAndSavingStaysOf
 
 TEST_F(SpreadsheetExportTest, RepeatedRowFailuresAreToldOnceUntilARowSucceeds) {
   const std::string folder = dir.File("later") + "/";
-  for (int i = 0; i < 3; ++i) EXPECT_FALSE(files.AppendRealTimeRow(4, Reading(), folder));
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(LogRow(4, folder));
   EXPECT_EQ(notices.texts.size(), 1U);
   std::filesystem::create_directory(dir.File("later"));
-  EXPECT_TRUE(files.AppendRealTimeRow(4, Reading(), folder));
+  EXPECT_TRUE(LogRow(4, folder));
   std::filesystem::remove_all(dir.File("later"));
   files.CloseAll();
-  EXPECT_FALSE(files.AppendRealTimeRow(4, Reading(), folder));
+  EXPECT_FALSE(LogRow(4, folder));
   EXPECT_EQ(notices.texts.size(), 2U);
 }
 
 TEST_F(SpreadsheetExportTest, OneSlotsFailingFileNeverStopsAnother) {
   std::filesystem::create_directory(RealTimeFileName(Folder(), 3));  // a folder where the file should be
-  EXPECT_FALSE(files.AppendRealTimeRow(3, Reading(), Folder()));
-  EXPECT_TRUE(files.AppendRealTimeRow(5, Reading(), Folder()));
-  EXPECT_FALSE(files.AppendRealTimeRow(3, Reading(), Folder()));
-  EXPECT_TRUE(files.AppendRealTimeRow(5, Reading(), Folder()));
+  EXPECT_FALSE(LogRow(3, Folder()));
+  EXPECT_TRUE(LogRow(5, Folder()));
+  EXPECT_FALSE(LogRow(3, Folder()));
+  EXPECT_TRUE(LogRow(5, Folder()));
   files.CloseAll();
   EXPECT_EQ(ExpectSheet(RealTimeFileName(Folder(), 5), Expected{{HeaderCells(kRealTimeColumns), files.LastRow(5),
                                                                   files.LastRow(5)},
@@ -157,8 +176,8 @@ TEST_F(SpreadsheetExportTest, AFullDiskStopsOnlyTheSlotOnIt) {
 
   int rows_on_full_disk = 0;
   for (int i = 0; i < 2000; ++i) {
-    if (files.AppendRealTimeRow(3, Reading(), disk + "/")) ++rows_on_full_disk;
-    ASSERT_TRUE(files.AppendRealTimeRow(5, Reading(), Folder())) << "row " << i;
+    if (LogRow(3, disk + "/")) ++rows_on_full_disk;
+    ASSERT_TRUE(LogRow(5, Folder())) << "row " << i;
   }
   EXPECT_GT(rows_on_full_disk, 0);
   EXPECT_LT(rows_on_full_disk, 2000);
@@ -176,9 +195,10 @@ TEST_F(SpreadsheetExportTest, AForeignFileIsLeftAloneAndRowsContinueBesideIt) {
   const std::string path = RealTimeFileName(Folder(), 6);
   const std::vector<std::uint8_t> foreign{'U', 'P', 'T', 'i', 'm', 'e', ';', '2', '3', '0', '\n'};
   xls::test::WriteBytes(path, foreign);
-  EXPECT_TRUE(files.SetSaving(6, true, Folder()));  // the file exists: saving starts
-  EXPECT_TRUE(files.AppendRealTimeRow(6, Reading(), Folder()));
-  EXPECT_TRUE(files.AppendRealTimeRow(6, Reading(), Folder()));
+  files.SetSaving(6, true, Folder());  // the file exists: saving starts
+  EXPECT_TRUE(files.SavingActive());
+  EXPECT_TRUE(files.AppendRealTimeRow(6, SampleRecord(), Folder()).ok());
+  EXPECT_TRUE(files.AppendRealTimeRow(6, SampleRecord(), Folder()).ok());
   EXPECT_EQ(notices.texts.size(), 1U);  // told once
   EXPECT_NE(notices.texts[0].find("Com6RealTimeData_2.xls"), std::string::npos) << notices.texts[0];
   EXPECT_EQ(xls::test::ReadBytes(path), foreign);
@@ -189,14 +209,15 @@ TEST_F(SpreadsheetExportTest, MonthExportFailuresReturnNothingWritten) {
   // Into a folder that does not exist: the file cannot be made; only traced.
   HistoryTable history{};
   ResetHistory(history);
-  EXPECT_FALSE(files.SaveMonthData(3, 4, history, dir.File("missing") + "/"));
-  EXPECT_FALSE(files.LastError().empty());
+  const Status missing_folder = files.SaveMonthData(3, 4, history, dir.File("missing") + "/");
+  EXPECT_FALSE(missing_folder.ok());
+  EXPECT_FALSE(missing_folder.text().empty());
   EXPECT_TRUE(notices.texts.empty());
   // An existing file that cannot be written: told.
   std::filesystem::create_directory(MonthFileName(Folder(), 3));
-  EXPECT_FALSE(files.SaveMonthData(3, 4, history, Folder()));
+  EXPECT_FALSE(files.SaveMonthData(3, 4, history, Folder()).ok());
   EXPECT_EQ(notices.texts.size(), 1U);
-  EXPECT_FALSE(files.SaveMonthData(3, 13, history, Folder()));
+  EXPECT_FALSE(files.SaveMonthData(3, 13, history, Folder()).ok());
 }
 
 }  // namespace

@@ -17,6 +17,8 @@
 #include <sstream>
 #include <thread>
 
+#include "storage/spreadsheet_export.h"
+
 namespace quorvel::xls::test {
 namespace fs = std::filesystem;
 
@@ -293,12 +295,13 @@ std::size_t ExpectSheet(const std::string& path, const Expected& expected) {
   return seen;
 }
 
-Columns RealTimeColumns() { return {"UPTime", "Voltage", "Current", "Power", "PowerFactor"}; }
+Columns RealTimeColumns() { return quorvel::RealTimeColumns(); }
 
 Row SampleRow(std::uint32_t n) {
   char time[32];
   std::snprintf(time, sizeof time, "2009-03-07 %02u:%02u:%02u", (n / 3600) % 24, (n / 60) % 60, n % 60);
   Row row{std::string(time), 230.4 + n % 10 * 0.1, 1.27, 280.5, 0.96};
+  row.resize(RealTimeColumns().size(), 1.0);  // as wide as the real-time file
   if (n % 7 == 3) {
     row[2] = std::monostate{};
   }

@@ -43,7 +43,7 @@ struct Expected {
 // libfreexl saw (without an empty in-flight row).
 std::size_t ExpectSheet(const std::string& path, const Expected& expected);
 
-// The five columns of the real-time file and a typical row.
+// The columns of the dashboard's real-time file and a typical row.
 Columns RealTimeColumns();
 Row SampleRow(std::uint32_t n);
 
