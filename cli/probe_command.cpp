@@ -114,7 +114,7 @@ int RunProbe(const std::vector<std::string>& args) {
   PortDirectory directory(assignments);
   directory.Refresh();
   if (!directory.Accepts(slot)) {
-    std::fprintf(stderr, "quorvel-cli probe: %s\n", NotOfferedMessage(*port_argument, problem).c_str());
+    std::fprintf(stderr, "quorvel-cli probe: %s\n", NotOfferedMessage(*port_argument, problem, directory).c_str());
     return kExitFailed;
   }
 
