@@ -148,13 +148,13 @@ bool Engine::OpenDevice(int slot) {
 std::string Engine::OpenFailureText(int slot) const {
   if (!IsSlotNumber(slot)) return "There is no device " + std::to_string(slot) + ".";
   const OpenError& error = LastOpenError(slot);
-  const std::string name = ComName(slot);
-  const std::string port = "Can not open " + name + (error.device.empty() ? "" : " (" + ShownBytes(error.device) + ")");
+  const std::string port =
+      "Can not open " + ComName(slot) + (error.device.empty() ? "" : " (" + ShownBytes(error.device) + ")");
   switch (error.kind) {
     case OpenFailure::kNotFound:
       if (const std::optional<UnusableAssignment> unusable = directory_.Unusable(slot)) {
-        return "Can not open " + name + ": " + DescribeUnusable(*unusable) +
-               ". Plug the meter in, or correct the [Ports] section of " + kSettingsFileName + ".";
+        return DescribeUnusable(*unusable) + ": plug the meter in, or correct the [Ports] section of " +
+               kSettingsFileName + ".";
       }
       return port + ": the device is not there. Plug the adapter in, or assign the port in the [Ports] section of " +
              kSettingsFileName + ".";

@@ -26,7 +26,11 @@ extern "C" void OnStopSignal(int signal_number) {
 }  // namespace
 
 StopSignals::StopSignals(QObject* parent) : QObject(parent) {
-  if (g_pipe[0] >= 0 || ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  if (g_pipe[0] >= 0 || ::pipe(g_pipe) != 0) return;
+  for (const int end : g_pipe) {
+    ::fcntl(end, F_SETFD, FD_CLOEXEC);
+    ::fcntl(end, F_SETFL, O_NONBLOCK);
+  }
   notifier_ = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, &StopSignals::Drain);
   struct sigaction action {};
