@@ -321,6 +321,27 @@ TEST_F(CliTest, PortsThatCannotBeOpenedSayWhy) {
   }
 }
 
+TEST_F(CliTest, ProbeTellsAnUnplugOnceInWords) {
+  sim::FaultOptions faults;
+  faults.rates.lose = 1.0;  // each request waits its two seconds
+  StartMeters(1, faults);
+  QProcess process;
+  process.setWorkingDirectory(QString::fromStdString(dir.path().string()));
+  process.start(QUORVEL_CLI, {"probe", "--port", Port(3, 0)});
+  QByteArray out;
+  ASSERT_TRUE(testing::SpinUntil([&] {
+    out += process.readAllStandardOutput();
+    return out.contains("\"answer\":null");
+  }));
+  meters->Unplug(0);
+  ASSERT_TRUE(testing::SpinUntil([&] { return process.state() == QProcess::NotRunning; }, 10000));
+  const std::vector<std::string> errors = Lines(process.readAllStandardError());
+  EXPECT_EQ(process.exitCode(), 1);
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors.front(), "quorvel-cli probe: COM3 was unplugged or stopped answering");
+  EXPECT_EQ(errors.size(), 2U);  // and the count of answers
+}
+
 // An assignment whose path is not there is told as such, never as a port
 // nobody assigned; `ports` fails when nothing it lists can be used.
 TEST_F(CliTest, AssignedPathsThatAreNotThereAreNamed) {
