@@ -54,6 +54,14 @@ void Engine::Start(const Options& options) {
   for (const auto& [slot, path] : options.port_assignments) assignments[slot] = path;
   directory_ = PortDirectory(std::move(assignments));
   directory_.Refresh();
+  // A path that is not there yet is listed once it appears; one that no
+  // device can have is a mistake in the file, told now.
+  for (const UnusableAssignment& unusable : directory_.Unusable()) {
+    if (!unusable.holds_nul) continue;
+    notifier_.Notify(Notice{"", DescribeUnusable(unusable) + ". " + ComName(unusable.slot) +
+                                    " is not offered; correct the [Ports] section of " + kSettingsFileName + ".",
+                            NoticeIcon::kWarning});
+  }
   for (const auto& [slot, port] : directory_.Current()) list_.Append(ComName(slot), slot);
   list_.Select(-1);
 
@@ -110,12 +118,21 @@ bool Engine::OpenDevice(int slot) {
 std::string Engine::OpenFailureText(int slot) const {
   if (!IsSlotNumber(slot)) return "There is no device " + std::to_string(slot) + ".";
   const OpenError& error = LastOpenError(slot);
-  const std::string port = "Can not open " + ComName(slot) + (error.device.empty() ? "" : " (" + error.device + ")");
+  const std::string port =
+      "Can not open " + ComName(slot) + (error.device.empty() ? "" : " (" + ShownBytes(error.device) + ")");
   switch (error.kind) {
     case OpenFailure::kNotFound:
+      if (const std::optional<UnusableAssignment> unusable = directory_.Unusable(slot)) {
+        return DescribeUnusable(*unusable) + ": plug the meter in, or correct the [Ports] section of " +
+               kSettingsFileName + ".";
+      }
       return port + ": the device is not there. Plug the adapter in, or assign the port in the [Ports] section of " +
              kSettingsFileName + ".";
     case OpenFailure::kBusy:
+      if (error.same_device_port != 0) {
+        return port + ": it is the device of " + ComName(static_cast<int>(error.same_device_port)) +
+               ", open already under another name.";
+      }
       return port + ": the port is in use by another program.";
     case OpenFailure::kPermissionDenied:
       return port + ": permission denied. Add your user to the 'dialout' group (sudo usermod -aG dialout $USER) "
@@ -124,12 +141,13 @@ std::string Engine::OpenFailureText(int slot) const {
     case OpenFailure::kOther:
       break;
   }
-  return port + ": " + (error.text.empty() ? "unknown error" : error.text) + ".";
+  return port + ": " + (error.text.empty() ? "unknown error" : ShownBytes(error.text)) + ".";
 }
 
 bool Engine::CloseDevice(int slot) {
   if (!IsSlotNumber(slot)) return false;
   vanished_[SlotIndex(slot)] = false;
+  greeting_owed_[SlotIndex(slot)] = false;
   open_as_told_[SlotIndex(slot)] = false;
   ports_[SlotIndex(slot)]->SignalShutdown();
   return true;
@@ -137,19 +155,37 @@ bool Engine::CloseDevice(int slot) {
 
 void Engine::CloseVanished(int slot) {
   const std::size_t index = SlotIndex(slot);
-  if (open_as_told_[index]) {
-    // Gone before its monitor's word came: told here, as the monitor would
-    // have (the shutdown drops the monitor's word if it is on its way).
-    open_as_told_[index] = false;
-    vanished_[index] = true;
-    seen_absent_[index] = true;
-    reselect_[index] = list_.SelectedSlot() == slot;
-    ports_[index]->SignalShutdown();
-    Q_EMIT portLost(slot);
-    notifier_.Notify(Notice{"", ComName(slot) + " was removed; it opens again when it returns.", NoticeIcon::kWarning});
-    return;
-  }
+  // Gone before its monitor's word came: the shutdown drops that word if it
+  // is on its way, and the loss is told here.
   ports_[index]->SignalShutdown();
+  if (open_as_told_[index]) TellLost(slot, true);
+}
+
+namespace {
+
+std::string LostText(int slot) {
+  return ComName(slot) + " was unplugged or stopped answering; it is opened again when it returns.";
+}
+
+}  // namespace
+
+void Engine::TellLost(int slot, bool seen_absent) {
+  const std::size_t index = SlotIndex(slot);
+  open_as_told_[index] = false;
+  vanished_[index] = true;
+  seen_absent_[index] = seen_absent;
+  reselect_[index] = list_.SelectedSlot() == slot;
+  Q_EMIT portLost(slot);
+  notifier_.Notify(Notice{"", LostText(slot), NoticeIcon::kWarning});
+}
+
+bool Engine::Select(int slot) {
+  if (!list_.SelectSlot(slot)) return false;
+  if (greeting_owed_[SlotIndex(slot)] && IsOpen(slot)) {
+    greeting_owed_[SlotIndex(slot)] = false;
+    pending_.RequestPortGreeting();
+  }
+  return true;
 }
 
 bool Engine::StartDevice(int slot) {
@@ -209,7 +245,15 @@ void Engine::OpenReturnedDevices() {
     if (!OpenDevice(slot)) continue;
     vanished_[index] = false;
     if (reselect_[index] && list_.SelectedSlot() == 0) list_.SelectSlot(slot);
+    // Another meter may sit on that adapter now: it is read as on opening,
+    // by the selected slot's requests, or when it is chosen.
+    if (list_.SelectedSlot() == slot) {
+      pending_.RequestPortGreeting();
+    } else {
+      greeting_owed_[index] = true;
+    }
     Q_EMIT deviceReturned(slot);
+    notifier_.Withdraw(LostText(slot));
     notifier_.Notify(Notice{"", ComName(slot) + " is back and open again.", NoticeIcon::kInformation});
   }
 }
@@ -282,13 +326,10 @@ void Engine::OnBytesReceived(unsigned port_number, std::span<const std::uint8_t>
 }
 
 void Engine::OnPortLost(unsigned port_number) {
-  // The monitor tells the user; the slot is opened again when it returns.
+  // The device may still be there (a line that hung up); the slot is opened
+  // again when it returns or is made anew.
   const int slot = static_cast<int>(port_number);
-  open_as_told_[SlotIndex(slot)] = false;
-  vanished_[SlotIndex(slot)] = true;
-  seen_absent_[SlotIndex(slot)] = false;
-  reselect_[SlotIndex(slot)] = list_.SelectedSlot() == slot;
-  Q_EMIT portLost(slot);
+  if (open_as_told_[SlotIndex(slot)]) TellLost(slot, false);
 }
 
 void Engine::Write(int slot, std::span<const std::uint8_t> bytes) {

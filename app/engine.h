@@ -85,7 +85,8 @@ class Engine : public QObject,
   bool StartDevice(int slot);
 
   // The device every request addresses; false when the slot is not listed.
-  bool Select(int slot) { return list_.SelectSlot(slot); }
+  // A meter that came back unselected is read as on opening once chosen.
+  bool Select(int slot);
 
   // Every decoded real-time reading, for whoever subscribes (the chart
   // view, a publisher); the page presenter and the spreadsheet logger are
@@ -202,6 +203,8 @@ class Engine : public QObject,
   void ScanPorts();
   // A removal, not the user's close: the slot is opened again on return.
   void CloseVanished(int slot);
+  // Once per loss, whoever noticed it first (the monitor or a port scan).
+  void TellLost(int slot, bool seen_absent);
   void OpenReturnedDevices();
 
   Notifier& notifier_;
@@ -233,6 +236,9 @@ class Engine : public QObject,
   std::array<bool, kSlotCount> vanished_{};  // lost while open, not closed by the user
   std::array<bool, kSlotCount> reselect_{};  // and it was the selected device
   std::array<bool, kSlotCount> seen_absent_{};  // and its device has been missing since
+  // Came back while another device was selected: tariff, limits, CO2 factor
+  // and number are read when it is chosen (another meter may sit there now).
+  std::array<bool, kSlotCount> greeting_owed_{};
   // Last, so that the monitors end before anything they hand bytes to.
   std::array<std::unique_ptr<CSerialPort>, kSlotCount> ports_;
 };

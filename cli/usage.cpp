@@ -45,9 +45,10 @@ const char* PortsUsage() {
          "USB id, kind (adapter, assigned, assigned adapter). A meter adapter\n"
          "(USB id 1a86:7523 or 1a86:5523) /dev/ttyUSBk is COM(k+1).\n"
          "  --port COMn=PATH      assign a device to a slot for this run (repeatable)\n" QUORVEL_PORT_NOTE
-         "Exit status: 0 listed, 1 nothing found and the settings file could not be\n"
-         "read, 2 usage error, 3 listed, but the settings file could not be read\n"
-         "(its [Ports] assignments are missing).\n";
+         "A slot assigned a path that does not exist is named on standard error.\n"
+         "Exit status: 0 listed, 1 nothing usable found, 2 usage error, 3 listed,\n"
+         "but an assigned path does not exist or the settings file could not be\n"
+         "read (its [Ports] assignments are missing).\n";
 }
 
 const char* ProbeUsage() {

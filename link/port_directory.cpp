@@ -17,6 +17,13 @@ namespace {
 constexpr std::uint16_t kAdapterVendor = 0x1a86;
 constexpr std::uint16_t kAdapterProducts[] = {0x7523, 0x5523};
 
+bool PathExists(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::exists(path, ignored);
+}
+
+bool HoldsNul(const std::string& path) { return path.find('\0') != std::string::npos; }
+
 std::string UsbId(const PresentPort& port) {
   if (!port.vendor_id || !port.product_id) return {};
   char text[16];
@@ -59,7 +66,7 @@ SlotPorts AssignSlots(const std::vector<PresentPort>& present, const std::map<in
     if (slot && assignments.count(*slot) == 0) slots[*slot] = SlotPort{port.path, true, false, UsbId(port)};
   }
   for (const auto& [slot, path] : assignments) {
-    if (!IsSlotNumber(slot) || !exists(path)) continue;
+    if (!IsSlotNumber(slot) || HoldsNul(path) || !exists(path)) continue;
     SlotPort entry{path, false, true, {}};
     for (const PresentPort& port : present) {
       if (port.path == path) {
@@ -70,6 +77,27 @@ SlotPorts AssignSlots(const std::vector<PresentPort>& present, const std::map<in
     slots[slot] = entry;
   }
   return slots;
+}
+
+std::vector<UnusableAssignment> UnusableAssignments(const std::map<int, std::string>& assignments,
+                                                    const std::function<bool(const std::string&)>& exists) {
+  std::vector<UnusableAssignment> unusable;
+  for (const auto& [slot, path] : assignments) {
+    if (!IsSlotNumber(slot)) continue;
+    if (HoldsNul(path)) {
+      unusable.push_back({slot, path, true});
+    } else if (!exists(path)) {
+      unusable.push_back({slot, path, false});
+    }
+  }
+  return unusable;
+}
+
+std::string DescribeUnusable(const UnusableAssignment& unusable) {
+  const std::string path = ShownBytes(unusable.path);
+  const std::string assigned = ComName(unusable.slot) + " is assigned to " + path;
+  if (unusable.holds_nul) return assigned + ", which holds a NUL byte: no device has such a name";
+  return assigned + ", and " + path + " does not exist";
 }
 
 std::vector<int> SlotChanges(const SlotPorts& before, const SlotPorts& after) {
@@ -100,10 +128,7 @@ SlotPorts PortDirectory::Scan() {
     }
     listed_at_stamp_ = stamp;
   }
-  return AssignSlots(present_, assignments_, [](const std::string& path) {
-    std::error_code ignored;
-    return std::filesystem::exists(path, ignored);
-  });
+  return AssignSlots(present_, assignments_, PathExists);
 }
 
 std::vector<int> PortDirectory::Refresh() {
@@ -121,6 +146,18 @@ std::string PortDirectory::DevicePath(int slot) const {
 #else
   return {};
 #endif
+}
+
+std::optional<UnusableAssignment> PortDirectory::Unusable(int slot) const {
+  const auto assigned = assignments_.find(slot);
+  if (assigned == assignments_.end()) return std::nullopt;
+  std::vector<UnusableAssignment> unusable = UnusableAssignments({*assigned}, PathExists);
+  if (unusable.empty()) return std::nullopt;
+  return unusable.front();
+}
+
+std::vector<UnusableAssignment> PortDirectory::Unusable() const {
+  return UnusableAssignments(assignments_, PathExists);
 }
 
 }  // namespace quorvel

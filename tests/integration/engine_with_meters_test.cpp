@@ -280,7 +280,8 @@ TEST(EngineWithMeters, ALossAScanSeesBeforeTheMonitorsWordIsToldOnce) {
   EXPECT_TRUE(bench.engine.AwaitingReturn(3));
   testing::Spin(300);  // the dropped word, if it came, and a scan or two
   EXPECT_EQ(lost, std::vector<int>{3});
-  EXPECT_EQ(bench.notices.TakeTexts(), std::vector<std::string>{"COM3 was removed; it opens again when it returns."});
+  EXPECT_EQ(bench.notices.TakeTexts(),
+            std::vector<std::string>{"COM3 was unplugged or stopped answering; it is opened again when it returns."});
 
   sim::MeterSimulatorOptions options;
   options.links = {bench.simulator->Link(0)};
