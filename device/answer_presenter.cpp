@@ -31,7 +31,7 @@ void AnswerPresenter::Present(const DecodeOutcome& outcome) {
   const std::uint8_t kind = outcome.kind;
   const MeterSettings& s = devices_.Settings();
   if (kind == code::kReadRealTime && outcome.reading) {
-    readings_.Publish(Reading{slot, WallClock::now(), *outcome.reading, Route(slot)});
+    readings_.Publish(Reading(slot, *outcome.reading, Route(slot)));
   } else if (kind == code::kReadClock) {
     display_.ShowClock(ClockAnswerTexts(devices_.Slot(slot).Record));
   } else if (kind == code::kReadMonthHistory) {

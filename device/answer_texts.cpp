@@ -1,5 +1,7 @@
 #include "device/answer_texts.h"
 
+#include <utility>
+
 #include "protocol/calendar.h"
 #include "protocol/number_text.h"
 
@@ -15,6 +17,12 @@ bool WeekRead(const SlotData& slot, const MeterSettings& settings) {
   const int month = settings.ShownMonth;
   const int first_day = settings.ShownDay - WeekdayOf(settings.ShownYear - 2000, month, settings.ShownDay);
   return MonthRead(slot, month) && (first_day >= 1 || month == 1 || MonthRead(slot, month - 1));
+}
+
+// Every field's text, each made where it stays.
+template <std::size_t... I>
+std::array<std::string, kReadingFieldCount> FieldTexts(const DeviceRecord& r, std::index_sequence<I...>) {
+  return {ReadingText(r, kReadingFields[I])...};
 }
 
 }  // namespace
@@ -35,12 +43,12 @@ ClockTexts RealTimeClockTexts(const DeviceRecord& r) {
 }
 
 ReadingTexts ReadingBoxTexts(const DeviceRecord& r, float co2_factor, bool limit_reached) {
-  ReadingTexts texts;
-  for (const ReadingFieldSpec& spec : kReadingFields) texts.fields[Index(spec.field)] = ReadingText(r, spec);
-  texts.co2 = Fixed(static_cast<float>(static_cast<double>(co2_factor) * r.Energy), 3);
-  texts.current_alarm = r.Current >= kCurrentAlarmAmperes;
-  texts.limit_tooltip = limit_reached ? kLimitReachedTip : "";
-  return texts;
+  return {
+      .fields = FieldTexts(r, std::make_index_sequence<kReadingFieldCount>{}),
+      .co2 = Fixed(static_cast<float>(static_cast<double>(co2_factor) * r.Energy), 3),
+      .current_alarm = r.Current >= kCurrentAlarmAmperes,
+      .limit_tooltip = limit_reached ? kLimitReachedTip : "",
+  };
 }
 
 TariffTexts TariffBoxTexts(const MeterSettings& s) {

@@ -15,7 +15,10 @@ ReadingStream::Subscription ReadingStream::Subscribe(std::string name, Consumer 
 
 void ReadingStream::Unsubscribe(Subscription subscription) {
   for (const auto& entry : entries_) {
-    if (entry->id == subscription) entry->consume = nullptr;
+    if (entry->id == subscription) {
+      entry->consume = nullptr;
+      unsubscribed_ = true;
+    }
   }
   if (publishing_ == 0) DropUnsubscribed();
 }
@@ -38,7 +41,8 @@ void ReadingStream::Publish(const Reading& reading) {
       if (!result.ok()) {
         Failed(entry, reading.slot, result.status().text());
       } else if (result.value() == Consumed::kDone && IsSlotNumber(reading.slot)) {
-        entry.told[SlotIndex(reading.slot)].clear();
+        std::string& told = entry.told[SlotIndex(reading.slot)];
+        if (!told.empty()) told.clear();
       }
     } catch (const std::exception& error) {
       Failed(entry, reading.slot, entry.name + ": " + error.what());
@@ -50,6 +54,8 @@ void ReadingStream::Publish(const Reading& reading) {
 }
 
 void ReadingStream::DropUnsubscribed() {
+  if (!unsubscribed_) return;
+  unsubscribed_ = false;
   std::erase_if(entries_, [](const std::unique_ptr<Entry>& entry) { return !entry->consume; });
 }
 

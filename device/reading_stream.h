@@ -23,6 +23,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,11 +42,26 @@ struct ReadingUse {
   bool row = false;    // a spreadsheet row is due for it
 };
 
-struct Reading {
+class Reading {
+ public:
+  Reading() = default;
+  Reading(int from_slot, const DeviceRecord& decoded, ReadingUse decided)
+      : slot(from_slot), values(decoded), use(decided) {}
+
   int slot = 0;
-  WallClock::time_point time;  // when it was decoded, by the computer's clock
-  DeviceRecord values;         // the meter's clock and readings (model/reading_fields.h)
+  DeviceRecord values;  // the meter's clock and readings (model/reading_fields.h)
   ReadingUse use;
+
+  // When it was decoded, by the computer's clock: read when a consumer first
+  // asks, while the reading is handed out (most consumers never ask, and
+  // the clock is not free), the same for every consumer after that.
+  WallClock::time_point Time() const {
+    if (!time_) time_ = WallClock::now();
+    return *time_;
+  }
+
+ private:
+  mutable std::optional<WallClock::time_point> time_;
 };
 
 // What a consumer made of a reading: not its business, or its work done.
@@ -84,6 +100,7 @@ class ReadingStream {
   std::vector<std::unique_ptr<Entry>> entries_;  // each where it is while its consumer runs
   Subscription next_id_ = 1;
   int publishing_ = 0;  // depth of Publish calls under way: removals wait for the end
+  bool unsubscribed_ = false;  // an entry waits to be removed
 };
 
 }  // namespace quorvel

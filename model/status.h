@@ -7,9 +7,9 @@
 #pragma once
 
 #include <cassert>
-#include <optional>
 #include <string>
 #include <utility>
+#include <variant>
 
 namespace quorvel {
 
@@ -42,20 +42,21 @@ class [[nodiscard]] Status {
 template <typename T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : value_(std::move(value)) {}  // NOLINT: a value is a success
-  Result(Status failure) : status_(std::move(failure)) {  // NOLINT: so is a failure's Status
-    assert(!status_.ok() && "a Result without its value must be a failure");
+  Result(T value) : outcome_(std::in_place_index<0>, std::move(value)) {}  // NOLINT: a value is a success
+  Result(Status failure) : outcome_(std::in_place_index<1>, std::move(failure)) {  // NOLINT: so is a failure's Status
+    assert(!std::get<1>(outcome_).ok() && "a Result without its value must be a failure");
   }
 
-  bool ok() const { return value_.has_value(); }
-  const Status& status() const { return status_; }
+  bool ok() const { return outcome_.index() == 0; }
+  // Status::Ok() for a value.
+  const Status& status() const { return ok() ? kSuccess : std::get<1>(outcome_); }
   // Only when ok().
-  const T& value() const { return *value_; }
-  T& value() { return *value_; }
+  const T& value() const { return std::get<0>(outcome_); }
+  T& value() { return std::get<0>(outcome_); }
 
  private:
-  std::optional<T> value_;
-  Status status_;
+  static inline const Status kSuccess{};
+  std::variant<T, Status> outcome_;
 };
 
 }  // namespace quorvel

@@ -1,65 +1,25 @@
 #include "protocol/receive_slot.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace quorvel {
-
-namespace {
-
-// One step of the state machine; kept inline so that the per-byte path of
-// the receiver is a single call.
-inline FeedResult Step(ReceiveSlot& slot, std::uint8_t byte) {
-  if (byte == kFrameStart && slot.StartMarker == 0) {
-    slot.StartMarker = kFrameStart;
-    slot.EndMarker = 0;
-    return FeedResult::kPending;
-  }
-  if (slot.StartMarker != kFrameStart || slot.EndMarker != 0) {
-    return FeedResult::kPending;  // noise between frames, or a frame still waiting
-  }
-  if (slot.Length == 0) {
-    // A zero length byte is skipped: the next byte is taken as the length.
-    if (byte > kMaxAnswerLength) {
-      slot.Clear();  // its data would not fit: drop the frame
-    } else {
-      slot.Length = byte;
-      slot.Remaining = byte;
-    }
-    return FeedResult::kPending;
-  }
-  if (slot.Remaining > 1) {
-    slot.Data[static_cast<std::size_t>(slot.Length - slot.Remaining)] = byte;
-    --slot.Remaining;
-    return FeedResult::kPending;
-  }
-  if (slot.TrailerSeen == 0) {
-    slot.TrailerSeen = 0xFF;  // the trailer is never examined
-    return FeedResult::kPending;
-  }
-  if (byte == kFrameEnd) {
-    slot.EndMarker = kFrameEnd;
-    return FeedResult::kFrameComplete;
-  }
-  slot.Clear();  // wrong end byte: drop the frame; this byte is not a start byte
-  return FeedResult::kPending;
-}
-
-}  // namespace
-
-FeedResult FeedByte(ReceiveSlot& slot, std::uint8_t byte) { return Step(slot, byte); }
-
-void Receiver::FeedByte(int slot, std::uint8_t byte) {
-  if (!IsSlotNumber(slot)) return;
-  ReceiveSlot& receive = slots_[SlotIndex(slot)];
-  if (Step(receive, byte) == FeedResult::kFrameComplete) {
-    handler_.HandleFrame(slot, receive);
-    receive.Clear();
-  }
-}
 
 void Receiver::FeedBytes(int slot, std::span<const std::uint8_t> bytes) {
   if (!IsSlotNumber(slot)) return;
   ReceiveSlot& receive = slots_[SlotIndex(slot)];
-  for (const std::uint8_t byte : bytes) {
-    if (Step(receive, byte) == FeedResult::kFrameComplete) {
+  for (std::size_t at = 0; at < bytes.size();) {
+    // Inside a frame's data every byte is stored as it is (FeedByte's data
+    // branch): the run is copied at once.
+    if (receive.StartMarker == kFrameStart && receive.EndMarker == 0 && receive.Length != 0 &&
+        receive.Remaining > 1) {
+      const std::size_t run = std::min(static_cast<std::size_t>(receive.Remaining - 1), bytes.size() - at);
+      std::memcpy(&receive.Data[static_cast<std::size_t>(receive.Length - receive.Remaining)], &bytes[at], run);
+      receive.Remaining -= static_cast<std::int32_t>(run);
+      at += run;
+      continue;
+    }
+    if (quorvel::FeedByte(receive, bytes[at++]) == FeedResult::kFrameComplete) {
       handler_.HandleFrame(slot, receive);
       receive.Clear();
     }

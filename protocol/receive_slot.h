@@ -37,8 +37,43 @@ struct ReceiveSlot {
 enum class FeedResult { kPending, kFrameComplete };
 
 // One step of a slot's state machine. kFrameComplete: the end byte arrived and
-// the slot holds a complete frame until it is cleared.
-FeedResult FeedByte(ReceiveSlot& slot, std::uint8_t byte);
+// the slot holds a complete frame until it is cleared. Inline: it is the
+// per-byte path of every answer.
+inline FeedResult FeedByte(ReceiveSlot& slot, std::uint8_t byte) {
+  if (byte == kFrameStart && slot.StartMarker == 0) {
+    slot.StartMarker = kFrameStart;
+    slot.EndMarker = 0;
+    return FeedResult::kPending;
+  }
+  if (slot.StartMarker != kFrameStart || slot.EndMarker != 0) {
+    return FeedResult::kPending;  // noise between frames, or a frame still waiting
+  }
+  if (slot.Length == 0) {
+    // A zero length byte is skipped: the next byte is taken as the length.
+    if (byte > kMaxAnswerLength) {
+      slot.Clear();  // its data would not fit: drop the frame
+    } else {
+      slot.Length = byte;
+      slot.Remaining = byte;
+    }
+    return FeedResult::kPending;
+  }
+  if (slot.Remaining > 1) {
+    slot.Data[static_cast<std::size_t>(slot.Length - slot.Remaining)] = byte;
+    --slot.Remaining;
+    return FeedResult::kPending;
+  }
+  if (slot.TrailerSeen == 0) {
+    slot.TrailerSeen = 0xFF;  // the trailer is never examined
+    return FeedResult::kPending;
+  }
+  if (byte == kFrameEnd) {
+    slot.EndMarker = kFrameEnd;
+    return FeedResult::kFrameComplete;
+  }
+  slot.Clear();  // wrong end byte: drop the frame; this byte is not a start byte
+  return FeedResult::kPending;
+}
 
 // Receives complete frames; runs before the next byte of that slot is fed.
 class FrameHandler {
@@ -55,7 +90,14 @@ class Receiver {
   explicit Receiver(FrameHandler& handler) : handler_(handler) {}
 
   // A byte for slot 1..18; bytes for any other number are dropped.
-  void FeedByte(int slot, std::uint8_t byte);
+  void FeedByte(int slot, std::uint8_t byte) {
+    if (!IsSlotNumber(slot)) return;
+    ReceiveSlot& receive = slots_[SlotIndex(slot)];
+    if (quorvel::FeedByte(receive, byte) == FeedResult::kFrameComplete) {
+      handler_.HandleFrame(slot, receive);
+      receive.Clear();
+    }
+  }
   // Bytes of one slot in arrival order, each fed as FeedByte feeds it: a
   // complete frame is handled before the byte after it is looked at.
   void FeedBytes(int slot, std::span<const std::uint8_t> bytes);

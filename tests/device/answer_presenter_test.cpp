@@ -269,8 +269,14 @@ TEST_F(PresenterTest, SavingOffCountsNothing) {
 
 TEST_F(PresenterTest, EveryReadingReachesTheStreamWithItsSlotAndTime) {
   std::vector<Reading> seen;
+  std::vector<WallClock::time_point> times;
   readings.Subscribe("all", [&](const Reading& r) -> Result<Consumed> {
     seen.push_back(r);
+    times.push_back(r.Time());
+    return Consumed::kDone;
+  });
+  readings.Subscribe("later", [&](const Reading& r) -> Result<Consumed> {
+    EXPECT_EQ(r.Time(), times.back());  // one time for every consumer
     return Consumed::kDone;
   });
   const WallClock::time_point before = WallClock::now();
@@ -278,13 +284,17 @@ TEST_F(PresenterTest, EveryReadingReachesTheStreamWithItsSlotAndTime) {
   r.current = 777;
   Decode(5, RealTimeAnswer(r));  // not shown anywhere, still in the stream
   Decode(1, RealTimeAnswer({}));
+  const WallClock::time_point after = WallClock::now();
   ASSERT_EQ(seen.size(), 2U);
   EXPECT_EQ(seen[0].slot, 5);
   EXPECT_FLOAT_EQ(seen[0].values.Current, 7.77F);
   EXPECT_FALSE(seen[0].use.page || seen[0].use.chart || seen[0].use.row);
   EXPECT_TRUE(seen[1].use.page);
-  EXPECT_GE(seen[0].time, before);
-  EXPECT_LE(seen[1].time, WallClock::now());
+  for (const WallClock::time_point time : times) {
+    EXPECT_GE(time, before);
+    EXPECT_LE(time, after);
+  }
+  EXPECT_LE(times[0], times[1]);
 }
 
 TEST_F(PresenterTest, AnswersThatShowNothingShowNothing) {

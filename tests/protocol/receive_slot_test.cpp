@@ -53,6 +53,22 @@ TEST_P(ReceiveStream, YieldsTheExpectedFrames) {
   EXPECT_EQ(got, c.frames);
 }
 
+// Batches give what single bytes give, wherever the stream is cut in two.
+TEST_P(ReceiveStream, YieldsTheSameFramesInBatchesCutAnywhere) {
+  const StreamCase& c = GetParam();
+  for (std::size_t cut = 0; cut <= c.stream.size(); ++cut) {
+    RecordingHandler handler;
+    Receiver receiver(handler);
+    const std::span<const std::uint8_t> stream(c.stream);
+    receiver.FeedBytes(7, stream.first(cut));
+    receiver.FeedBytes(7, stream.subspan(cut));
+    std::vector<std::vector<std::uint8_t>> got;
+    for (const auto& f : handler.frames) got.push_back(f.data);
+    EXPECT_EQ(got, c.frames) << "cut at " << cut;
+    EXPECT_EQ(receiver.Slot(7).StartMarker, 0) << "cut at " << cut;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Streams, ReceiveStream,
     ::testing::Values(

@@ -55,7 +55,7 @@ class SpreadsheetExportTest : public ::testing::Test {
   // when its row was committed.
   bool LogRow(int slot, const std::string& folder) {
     log_folder = folder;
-    readings.Publish(Reading{slot, WallClock::now(), SampleRecord(), ReadingUse{false, false, true}});
+    readings.Publish(Reading(slot, SampleRecord(), ReadingUse{false, false, true}));
     return last_row_logged;
   }
 
