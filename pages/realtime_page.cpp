@@ -107,11 +107,18 @@ void RealTimePage::ShowCo2Factor(const std::string& text) { SetTextIfChanged(co2
 
 void RealTimePage::ShowLimitAlarm(bool image_shown) { limit_indicator_->SetImageShown(image_shown); }
 
-TariffValues RealTimePage::TariffFields() const {
-  return TariffFromFields(TextOf(boundary_), TextOf(price1_), TextOf(price2_));
+std::optional<TariffValues> RealTimePage::TariffRequest() {
+  const std::optional<TariffValues> tariff =
+      CheckTariffFields({TextOf(boundary_), TextOf(upper_end_), TextOf(price1_), TextOf(price2_)}, marks_);
+  ApplyMarks();
+  return tariff;
 }
 
-std::int32_t RealTimePage::Co2FactorMilli() const { return Co2FactorFromField(TextOf(co2_factor_)); }
+std::optional<std::int32_t> RealTimePage::Co2FactorRequest() {
+  const std::optional<std::int32_t> factor = CheckCo2FactorField(TextOf(co2_factor_), marks_);
+  ApplyMarks();
+  return factor;
+}
 
 // --- The device box and the comm button --------------------------------------
 
@@ -200,10 +207,9 @@ void RealTimePage::OnTimeDownload() {
   if (valid) ops_.RequestClockWrite();
 }
 
+// Checked now, and again when the tick builds the request.
 void RealTimePage::OnPriceDownload() {
-  const bool valid = CheckTariffFields(TextOf(boundary_), TextOf(upper_end_), marks_);
-  ApplyMarks();
-  if (valid) ops_.RequestTariffWrite();
+  if (TariffRequest()) ops_.RequestTariffWrite();
 }
 
 void RealTimePage::OnPriceLoad() { ops_.RequestTariffRead(); }
@@ -229,17 +235,10 @@ void RealTimePage::OnFollowClock() {
 }
 
 void RealTimePage::OnCo2Download() {
-  switch (CheckCo2Factor(TextOf(co2_factor_))) {
-    case Co2FactorCheck::kTooLarge:
-      Tell("The max number is 0.999");
-      break;
-    case Co2FactorCheck::kNegative:
-      Tell("The min number is 0.000");
-      break;
-    case Co2FactorCheck::kAccepted:
-      ops_.RequestCo2Write();
-      break;
-  }
+  const Co2FactorCheck check = CheckCo2Factor(TextOf(co2_factor_));
+  if (check == Co2FactorCheck::kTooLarge) Tell("The max number is 0.999");
+  if (check == Co2FactorCheck::kNegative) Tell("The min number is 0.000");
+  if (Co2FactorRequest()) ops_.RequestCo2Write();
 }
 
 // --- History ------------------------------------------------------------------
@@ -314,6 +313,9 @@ void RealTimePage::ApplyMarks() {
   current_->SetMarked(marks_.IsMarked(field_id::kCurrent));
   boundary_->SetMarked(marks_.IsMarked(field_id::kTierBoundary));
   upper_end_->SetMarked(marks_.IsMarked(field_id::kTierUpperEnd));
+  price1_->SetMarked(marks_.IsMarked(field_id::kPrice1));
+  price2_->SetMarked(marks_.IsMarked(field_id::kPrice2));
+  co2_factor_->SetMarked(marks_.IsMarked(field_id::kCo2Factor));
 }
 
 void RealTimePage::ShowComm(bool running, const QString& tip) {

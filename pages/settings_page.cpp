@@ -6,17 +6,19 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QStandardPaths>
+
+#include "widgets/marked_field.h"
 
 namespace quorvel {
 namespace {
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
-// Starts where the field points when that folder exists, else on the desktop.
+// Where the field points when that folder exists, else the working folder.
 QString StartFolder(const QString& field_text) {
-  if (!field_text.isEmpty() && QDir(field_text).exists()) return field_text;
-  return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  const std::filesystem::path start =
+      FolderChooserStart(QDir::fromNativeSeparators(field_text).toStdString(), QDir::currentPath().toStdString());
+  return QString::fromStdString(start.string());
 }
 
 }  // namespace
@@ -67,9 +69,12 @@ void SettingsPage::ShowLimits(const LimitTexts& texts) {
   (texts.shutdown ? shutdown_yes_ : shutdown_no_)->setChecked(true);
 }
 
-LimitValues SettingsPage::LimitFields() const {
-  return LimitsFromFields(energy_limit_->text().toStdString(), cost_limit_->text().toStdString(),
-                          shutdown_no_->isChecked());
+std::optional<LimitValues> SettingsPage::LimitRequest() {
+  const LimitCheck check =
+      CheckLimitFields({energy_limit_->text().toStdString(), cost_limit_->text().toStdString(), shutdown_no_->isChecked()});
+  energy_limit_->SetMarked(check.energy_refused);
+  cost_limit_->SetMarked(check.cost_refused);
+  return check.values;
 }
 
 bool SettingsPage::eventFilter(QObject* watched, QEvent* event) {

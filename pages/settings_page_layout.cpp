@@ -21,6 +21,7 @@
 #include "pages/settings_page.h"
 #include "resources/artwork.h"
 #include "widgets/image_button.h"
+#include "widgets/marked_field.h"
 #include "widgets/rule_validator.h"
 #include "widgets/tooltip_style.h"
 
@@ -52,8 +53,8 @@ QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
   return label;
 }
 
-QLineEdit* LimitField(const QString& name, QWidget* parent) {
-  auto* field = new QLineEdit(parent);
+MarkedField* LimitField(const QString& name, QWidget* parent) {
+  auto* field = new MarkedField(QString(), parent);
   field->setAccessibleName(name);
   field->setMaxLength(kLimitFieldLength);
   field->setAlignment(Qt::AlignCenter);
@@ -96,6 +97,7 @@ SettingsPage::SettingsPage(DashboardOperations& operations, QWidget* parent)
   scroll->setWidget(content);
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setFocusPolicy(Qt::NoFocus);  // its controls take the focus, and it scrolls them into view
   scroll->viewport()->setAutoFillBackground(false);
   content->setAutoFillBackground(false);
   auto* page = new QVBoxLayout(this);
@@ -109,7 +111,10 @@ SettingsPage::SettingsPage(DashboardOperations& operations, QWidget* parent)
           [this] { OnChooseFolder(bmp_path_, QStringLiteral("Please select BMP path")); });
   connect(choose_log_, &QToolButton::clicked, this,
           [this] { OnChooseFolder(log_path_, QStringLiteral("Please select Log path")); });
-  connect(limits_download_, &ImageButton::clicked, this, [this] { ops_.RequestLimitsWrite(); });
+  // Checked now, and again when the tick builds the request.
+  connect(limits_download_, &ImageButton::clicked, this, [this] {
+    if (LimitRequest()) ops_.RequestLimitsWrite();
+  });
   connect(limits_load_, &ImageButton::clicked, this, [this] { ops_.RequestLimitsRead(); });
   // Enter and Escape never reach a control.
   for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
