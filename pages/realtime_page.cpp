@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "pages/field_checks.h"
@@ -42,6 +43,11 @@ RealTimePage::RealTimePage(DashboardOperations& operations, Notifier& notifier, 
   BuildTariff();
   BuildHistory();
   ConnectHandlers();
+  SetTabOrder({device_box_, comm_, convert_view_, date_, time_, weekday_, time_download_, follow_clock_button_,
+               voltage_, current_, power_, factor_, energy_, co2_, save_, limit_indicator_, price1_, tier_start_,
+               boundary_, price_load_, price2_, upper_end_, price_download_, day_, day_arrows_->Up(),
+               day_arrows_->Down(), week_, week_arrows_->Up(), week_arrows_->Down(), month_, month_arrows_->Up(),
+               month_arrows_->Down(), history_load_, co2_factor_, co2_download_});
   // The week day of the date shown from the start.
   OnDateEdited(date_->text());
   // Enter and Escape never reach a control; the filtered fields see their

@@ -44,8 +44,8 @@ Field* Box(const QString& text, const QString& name, int width, QWidget* parent,
   field->setAccessibleName(name);
   field->setFixedWidth(width);
   field->setReadOnly(read_only);
+  // Read-only boxes take the focus too: Tab brings a screen reader to each value.
   field->setAlignment(read_only ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignCenter);
-  if (read_only) field->setFocusPolicy(Qt::ClickFocus);
   return field;
 }
 

@@ -78,11 +78,23 @@ std::optional<LimitValues> SettingsPage::LimitRequest() {
 }
 
 bool SettingsPage::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::PaletteChange) KeepPlaceholderReadable(qobject_cast<QLineEdit*>(watched));
   if (event->type() != QEvent::KeyPress) return false;
   const auto* widget = qobject_cast<QWidget*>(watched);
   if (widget == nullptr || widget->window() != window()) return false;  // a list's open drop-down keeps its keys
   const int key = static_cast<const QKeyEvent*>(event)->key();
   return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
+}
+
+// The style sheet gives a field's placeholder its text colour at half
+// strength, 3:1 on the light field; this one reads at 5.4:1.
+void SettingsPage::KeepPlaceholderReadable(QLineEdit* field) {
+  static const QColor kPlaceholder(0x4F, 0x6B, 0x73);
+  if (field == nullptr || field->placeholderText().isEmpty()) return;
+  if (field->palette().color(QPalette::PlaceholderText) == kPlaceholder) return;
+  QPalette palette = field->palette();
+  palette.setColor(QPalette::PlaceholderText, kPlaceholder);
+  field->setPalette(palette);
 }
 
 SettingsPage::FolderChooser SettingsPage::DefaultFolderChooser() {

@@ -67,6 +67,7 @@ class SettingsPage : public PageWidget {
   void ApplyStyle();
 
   static FolderChooser DefaultFolderChooser();
+  static void KeepPlaceholderReadable(QLineEdit* field);
   void Fill(const SettingsChoices& choices);
   SettingsChoices Choices() const;
   void OnSave();

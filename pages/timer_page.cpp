@@ -52,7 +52,7 @@ TimerPage::TimerPage(DashboardOperations& operations, QWidget* parent) : PageWid
     QCheckBox::indicator:unchecked { image: url(%1); }
     QCheckBox::indicator:checked { image: url(%2); }
     QLineEdit { background: #F4FAF9; color: #0F2C38; border: 1px solid #2EC4B6; border-radius: 4px; padding: 1px 4px; }
-    QLineEdit:disabled, QComboBox:disabled { background: #1A4756; color: #8FB3B5; border-color: #245A6C; }
+    QLineEdit:disabled, QComboBox:disabled { background: #1A4756; color: #A8CBCC; border-color: #245A6C; }
     QComboBox { background: #F4FAF9; color: #0F2C38; border: 1px solid #2EC4B6; border-radius: 4px; padding: 1px 6px; }
     QComboBox QAbstractItemView { background: #F4FAF9; color: #0F2C38; selection-background-color: #2EC4B6; }
   )")
