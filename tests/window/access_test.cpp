@@ -35,9 +35,9 @@ using testing::SpinUntil;
 
 class Access : public Dashboard {
  protected:
-  // Opens slot 3, waits for its greeting, and lets the chart view open over the window.
+  // Opens slot 3 and waits for its greeting; spreadsheets go to the test's folder.
   void StartOpen() {
-    ASSERT_NO_FATAL_FAILURE(Start({3}));
+    ASSERT_NO_FATAL_FAILURE(Start({3}, 0, "[Path]\nFile=" + dir.path().string() + "/\n"));
     ASSERT_NO_FATAL_FAILURE(Open(3));
     ASSERT_TRUE(SpinUntil([&] { return !window.engine().RequestsPending(); }));
   }
