@@ -13,7 +13,6 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QRadioButton>
-#include <QScrollArea>
 #include <QStyleOptionButton>
 #include <QTabWidget>
 
@@ -25,7 +24,6 @@
 #include "pages/settings_page.h"
 #include "tests/support/contrast.h"
 #include "tests/window/dashboard.h"
-#include "widgets/marked_field.h"
 
 namespace quorvel {
 namespace {
@@ -181,7 +179,7 @@ TEST_F(Access, TheFolderChooserOpensInTheFieldsFolderOrTheWorkingFolder) {
 
 // The names of the controls Tab and Shift+Tab reach on the page, from the
 // one that has the focus, until it has it again.
-QStringList TabChain(QWidget& window, QWidget* first, bool backwards) {
+QStringList TabChain(QWidget* first, bool backwards) {
   first->setFocus(Qt::TabFocusReason);
   QStringList names;
   for (int i = 0; i < 200; ++i) {
@@ -193,14 +191,15 @@ QStringList TabChain(QWidget& window, QWidget* first, bool backwards) {
                   backwards ? Qt::ShiftModifier : Qt::NoModifier);
     QApplication::sendEvent(focus, &tab);
   }
-  Q_UNUSED(window);
   return names;
 }
 
 QStringList Timers(int first, int last) {
   QStringList names;
   for (int timer = first; timer <= last; ++timer) {
-    for (const char* part : {" enabled", " on", " off", " days"}) names << QStringLiteral("Timer %1%2").arg(timer).arg(QString::fromUtf8(part));
+    for (const char* part : {" enabled", " on", " off", " days"}) {
+      names << QStringLiteral("Timer %1%2").arg(timer).arg(QString::fromUtf8(part));
+    }
   }
   return names;
 }
@@ -228,20 +227,19 @@ TEST_F(Access, TabAndShiftTabReachEveryControlInReadingOrder) {
        {"File Path", "Choose file path", "BMP Path", "Choose BMP path", "Log Path", "Choose log path",
         "Acquisition Frequency", "Auto Save Data", "Default Device", "COMM Baudrate", "COMM Parity", "COMM Databits",
         "COMM Stopbits", "Save To INI", "Cost limit", "Energy limit",
-        // One stop for the pair; the arrow keys choose between them.
-        "Shut down device YES", "Limit Data Download",
-        "Load Limit Data", "About this program", "Description"}},
+        "Shut down device YES",  // one stop for the pair; the arrow keys choose between them
+        "Limit Data Download", "Load Limit Data", "About this program", "Description"}},
   };
   for (const auto& p : pages) {
     SCOPED_TRACE(p.page);
     Press(QString::fromUtf8(p.page));
     const QStringList expected = header + p.controls;
     QWidget* first = Find(header.front());
-    EXPECT_EQ(TabChain(window, first, false).join(QStringLiteral(", ")).toStdString(),
+    EXPECT_EQ(TabChain(first, false).join(QStringLiteral(", ")).toStdString(),
               expected.join(QStringLiteral(", ")).toStdString());
     QStringList reversed{expected.front()};
     for (auto it = expected.crbegin(); it != expected.crend() - 1; ++it) reversed << *it;
-    EXPECT_EQ(TabChain(window, first, true).join(QStringLiteral(", ")).toStdString(),
+    EXPECT_EQ(TabChain(first, true).join(QStringLiteral(", ")).toStdString(),
               reversed.join(QStringLiteral(", ")).toStdString());
   }
 }
