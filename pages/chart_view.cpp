@@ -85,8 +85,11 @@ void ChartView::EnterRealTimeMode() {
   mode_->SetTip(QStringLiteral("Real Time Data"));
   ShowSavingPressed(saving);
   device_label_->setText(QStringLiteral("Device"));
+  // The view's own device, unless it went away meanwhile: then nothing is
+  // chosen and the port button shows it stopped.
   FillDeviceBox(view_slot_);
-  com_->ShowSecondImage(ops_.IsOpen(view_slot_));
+  const bool running = ops_.IsOpen(ChosenSlot());
+  ShowCom(running, running ? QStringLiteral("Com Start") : QStringLiteral("Com Stop"));
   com_->show();
   ShowHistoryControls(false);
   real_time_mode_ = true;

@@ -199,5 +199,34 @@ TEST_F(ChartViewTest, ARemovedDeviceLeavesTheBoxAndItsSeriesStops) {
   EXPECT_EQ(power.ColumnLabel(1), QStringLiteral("COM6"));
 }
 
+// The view's own device pulled out while it runs, in real-time mode or in
+// history mode: back in real-time mode the view's box chooses nothing and
+// its port button shows the stopped image with its tooltip.
+TEST_F(ChartViewTest, TheViewsOwnDeviceUnpluggedLeavesNothingChosenAndThePortStopped) {
+  Start({3, 6}, 50);
+  const struct {
+    int slot;
+    std::size_t meter;
+    bool in_history_mode;
+  } cases[] = {{3, 0, true}, {6, 1, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.slot);
+    OpenView({c.slot});
+    auto* box = InView<QComboBox>(QStringLiteral("Device"));
+    auto* com = InView<ImageButton>(QStringLiteral("Com Start"));
+    ASSERT_EQ(box->currentData().toInt(), c.slot);
+    ASSERT_TRUE(com->ShowsSecondImage());
+    EXPECT_EQ(com->toolTip(), QStringLiteral("Com Start"));
+    if (c.in_history_mode) PressInView(QStringLiteral("Real Time Data"));
+    simulator->Unplug(c.meter);
+    ASSERT_TRUE(SpinUntil([&] { return Find<QComboBox>(QStringLiteral("Device"))->findData(c.slot) < 0; }));
+    if (c.in_history_mode) PressInView(QStringLiteral("Real Time Data"));
+    EXPECT_EQ(box->currentIndex(), -1);
+    EXPECT_FALSE(com->ShowsSecondImage());
+    EXPECT_EQ(com->toolTip(), QStringLiteral("Com Stop"));
+    PressInView(QStringLiteral("Return to Main"));
+  }
+}
+
 }  // namespace
 }  // namespace quorvel
