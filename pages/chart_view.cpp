@@ -289,7 +289,8 @@ void ChartView::OnSaveBmp() {
 // --- Saving --------------------------------------------------------------------------
 
 // A press starts saving, the next stops it. Whatever the outcome, the view's
-// and the real-time page's buttons show whether saving runs.
+// titles and button and the real-time page's button show whether saving
+// runs: a file that cannot be made leaves it off (the saving has told why).
 void ChartView::OnSaveExcel() {
   if (!real_time_mode_) {
     ShowSavingPressed(false);
@@ -298,13 +299,10 @@ void ChartView::OnSaveExcel() {
   }
   const bool start = !saving_pressed_;
   const bool done_as_asked = ops_.SetSaving(view_slot_, start);
-  if (done_as_asked) {
-    charts_->ShowSaving(start);
-    ShowSavingPressed(start);
-  } else {
-    ShowSavingPressed(!start);
-    Tell(start ? "Save to Excel error" : "Stop Save to Excel error", NoticeIcon::kWarning);
-  }
+  const bool saving = ops_.SavingActive();
+  charts_->ShowSaving(saving);
+  ShowSavingPressed(saving);
+  if (!done_as_asked) Tell(start ? "Save to Excel error" : "Stop Save to Excel error", NoticeIcon::kWarning);
   Q_EMIT savingChanged();
 }
 

@@ -174,6 +174,39 @@ TEST_F(ChartViewTest, SavingFromTheViewKeepsThePageButtonInStep) {
   EXPECT_TRUE(notices.texts.empty());
 }
 
+// Save to Excel pressed in the view: the view's titles and button and the
+// page's button show what runs afterwards, also when the file cannot be
+// made and saving never started.
+TEST_F(ChartViewTest, SavingThatCannotStartLeavesSavingOffEverywhere) {
+  Start({3});
+  OpenView({3});
+  auto* page_save = Find<ImageButton>(QStringLiteral("Stop Save"));
+  const QString page_tip_off = page_save->toolTip();
+  auto* view_save = InView<ImageButton>(QStringLiteral("Save to Excel"));
+  const struct {
+    std::string folder;
+    bool saving;
+    const char* title;
+  } cases[] = {
+      {(dir / "missing").string() + "/", false, "COM3 Power Factor"},
+      {dir.path().string() + "/", true, "Power Factor Tracking"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    window.engine().CurrentSettings().File = c.folder;
+    PressInView(QStringLiteral("Save to Excel"));
+    EXPECT_EQ(window.engine().Spreadsheets().SavingActive(), c.saving);
+    EXPECT_EQ(view_save->ShowsSecondImage(), c.saving);
+    EXPECT_EQ(page_save->ShowsSecondImage(), c.saving);
+    EXPECT_EQ(page_save->toolTip() == page_tip_off, !c.saving);
+    for (const char* chart : {"Current chart", "Power factor chart"}) {
+      EXPECT_EQ(Chart(chart).Title().endsWith(QStringLiteral(" Tracking")), c.saving) << chart;
+    }
+    EXPECT_EQ(Chart("Power factor chart").Title().toStdString(), c.title);
+    EXPECT_EQ(notices.TakeTexts().size(), c.saving ? 0U : 1U);  // the file's cause, once
+  }
+}
+
 // The device of the real-time page, stopped from the view and then pulled
 // out, leaves the view's box too; its points stay, the other series goes on.
 TEST_F(ChartViewTest, ARemovedDeviceLeavesTheBoxAndItsSeriesStops) {
