@@ -120,17 +120,19 @@ TEST_F(ChartViewTest, TwoMetersAreTrackedAsTwoSeries) {
   EXPECT_FALSE(window.Charts().isVisible());
 }
 
-TEST_F(ChartViewTest, TextModeListsEveryReadingWithTheFactorsSign) {
+// The factor keeps its sign in the text list and on the chart, whose axis
+// takes in a negative factor and one above 1.
+TEST_F(ChartViewTest, TextModeAndTheChartShowTheFactorWithItsSign) {
   Start({3, 5});
-  simulator->Meter(0).WithModel([](sim::MeterModel& m) { m.ForceLoad({1.0, 230.0, -0.5}); });
-  simulator->Meter(1).WithModel([](sim::MeterModel& m) { m.ForceLoad({5.0, 230.0, -0.95}); });
+  simulator->Meter(0).WithModel([](sim::MeterModel& m) { m.ForceLoad({1.0, 230.0, -0.95}); });
+  simulator->Meter(1).WithModel([](sim::MeterModel& m) { m.ForceLoad({5.0, 230.0, 1.28}); });
   OpenView({3, 5});
   PressInView(QStringLiteral("Text Mode"));
   EXPECT_TRUE(InView<QAbstractButton>(QStringLiteral("Text Mode"))->isChecked());
   EXPECT_FALSE(InView<QAbstractButton>(QStringLiteral("Chart Mode"))->isChecked());
   const QAbstractItemModel& lines = *InView<QListView>(QStringLiteral("Readings"))->model();
   // COM5 is no series, and is listed all the same.
-  const QRegularExpression com5(QStringLiteral("^Com5: 5\\.00       230\\.0      1\\d{3}\\.\\d        -0\\.95$"));
+  const QRegularExpression com5(QStringLiteral("^Com5: 5\\.00       230\\.0      1\\d{3}\\.\\d        1\\.28$"));
   ASSERT_TRUE(SpinUntil([&] {
     for (int row = 2; row < lines.rowCount(); ++row) {
       if (com5.match(lines.index(row, 0).data().toString()).hasMatch()) return true;
@@ -144,34 +146,17 @@ TEST_F(ChartViewTest, TextModeListsEveryReadingWithTheFactorsSign) {
   PressInView(QStringLiteral("Chart Mode"));
   ChartWidget& factor = Chart("Power factor chart");
   ASSERT_TRUE(SpinUntil([&] { return PointsIn(factor, 1) > 0; }));
-  EXPECT_NEAR(factor.DataPoint(1, 1).value_or(0), 0.5, 1e-6);  // COM3's factor, drawn without its sign
-}
-
-TEST_F(ChartViewTest, SavingFromTheViewKeepsThePageButtonInStep) {
-  Start({3}, 0, "[Path]\nFile=" + dir.path().string() + "/\n");
-  OpenView({3});
-  auto* page_save = Find<ImageButton>(QStringLiteral("Stop Save"));
-  auto* view_save = InView<ImageButton>(QStringLiteral("Save to Excel"));
-  PressInView(QStringLiteral("Save to Excel"));
-  EXPECT_TRUE(window.engine().Spreadsheets().SavingActive());
-  EXPECT_TRUE(view_save->ShowsSecondImage());
-  EXPECT_TRUE(page_save->ShowsSecondImage());
-  EXPECT_EQ(page_save->toolTip(), QStringLiteral("Save to Excel"));
-  EXPECT_EQ(Chart("Power factor chart").Title(), QStringLiteral("Power Factor Tracking"));
-
-  PressInView(QStringLiteral("Save to Excel"));
-  EXPECT_FALSE(window.engine().Spreadsheets().SavingActive());
-  EXPECT_FALSE(page_save->ShowsSecondImage());
-  EXPECT_EQ(page_save->toolTip(), QStringLiteral("Stop Save"));
-  EXPECT_EQ(Chart("Power factor chart").Title(), QStringLiteral("COM3 Power Factor"));
-
-  // Started on the page, saving shows in a view opened afterwards.
-  PressInView(QStringLiteral("Return to Main"));
-  Press(QStringLiteral("Stop Save"));
-  Press(QStringLiteral("Convert view"));
-  EXPECT_TRUE(view_save->ShowsSecondImage());
-  EXPECT_EQ(Chart("Current chart").Title(), QStringLiteral("Current Tracking"));
-  EXPECT_TRUE(notices.texts.empty());
+  EXPECT_NEAR(factor.DataPoint(1, 1).value_or(0), -0.95, 1e-6);
+  EXPECT_EQ(factor.accessibleDescription(), QStringLiteral("COM3 Power Factor -1..1"));
+  Choose(InView<QComboBox>(QStringLiteral("Device")), 5);
+  PressInView(QStringLiteral("Add Data"));
+  ASSERT_TRUE(SpinUntil([&] { return PointsIn(factor, 2) > 0; }));
+  EXPECT_EQ(factor.accessibleDescription(), QStringLiteral("COM3 Power Factor -1..1.5"));
+  for (int row = 1; row <= factor.RowCount(); ++row) {
+    if (const auto value = factor.DataPoint(row, 2)) {
+      EXPECT_NEAR(*value, 1.28, 1e-6);
+    }
+  }
 }
 
 // Save to Excel pressed in the view: the view's titles and button and the
