@@ -70,6 +70,7 @@ class Engine : public QObject,
   bool CloseDevice(int slot);
   int DeviceChanged(int signed_slot);
   bool RequestHistory(int slot, int month) { return scheduler_.RequestHistory(slot, month); }
+  void EndHistoryRead(int slot) { scheduler_.EndHistoryRead(slot); }
   bool ShowStoredHistory(int slot) { return scheduler_.ShowStoredHistory(slot); }
   bool SetSaving(int slot, bool on);
   // False, with the user told, for a month the meter never answered for.

@@ -41,9 +41,11 @@ class DashboardOperations {
   virtual bool SaveMonthData(int slot, int month) = 0;
 
   // History: the Day, Week and Month boxes from what is stored; for the
-  // chart view, the stored history or a new twelve-month read.
+  // chart view, what the last read brought or a new twelve-month read, and
+  // the end of a read it no longer waits for.
   virtual bool ShowStoredHistory(int slot) = 0;
   virtual bool RequestHistory(int slot, int month) = 0;
+  virtual void EndHistoryRead(int slot) = 0;
 
   // The settings file's record; storing writes the file.
   virtual const Settings& CurrentSettings() const = 0;

@@ -234,7 +234,8 @@ void HistoryDisplay::SlotLost(int slot) {
 }
 
 // A meter that still sends months is waited for; one that has sent nothing
-// for the whole bound is not.
+// for the whole bound is not: the read ends there, once, and the form shows
+// what came.
 void HistoryDisplay::WaitTimedOut() {
   if (!waiting_) return;
   const int read = MonthsReadCount();
@@ -244,6 +245,8 @@ void HistoryDisplay::WaitTimedOut() {
     return;
   }
   EndWait();
+  ops_.EndHistoryRead(view_slot_);
+  Draw();
   Tell(HistoryNoAnswerText(view_slot_), NoticeIcon::kWarning);
 }
 
