@@ -73,8 +73,10 @@ class Engine : public QObject,
   void EndHistoryRead(int slot) { scheduler_.EndHistoryRead(slot); }
   bool ShowStoredHistory(int slot) { return scheduler_.ShowStoredHistory(slot); }
   bool SetSaving(int slot, bool on);
-  // False, with the user told, for a month the meter never answered for.
+  // False for a month the meter never answered for, or a file that cannot
+  // take the row; nothing is told, LastMonthSaveError() says why.
   bool SaveMonthData(int slot, int month);
+  const std::string& LastMonthSaveError() const override { return month_save_error_; }
   // Copies the settings page into the settings and saves them.
   void StoreSettings(const Settings& from_page);
 
@@ -217,6 +219,7 @@ class Engine : public QObject,
   PortDirectory directory_;
   SpreadsheetExport spreadsheets_;
   std::int32_t save_counter_ = 0;
+  std::string month_save_error_;
   std::unique_ptr<DecoderDisplay> decoder_display_;
   AnswerPipeline answers_;
   Scheduler scheduler_;

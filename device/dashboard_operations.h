@@ -35,10 +35,12 @@ class DashboardOperations {
   // Records, histories and meter settings, as the decoder wrote them.
   virtual const DeviceTable& Devices() const = 0;
 
-  // Spreadsheet saving, for the whole program; a month of history to its file.
+  // Spreadsheet saving, for the whole program; a month of history to its
+  // file, and why the last month was not saved (nothing is told).
   virtual bool SetSaving(int slot, bool on) = 0;
   virtual bool SavingActive() const = 0;
   virtual bool SaveMonthData(int slot, int month) = 0;
+  virtual const std::string& LastMonthSaveError() const = 0;
 
   // History: the Day, Week and Month boxes from what is stored; for the
   // chart view, what the last read brought or a new twelve-month read, and

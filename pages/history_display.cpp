@@ -4,6 +4,7 @@
 
 #include "pages/chart_rules.h"
 #include "protocol/number_text.h"
+#include "storage/spreadsheet_export.h"
 #include "widgets/busy_indicator.h"
 #include "widgets/chart_widget.h"
 
@@ -194,10 +195,11 @@ void HistoryDisplay::SaveMonths() {
     Tell(kPleaseSelectMonthText);
     return;
   }
+  const std::string file = MonthFileName(ops_.CurrentSettings().File, view_slot_);
   for (const int month : months_.Months()) {
     if (month == 0) continue;
     const bool saved = ops_.SaveMonthData(view_slot_, month);
-    Tell(saved ? "Save to Excel Success" : "Save to Excel Error",
+    Tell(MonthSaveText(month, saved, file, saved ? "" : ops_.LastMonthSaveError()),
          saved ? NoticeIcon::kInformation : NoticeIcon::kWarning);
   }
 }

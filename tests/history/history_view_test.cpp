@@ -206,8 +206,25 @@ TEST_F(HistoryViewTest, SavesChosenMonthsAndTheEnlargedChart) {
     ChooseMonth(month);
     Press("Add Data");
   }
-  Press("Save to Excel");
-  EXPECT_EQ(notices.TakeTexts(), (std::vector<std::string>{"Save to Excel Success", "Save to Excel Success"}));
+  // One message per month, in words of its own; a failure names its cause.
+  const struct {
+    std::string folder;
+    std::string told;  // for each month, the month's name in place of %
+  } cases[] = {
+      {folder, "Save to Excel Success: % saved to " + folder + "Com3MonthData.xls"},
+      {folder + "missing/", "Save to Excel Error: % was not saved: cannot create " + folder + "missing/Com3MonthData.xls"},
+  };
+  for (const auto& c : cases) {
+    window.engine().CurrentSettings().File = c.folder;
+    Press("Save to Excel");
+    const std::vector<std::string> told = notices.TakeTexts();
+    ASSERT_EQ(told.size(), 2U) << c.told;
+    for (std::size_t i = 0; i < told.size(); ++i) {
+      std::string want = c.told;
+      want.replace(want.find('%'), 1, i == 0 ? "Jan" : "April");
+      EXPECT_TRUE(told[i].starts_with(want)) << told[i];
+    }
+  }
   EXPECT_TRUE(fs::exists(dir / "Com3MonthData.xls"));
   if (!read) QUORVEL_READER_MISSING();
 }
