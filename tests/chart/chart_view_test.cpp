@@ -159,6 +159,33 @@ TEST_F(ChartViewTest, TextModeAndTheChartShowTheFactorWithItsSign) {
   }
 }
 
+TEST_F(ChartViewTest, SavingFromTheViewKeepsThePageButtonInStep) {
+  Start({3}, 0, "[Path]\nFile=" + dir.path().string() + "/\n");
+  OpenView({3});
+  auto* page_save = Find<ImageButton>(QStringLiteral("Stop Save"));
+  auto* view_save = InView<ImageButton>(QStringLiteral("Save to Excel"));
+  PressInView(QStringLiteral("Save to Excel"));
+  EXPECT_TRUE(window.engine().Spreadsheets().SavingActive());
+  EXPECT_TRUE(view_save->ShowsSecondImage());
+  EXPECT_TRUE(page_save->ShowsSecondImage());
+  EXPECT_EQ(page_save->toolTip(), QStringLiteral("Save to Excel"));
+  EXPECT_EQ(Chart("Power factor chart").Title(), QStringLiteral("Power Factor Tracking"));
+
+  PressInView(QStringLiteral("Save to Excel"));
+  EXPECT_FALSE(window.engine().Spreadsheets().SavingActive());
+  EXPECT_FALSE(page_save->ShowsSecondImage());
+  EXPECT_EQ(page_save->toolTip(), QStringLiteral("Stop Save"));
+  EXPECT_EQ(Chart("Power factor chart").Title(), QStringLiteral("COM3 Power Factor"));
+
+  // Started on the page, saving shows in a view opened afterwards.
+  PressInView(QStringLiteral("Return to Main"));
+  Press(QStringLiteral("Stop Save"));
+  Press(QStringLiteral("Convert view"));
+  EXPECT_TRUE(view_save->ShowsSecondImage());
+  EXPECT_EQ(Chart("Current chart").Title(), QStringLiteral("Current Tracking"));
+  EXPECT_TRUE(notices.texts.empty());
+}
+
 // Save to Excel pressed in the view: the view's titles and button and the
 // page's button show what runs afterwards, also when the file cannot be
 // made and saving never started.
