@@ -58,7 +58,7 @@ void ChartView::OpenFor(int view_slot) {
   view_slot_ = view_slot;
   chart_mode_->setChecked(true);
   text_mode_->setChecked(false);
-  area_->setCurrentWidget(charts_);
+  ShowArea(charts_);
   charts_->Start(view_slot, ops_.SavingActive());
   readings_->Restart();
   history_->Reset(view_slot);
@@ -259,7 +259,7 @@ void ChartView::ShowHistoryControls(bool shown) {
 // In history mode the chosen form is drawn again in the new way.
 void ChartView::OnChartMode() {
   if (TextModeShown()) {
-    area_->setCurrentWidget(charts_);
+    ShowArea(charts_);
     charts_->SetSelection(charts_->Selection());
   }
   chart_mode_->setChecked(true);
@@ -268,10 +268,15 @@ void ChartView::OnChartMode() {
 }
 
 void ChartView::OnTextMode() {
-  area_->setCurrentWidget(readings_view_);
+  ShowArea(readings_view_);
   chart_mode_->setChecked(false);
   text_mode_->setChecked(true);
   if (!real_time_mode_) history_->Redraw();
+}
+
+void ChartView::ShowArea(QWidget* shown) {
+  area_->setCurrentWidget(shown);
+  busy_->raise();
 }
 
 bool ChartView::TextModeShown() const { return area_->currentWidget() == readings_view_; }
@@ -313,7 +318,12 @@ void ChartView::ShowSavingPressed(bool pressed) {
 
 // --- Keys and messages -----------------------------------------------------------------
 
-bool ChartView::eventFilter(QObject*, QEvent* event) {
+bool ChartView::eventFilter(QObject* watched, QEvent* event) {
+  if ((watched == area_host_ && event->type() == QEvent::Resize) ||
+      (watched == busy_ && event->type() == QEvent::ShowToParent)) {
+    PlaceProgress();
+    return false;
+  }
   if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) return false;
   const int key = static_cast<const QKeyEvent*>(event)->key();
   return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;

@@ -89,9 +89,12 @@ void HistoryDisplay::ApplyFrame(const HistoryFrame& frame) {
 
 void HistoryDisplay::ShowHeaderOnly() { lines_.setStringList({QString::fromLatin1(kHistoryHeaderLine)}); }
 
+// The chart and the text list start empty: nothing of the form shown
+// before stays while the new one waits or is refused.
 void HistoryDisplay::ChooseForm(HistoryKind kind) {
   if (!active_ || kind == HistoryKind::kNone) return;
   ApplyFrame(FrameOf(kind, view_slot_, months_));
+  ShowHeaderOnly();
   kind_ = kind;
   if (kind == HistoryKind::kByDay) {
     if (const auto refusal = FormRefusal(kind, months_)) {

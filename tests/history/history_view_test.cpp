@@ -229,6 +229,44 @@ TEST_F(HistoryViewTest, SavesChosenMonthsAndTheEnlargedChart) {
   if (!read) QUORVEL_READER_MISSING();
 }
 
+// The read's progress shows in the view without widening it; the text list
+// holds the lines of the chosen form only, whichever form came before.
+TEST_F(HistoryViewTest, TheTextListShowsTheChosenFormOnlyAndProgressKeepsTheWidth) {
+  Start({3});
+  OpenView(3, true);
+  const int width = window.Charts().width();
+  Press("Real Time Data");
+  Press("Text Mode");
+  Press("Month");
+  ASSERT_TRUE(SpinUntil([&] { return Shown("Progress"); }));
+  EXPECT_EQ(window.Charts().width(), width);
+  ASSERT_TRUE(SpinUntil([&] { return !History().Waiting(); }));
+  EXPECT_EQ(window.Charts().width(), width);
+
+  const struct {
+    const char* form;
+    int lines;  // below the header line
+    const char* first;
+    std::vector<std::string> told;
+  } cases[] = {
+      {"Month", 12, "1:    31.00", {}},
+      {"Day", 0, "", {"Please select month"}},
+      {"Week", 52, "1:    3.00", {}},
+      {"Day", 0, "", {"Please select month"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.form);
+    Press(c.form);
+    EXPECT_EQ(notices.TakeTexts(), c.told);
+    const QStringList lines = Lines();
+    ASSERT_EQ(lines.size(), 1 + c.lines);
+    EXPECT_EQ(lines.at(0), QString::fromLatin1(kHistoryHeaderLine));
+    if (c.lines > 0) {
+      EXPECT_EQ(lines.at(1), QString::fromUtf8(c.first));
+    }
+  }
+}
+
 // A meter that answers nothing: the wait ends after the bound with a
 // message, and the read with it; a device pulled out ends it at once. The
 // months never read are unknown, never zeros.
