@@ -85,7 +85,7 @@ void Engine::Start(const Options& options) {
   directory_ = PortDirectory(std::move(assignments));
   directory_.Refresh();
   for (const auto& [slot, port] : directory_.Current()) list_.Append(ComName(slot), slot);
-  list_.Select(-1);
+  list_.Select(options.choose_first_device && !list_.Entries().empty() ? 0 : -1);
 
   if (options.port_scan_ms > 0) scan_timer_.start(options.port_scan_ms);
   if (options.tick_ms > 0) tick_timer_.start(options.tick_ms);

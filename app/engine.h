@@ -45,6 +45,9 @@ class Engine : public QObject,
     std::filesystem::path settings_path = kSettingsFileName;
     int tick_ms = 1000;  // 0: no timer; the owner calls Tick()
     int port_scan_ms = 1000;  // 0: no plug-in and removal watch
+    // The first listed device is chosen at start (simulated meters, ready
+    // for one press of comm); else none is.
+    bool choose_first_device = false;
     // Slot assignments on top of the settings file's [Ports] section.
     std::map<int, std::string> port_assignments;
     xls::WriterOptions spreadsheet;
@@ -55,8 +58,8 @@ class Engine : public QObject,
   Engine(Display& display, Notifier& notifier, const RequestFields& fields, QObject* parent = nullptr);
   ~Engine() override;
 
-  // Start-up: settings, all slots reset, ports listed (none selected), the
-  // tick started.
+  // Start-up: settings, all slots reset, ports listed (none selected, or
+  // the first when the options say so), the tick started.
   void Start(const Options& options);
   // Exit: open slots stopped, saving off, the tick stopped, files closed,
   // monitors ended.

@@ -84,6 +84,10 @@ class RealTimePage : public PageWidget {
   void Tell(const std::string& text, NoticeIcon icon = NoticeIcon::kInformation);
   void ApplyMarks();
   void ShowComm(bool running, const QString& tip);
+  // The reading boxes show nothing until the chosen meter answers; the hint
+  // names the next step meanwhile.
+  void ShowNoReadings();
+  void UpdateHint();
   void ShowPosition();
   bool FilterTypedKey(QObject* watched, const QKeyEvent& key);
 
@@ -108,6 +112,7 @@ class RealTimePage : public PageWidget {
   FieldMarks marks_;
   HistoryCursor cursor_;
   bool follow_clock_ = true;
+  int readings_slot_ = 0;  // whose readings the boxes show; 0: none
 
   QVBoxLayout* page_layout_ = nullptr;
   QGridLayout* body_ = nullptr;
@@ -129,6 +134,7 @@ class RealTimePage : public PageWidget {
   QLineEdit* co2_ = nullptr;
   ImageButton* save_ = nullptr;
   ImageButton* limit_indicator_ = nullptr;
+  QLabel* hint_ = nullptr;
   // Tariff.
   QLineEdit* price1_ = nullptr;
   QLineEdit* price2_ = nullptr;
