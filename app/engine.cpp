@@ -93,7 +93,7 @@ void Engine::Start(const Options& options) {
                             NoticeIcon::kWarning});
   }
   for (const auto& [slot, port] : directory_.Current()) list_.Append(ComName(slot), slot);
-  list_.Select(-1);
+  list_.Select(options.choose_first_device && !list_.Entries().empty() ? 0 : -1);
 
   if (options.port_scan_ms > 0) scan_timer_.start(options.port_scan_ms);
   if (options.tick_ms > 0) tick_timer_.start(options.tick_ms);
@@ -291,16 +291,18 @@ void Engine::OpenReturnedDevices() {
 bool Engine::SetSaving(int slot, bool on) { return spreadsheets_.SetSaving(slot, on, settings_.File); }
 
 bool Engine::SaveMonthData(int slot, int month) {
-  if (!IsSlotNumber(slot)) return false;
+  month_save_error_.clear();
+  if (!IsSlotNumber(slot)) {
+    month_save_error_ = "there is no device " + std::to_string(slot);
+    return false;
+  }
   if (month >= 1 && month <= kMonths && !devices_.Slot(slot).MonthsRead[static_cast<std::size_t>(month - 1)]) {
     // Its row holds zeros the meter never sent.
-    notifier_.Notify(Notice{"", std::string("Not saved: ") + kMonthNames[static_cast<std::size_t>(month - 1)] +
-                                    " was not read from " + ComName(slot) + ".",
-                            NoticeIcon::kWarning});
+    month_save_error_ = "it was not read from " + ComName(slot);
     return false;
   }
   const bool written = spreadsheets_.SaveMonthData(slot, month, devices_.Slot(slot).History, settings_.File);
-  if (!written) qCDebug(lcEngine, "Excel error");
+  if (!written) month_save_error_ = spreadsheets_.LastError();
   return written;
 }
 

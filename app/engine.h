@@ -45,6 +45,9 @@ class Engine : public QObject,
     std::filesystem::path settings_path = kSettingsFileName;
     int tick_ms = 1000;  // 0: no timer; the owner calls Tick()
     int port_scan_ms = 1000;  // 0: no plug-in and removal watch
+    // The first listed device is chosen at start (simulated meters, ready
+    // for one press of comm); else none is.
+    bool choose_first_device = false;
     // Slot assignments on top of the settings file's [Ports] section.
     std::map<int, std::string> port_assignments;
     xls::WriterOptions spreadsheet;
@@ -56,8 +59,8 @@ class Engine : public QObject,
   Engine(Display& display, Notifier& notifier, RequestFields& fields, QObject* parent = nullptr);
   ~Engine() override;
 
-  // Start-up: settings, all slots reset, ports listed (none selected), the
-  // tick started.
+  // Start-up: settings, all slots reset, ports listed (none selected, or
+  // the first when the options say so), the tick started.
   void Start(const Options& options);
   // Exit: open slots stopped, saving off, the tick stopped, files closed,
   // monitors ended.
@@ -71,10 +74,13 @@ class Engine : public QObject,
   bool CloseDevice(int slot);
   int DeviceChanged(int signed_slot);
   bool RequestHistory(int slot, int month) { return scheduler_.RequestHistory(slot, month); }
+  void EndHistoryRead(int slot) { scheduler_.EndHistoryRead(slot); }
   bool ShowStoredHistory(int slot) { return scheduler_.ShowStoredHistory(slot); }
   bool SetSaving(int slot, bool on);
-  // False, with the user told, for a month the meter never answered for.
+  // False for a month the meter never answered for, or a file that cannot
+  // take the row; nothing is told, LastMonthSaveError() says why.
   bool SaveMonthData(int slot, int month);
+  const std::string& LastMonthSaveError() const override { return month_save_error_; }
   // Copies the settings page into the settings and saves them.
   void StoreSettings(const Settings& from_page);
 
@@ -221,6 +227,7 @@ class Engine : public QObject,
   PortDirectory directory_;
   SpreadsheetExport spreadsheets_;
   std::int32_t save_counter_ = 0;
+  std::string month_save_error_;
   std::unique_ptr<DecoderDisplay> decoder_display_;
   AnswerPipeline answers_;
   Scheduler scheduler_;

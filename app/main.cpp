@@ -77,6 +77,8 @@ int main(int argc, char** argv) {
       return quorvel::kExitFailed;
     }
     engine_options.port_assignments = demo->PortAssignments();
+    // One press of comm shows live readings.
+    engine_options.choose_first_device = true;
   }
 
   MainWindow window;

@@ -35,15 +35,19 @@ class DashboardOperations {
   // Records, histories and meter settings, as the decoder wrote them.
   virtual const DeviceTable& Devices() const = 0;
 
-  // Spreadsheet saving, for the whole program; a month of history to its file.
+  // Spreadsheet saving, for the whole program; a month of history to its
+  // file, and why the last month was not saved (nothing is told).
   virtual bool SetSaving(int slot, bool on) = 0;
   virtual bool SavingActive() const = 0;
   virtual bool SaveMonthData(int slot, int month) = 0;
+  virtual const std::string& LastMonthSaveError() const = 0;
 
   // History: the Day, Week and Month boxes from what is stored; for the
-  // chart view, the stored history or a new twelve-month read.
+  // chart view, what the last read brought or a new twelve-month read, and
+  // the end of a read it no longer waits for.
   virtual bool ShowStoredHistory(int slot) = 0;
   virtual bool RequestHistory(int slot, int month) = 0;
+  virtual void EndHistoryRead(int slot) = 0;
 
   // The settings file's record; storing writes the file.
   virtual const Settings& CurrentSettings() const = 0;

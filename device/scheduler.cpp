@@ -212,6 +212,7 @@ void Scheduler::ServeHistoryRead(int slot, const TickView& view) {
     p.HistoryRound = 1;
     data.MonthsRead = {};
     data.HistoryLoaded = 0;
+    data.HistoryReadEnded = 0;
     display_.BusyStarted(BusyOperation::kHistoryRead, kHistoryMonths);
   }
   SkipAnswered(p.HistoryMonthsLeft, data.MonthsRead);
@@ -249,12 +250,21 @@ void Scheduler::EndBusyOperationsDroppedBy(const PendingOperations& before) {
 
 bool Scheduler::RequestHistory(int slot, int month) {
   if (!IsSlotNumber(slot) || !meters_.IsOpen(slot)) return false;
-  if (devices_.Slot(slot).HistoryLoaded == 1) {
+  const SlotData& data = devices_.Slot(slot);
+  if (data.HistoryLoaded == 1 || data.HistoryReadEnded == 1) {
     display_.ChartViewHistoryReady(slot, month);
   } else {
     pending_.HistoryMonthsLeft = kHistoryMonths;
   }
   return true;
+}
+
+void Scheduler::EndHistoryRead(int slot) {
+  if (pending_.HistoryMonthsLeft == 0 && pending_.HistoryRound == 0) return;
+  pending_.HistoryMonthsLeft = 0;
+  pending_.HistoryRound = 0;
+  if (IsSlotNumber(slot)) devices_.Slot(slot).HistoryReadEnded = 1;
+  display_.BusyEnded(BusyOperation::kHistoryRead);
 }
 
 bool Scheduler::ShowStoredHistory(int slot) {

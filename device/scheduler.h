@@ -59,9 +59,13 @@ class Scheduler {
 
   void Tick(const TickView& view);
 
-  // For the chart view: the stored history if the read is complete,
-  // otherwise a new twelve-month read. False when the slot is not open.
+  // For the chart view: the stored history once a read has ended (months
+  // that did not answer stay unknown), otherwise a new twelve-month read.
+  // False when the slot is not open.
   bool RequestHistory(int slot, int month);
+  // The chart view gave up waiting: a running history read ends now with
+  // what came, asking no more and telling nothing (the view has told).
+  void EndHistoryRead(int slot);
   // The real-time page's Day, Week and Month boxes from the stored history.
   bool ShowStoredHistory(int slot);
 

@@ -77,7 +77,7 @@ void ChartView::OpenFor(int view_slot) {
     chart_mode_->setChecked(true);
     text_mode_->setChecked(false);
   }
-  area_->setCurrentWidget(charts_);
+  ShowArea(charts_);
   charts_->Start(view_slot, ops_.SavingActive());
   readings_->Restart();
   history_->Reset(view_slot);
@@ -105,8 +105,11 @@ void ChartView::EnterRealTimeMode() {
   mode_->SetTip(QStringLiteral("Real Time Data"));
   ShowSavingPressed(saving);
   device_label_->setText(QStringLiteral("Device"));
+  // The view's own device, unless it went away meanwhile: then nothing is
+  // chosen and the port button shows it stopped.
   FillDeviceBox(view_slot_);
-  com_->ShowSecondImage(ops_.IsOpen(view_slot_));
+  const bool running = ops_.IsOpen(ChosenSlot());
+  ShowCom(running, running ? QStringLiteral("Com Start") : QStringLiteral("Com Stop"));
   com_->show();
   ShowHistoryControls(false);
   real_time_mode_ = true;
@@ -276,7 +279,7 @@ void ChartView::ShowHistoryControls(bool shown) {
 // In history mode the chosen form is drawn again in the new way.
 void ChartView::OnChartMode() {
   if (TextModeShown()) {
-    area_->setCurrentWidget(charts_);
+    ShowArea(charts_);
     charts_->SetSelection(charts_->Selection());
   }
   chart_mode_->setChecked(true);
@@ -285,10 +288,15 @@ void ChartView::OnChartMode() {
 }
 
 void ChartView::OnTextMode() {
-  area_->setCurrentWidget(readings_view_);
+  ShowArea(readings_view_);
   chart_mode_->setChecked(false);
   text_mode_->setChecked(true);
   if (!real_time_mode_) history_->Redraw();
+}
+
+void ChartView::ShowArea(QWidget* shown) {
+  area_->setCurrentWidget(shown);
+  busy_->raise();
 }
 
 bool ChartView::TextModeShown() const { return area_->currentWidget() == readings_view_; }
@@ -306,7 +314,8 @@ void ChartView::OnSaveBmp() {
 // --- Saving --------------------------------------------------------------------------
 
 // A press starts saving, the next stops it. Whatever the outcome, the view's
-// and the real-time page's buttons show whether saving runs.
+// titles and button and the real-time page's button show whether saving
+// runs: a file that cannot be made leaves it off (the saving has told why).
 void ChartView::OnSaveExcel() {
   if (!real_time_mode_) {
     ShowSavingPressed(false);
@@ -315,13 +324,10 @@ void ChartView::OnSaveExcel() {
   }
   const bool start = !saving_pressed_;
   const bool done_as_asked = ops_.SetSaving(view_slot_, start);
-  if (done_as_asked) {
-    charts_->ShowSaving(start);
-    ShowSavingPressed(start);
-  } else {
-    ShowSavingPressed(!start);
-    Tell(start ? "Save to Excel error" : "Stop Save to Excel error", NoticeIcon::kWarning);
-  }
+  const bool saving = ops_.SavingActive();
+  charts_->ShowSaving(saving);
+  ShowSavingPressed(saving);
+  if (!done_as_asked) Tell(start ? "Save to Excel error" : "Stop Save to Excel error", NoticeIcon::kWarning);
   Q_EMIT savingChanged();
 }
 
@@ -332,7 +338,12 @@ void ChartView::ShowSavingPressed(bool pressed) {
 
 // --- Keys and messages -----------------------------------------------------------------
 
-bool ChartView::eventFilter(QObject*, QEvent* event) {
+bool ChartView::eventFilter(QObject* watched, QEvent* event) {
+  if ((watched == area_host_ && event->type() == QEvent::Resize) ||
+      (watched == busy_ && event->type() == QEvent::ShowToParent)) {
+    PlaceProgress();
+    return false;
+  }
   if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) return false;
   const int key = static_cast<const QKeyEvent*>(event)->key();
   return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;

@@ -227,6 +227,13 @@ std::string HistoryNoAnswerText(int slot) {
   return "The meter on COM" + Decimal(slot) + " did not answer the history request";
 }
 
+std::string MonthSaveText(int month, bool saved, const std::string& file, const std::string& cause) {
+  const bool known = month >= 1 && month <= kMonths;
+  const std::string name = known ? HistoryMonthNames()[static_cast<std::size_t>(month - 1)] : "Month " + Decimal(month);
+  if (saved) return "Save to Excel Success: " + name + " saved to " + file;
+  return "Save to Excel Error: " + name + " was not saved: " + (cause.empty() ? "unknown error" : cause);
+}
+
 double HistoryAxisMax(double largest) {
   if (!(largest > kSmallestAxisMax)) return kSmallestAxisMax;
   return std::ceil(largest / kAxisStep) * kAxisStep;

@@ -130,6 +130,11 @@ std::string HistoryDescription(const std::string& title, HistoryKind kind, const
 // What the user is told when a history read brings nothing for a while.
 std::string HistoryNoAnswerText(int slot);
 
+// What the user is told of one month saved to its spreadsheet file, each
+// month in words of its own: "Save to Excel Success: Jan saved to
+// <file>", or "Save to Excel Error: Jan was not saved: <cause>".
+std::string MonthSaveText(int month, bool saved, const std::string& file, const std::string& cause);
+
 // The value axis maximum for bars up to `largest`: 300 at least, otherwise
 // the next multiple of 50, so that no week or month is cut off.
 double HistoryAxisMax(double largest);

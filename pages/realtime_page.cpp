@@ -11,6 +11,7 @@
 
 #include "pages/field_checks.h"
 #include "pages/field_keys.h"
+#include "pages/readings_hint.h"
 #include "widgets/arrow_pair.h"
 #include "widgets/image_button.h"
 #include "widgets/marked_field.h"
@@ -50,6 +51,7 @@ RealTimePage::RealTimePage(DashboardOperations& operations, Notifier& notifier, 
                month_arrows_->Down(), history_load_, co2_factor_, co2_download_});
   // The week day of the date shown from the start.
   OnDateEdited(date_->text());
+  UpdateHint();
   // Enter and Escape never reach a control; the filtered fields see their
   // typed characters here first.
   for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
@@ -95,6 +97,32 @@ void RealTimePage::ShowReadings(const ReadingTexts& texts) {
   ApplyMarks();
   const QString tip = QString::fromStdString(texts.limit_tooltip);
   if (limit_indicator_->toolTip() != tip) limit_indicator_->SetTip(tip);
+  // The decoder shows the chosen meter's readings only.
+  if (readings_slot_ != SelectedSlot()) {
+    readings_slot_ = SelectedSlot();
+    UpdateHint();
+  }
+}
+
+void RealTimePage::ShowNoReadings() {
+  readings_slot_ = 0;
+  const std::string none = kNoReadingText;
+  for (QLineEdit* box : {voltage_, static_cast<QLineEdit*>(current_), power_, factor_, energy_, co2_}) {
+    SetTextIfChanged(box, none);
+  }
+  marks_.Unmark(mark_slot::kCurrent);
+  ApplyMarks();
+}
+
+// Another meter's readings never stand for the chosen one's.
+void RealTimePage::UpdateHint() {
+  const int chosen = SelectedSlot();
+  if (readings_slot_ != 0 && readings_slot_ != chosen) ShowNoReadings();
+  const ReadingsState state{device_box_->count(), chosen, chosen != 0 && comm_->ShowsSecondImage(),
+                            chosen != 0 && readings_slot_ == chosen};
+  const QString text = QString::fromStdString(ReadingsHint(state));
+  if (hint_->text() != text) hint_->setText(text);
+  hint_->setVisible(!text.isEmpty());
 }
 
 void RealTimePage::ShowTariff(const TariffTexts& texts) {
@@ -142,6 +170,7 @@ void RealTimePage::RefreshDeviceBox() {
     }
   }
   device_box_->setCurrentIndex(list.SelectedIndex());
+  UpdateHint();
 }
 
 void RealTimePage::ShowDeviceStopped() { ShowComm(false, QStringLiteral("Comm Stop")); }
@@ -188,6 +217,7 @@ void RealTimePage::OnDeviceChosen(int index) {
   const int slot = device_box_->itemData(index).toInt();
   ops_.Select(slot);
   comm_->ShowSecondImage(ops_.IsOpen(slot));
+  UpdateHint();
 }
 
 void RealTimePage::OnConvertView() {
@@ -327,6 +357,7 @@ void RealTimePage::ApplyMarks() {
 void RealTimePage::ShowComm(bool running, const QString& tip) {
   comm_->ShowSecondImage(running);
   comm_->SetTip(tip);
+  UpdateHint();
 }
 
 void RealTimePage::ShowSaveState() {

@@ -86,6 +86,10 @@ class RealTimePage : public PageWidget {
   void Tell(const std::string& text, NoticeIcon icon = NoticeIcon::kInformation);
   void ApplyMarks();
   void ShowComm(bool running, const QString& tip);
+  // The reading boxes show nothing until the chosen meter answers; the hint
+  // names the next step meanwhile.
+  void ShowNoReadings();
+  void UpdateHint();
   void ShowPosition();
   bool FilterTypedKey(QObject* watched, const QKeyEvent& key);
 
@@ -110,6 +114,7 @@ class RealTimePage : public PageWidget {
   FieldMarks marks_;
   HistoryCursor cursor_;
   bool follow_clock_ = true;
+  int readings_slot_ = 0;  // whose readings the boxes show; 0: none
 
   QVBoxLayout* page_layout_ = nullptr;
   QGridLayout* body_ = nullptr;
@@ -131,6 +136,7 @@ class RealTimePage : public PageWidget {
   QLineEdit* co2_ = nullptr;
   ImageButton* save_ = nullptr;
   ImageButton* limit_indicator_ = nullptr;
+  QLabel* hint_ = nullptr;
   // Tariff.
   MarkedField* price1_ = nullptr;
   MarkedField* price2_ = nullptr;

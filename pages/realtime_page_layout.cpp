@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "pages/key_rules.h"
+#include "pages/readings_hint.h"
 #include "pages/realtime_page.h"
 #include "widgets/arrow_pair.h"
 #include "widgets/image_button.h"
@@ -121,12 +122,14 @@ void RealTimePage::BuildReadings() {
   auto* grid = new QGridLayout(group);
   grid->setHorizontalSpacing(12);
   grid->setVerticalSpacing(10);
-  voltage_ = ReadingBox(QStringLiteral("230.0"), QStringLiteral("Voltage"), group);
-  current_ = Box<MarkedField>(QStringLiteral("4.5"), QStringLiteral("Current"), 150, group, true);
-  power_ = ReadingBox(QStringLiteral("983.2"), QStringLiteral("Power"), group);
-  factor_ = ReadingBox(QStringLiteral("+0.95"), QStringLiteral("Factor"), group);
-  energy_ = ReadingBox(QStringLiteral("1031"), QStringLiteral("Energy"), group);
-  co2_ = ReadingBox(QStringLiteral("0.000"), QStringLiteral("CO2"), group);
+  // Nothing to read until a meter has answered.
+  const QString none = QString::fromLatin1(kNoReadingText);
+  voltage_ = ReadingBox(none, QStringLiteral("Voltage"), group);
+  current_ = Box<MarkedField>(none, QStringLiteral("Current"), 150, group, true);
+  power_ = ReadingBox(none, QStringLiteral("Power"), group);
+  factor_ = ReadingBox(none, QStringLiteral("Factor"), group);
+  energy_ = ReadingBox(none, QStringLiteral("Energy"), group);
+  co2_ = ReadingBox(none, QStringLiteral("CO2"), group);
   const struct {
     const char* caption;
     QLineEdit* box;
@@ -155,8 +158,14 @@ void RealTimePage::BuildReadings() {
   buttons->addStretch(1);
   buttons->addWidget(limit_indicator_);
   grid->addLayout(buttons, r, 0, 1, 3);
+  // What to do first, while no readings show.
+  hint_ = new QLabel(group);
+  hint_->setObjectName(QStringLiteral("hint"));
+  hint_->setWordWrap(true);
+  hint_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  grid->addWidget(hint_, r + 1, 0, 1, 3);
   grid->setColumnStretch(2, 1);
-  grid->setRowStretch(r + 1, 1);
+  grid->setRowStretch(r + 2, 1);
   body_->addWidget(group, 1, 0, 2, 1);
 }
 
@@ -247,6 +256,7 @@ void RealTimePage::ApplyStyle() {
   setStyleSheet(QStringLiteral(R"(
     QWidget { font-size: 15pt; }
     QLabel#small { font-size: 10pt; }
+    QLabel#hint { font-size: 12pt; }
     QLabel { color: #E8F3F1; background: transparent; }
     QGroupBox { color: #ECFA42; }
     QGroupBox { border: 1px solid rgba(46, 196, 182, 140); border-radius: 8px; margin-top: 16px; padding-top: 6px; }

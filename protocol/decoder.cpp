@@ -134,6 +134,7 @@ DecodeStatus ResponseDecoder::DecodeMonth(int slot, FrameData d) {
 void FinishHistoryRead(int slot, DeviceTable& devices, Display& display, bool chart_view_shows_history) {
   SlotData& data = devices.Slot(slot);
   if (AllAnswered(data.MonthsRead)) data.HistoryLoaded = 1;
+  data.HistoryReadEnded = 1;
   if (chart_view_shows_history) {
     display.ChartViewHistoryReady(slot, kMonths);
   } else {

@@ -137,14 +137,11 @@ bool SpreadsheetExport::SaveMonthData(int slot, int month, const HistoryTable& h
     return false;
   }
   const std::string path = MonthFileName(folder_prefix, slot);
-  const bool existed = Exists(path);
   const xls::AppendResult result = xls::AppendRowToFile(path, MonthColumns(), MonthRow(month, history), options_);
   for (const std::string& notice : result.notices) Tell(notice);
   if (result.status.ok()) return true;
+  // The caller reports the failed export with this cause.
   last_error_ = result.status.text();
-  // A file that could not even be made is only traced; the caller reports
-  // the failed export.
-  if (existed) Tell("error " + last_error_);
   return false;
 }
 

@@ -54,7 +54,7 @@ class SpreadsheetExport {
   bool AppendRealTimeRow(int slot, const DeviceRecord& record, const std::string& folder_prefix);
 
   // Adds one row for month 1..12 to the slot's month file. False when
-  // nothing was written; LastError() then says why.
+  // nothing was written; LastError() then says why (nothing is told).
   bool SaveMonthData(int slot, int month, const HistoryTable& history, const std::string& folder_prefix);
   const std::string& LastError() const { return last_error_; }
 

@@ -52,6 +52,23 @@ TEST(HistoryRules, ProgramTexts) {
   EXPECT_EQ(HistoryTitle(12, 0), "COM12:2009");
 }
 
+// Each month saved is told in words of its own, so that two months never
+// read alike; a failure says why.
+TEST(HistoryRules, MonthSaveTexts) {
+  const struct {
+    int month;
+    bool saved;
+    const char* cause;
+    const char* text;
+  } cases[] = {
+      {1, true, "", "Save to Excel Success: Jan saved to /x/Com3MonthData.xls"},
+      {9, true, "", "Save to Excel Success: Sept saved to /x/Com3MonthData.xls"},
+      {7, false, "it was not read from COM3", "Save to Excel Error: July was not saved: it was not read from COM3"},
+      {2, false, "", "Save to Excel Error: Feb was not saved: unknown error"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MonthSaveText(c.month, c.saved, "/x/Com3MonthData.xls", c.cause), c.text);
+}
+
 // A year starting on a Thursday: week 1 is 1-3 January, week 2 4-10
 // January; the last week (27-31 December) is incomplete and not shown. A
 // year the week-day function does not know starts its count at 7.

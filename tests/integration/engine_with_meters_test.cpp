@@ -244,7 +244,8 @@ TEST(EngineWithMeters, AHistoryReadWithoutAnswersEndsAndPassesNoZerosOff) {
   EXPECT_EQ(bench.display.history_boxes[0].day, kUnknownHistoryText);
   EXPECT_EQ(bench.display.history_boxes[0].month, kUnknownHistoryText);
   EXPECT_FALSE(bench.engine.SaveMonthData(8, 7));
-  EXPECT_EQ(bench.notices.TakeTexts(), std::vector<std::string>{"Not saved: July was not read from COM8."});
+  EXPECT_EQ(bench.engine.LastMonthSaveError(), "it was not read from COM8");
+  EXPECT_TRUE(bench.notices.texts.empty());
 }
 
 TEST(EngineWithMeters, AMeterThatComesBackIsOpenedAgain) {
