@@ -15,6 +15,13 @@ std::string Grouped(std::uint64_t number) {
 
 std::string Because(const std::string& detail) { return detail.empty() ? "" : " (" + detail + ")"; }
 
+// A connection that ended and a broker that does not answer are one
+// trouble: the broker is away. A refusal or a TLS failure is news.
+bool SameTrouble(LinkFailure a, LinkFailure b) {
+  const auto away = [](LinkFailure kind) { return kind == LinkFailure::kLost || kind == LinkFailure::kUnreachable; };
+  return a == b || (away(a) && away(b));
+}
+
 }  // namespace
 
 std::chrono::seconds ReconnectBackoff::Next() {
@@ -55,7 +62,7 @@ std::optional<std::string> ConnectionReport::Failed(const FailureReason& reason)
     in_outage_ = true;
     overflow_told_ = false;
     dropped_at_outage_ = last_dropped_;
-  } else if (told_ == reason.kind) {
+  } else if (told_ && SameTrouble(*told_, reason.kind)) {
     return std::nullopt;
   }
   told_ = reason.kind;

@@ -1,7 +1,8 @@
 // How the publisher waits between connection attempts and what it says
 // about the connection: once per outage, and again only when the cause
-// changes (the broker is back but refuses the password), so a broker that
-// is down for a day costs one line, not thousands.
+// changes (the broker is back but refuses the password; a broker that
+// dropped the connection and then does not answer is one cause: it is
+// away), so a broker that is down for a day costs one line, not thousands.
 #pragma once
 
 #include <chrono>

@@ -169,14 +169,15 @@ void Publisher::Run(const std::shared_ptr<Core>& core) {
     c.wake.notify_all();
   };
   events.delivered = [&c](int id) {
-    bool window_was_full = false;
+    bool wanted = false;
     {
       const std::lock_guard lock(c.mutex);
-      window_was_full = c.in_flight.size() >= c.options.in_flight_limit;
+      wanted = c.in_flight.size() >= c.options.in_flight_limit;
       if (c.in_flight.erase(id) == 0) c.delivered_early.insert(id);
       ++c.delivered;
+      wanted = wanted || (c.stopping && c.in_flight.empty());
     }
-    if (window_was_full) c.wake.notify_all();
+    if (wanted) c.wake.notify_all();
   };
 
   const Message will = MeterBridge(c.options.bridge).Will();
@@ -253,6 +254,10 @@ void Publisher::Run(const std::shared_ptr<Core>& core) {
         lock.lock();
       }
       if (c.stopping) {
+        // The broker confirms the last messages before the goodbye: a socket
+        // closed while its confirmations arrive is reset, and a reset can
+        // take unread messages with it on the broker's side.
+        c.wake.wait_until(lock, c.stop_deadline, [&] { return c.session_over || c.in_flight.empty(); });
         lock.unlock();
         client.Disconnect();
         lock.lock();

@@ -126,8 +126,9 @@ TEST(ConnectionReport, EachOutageIsToldOnceAndAgainOnlyWhenItsCauseChanges) {
       {"fail:password", nullptr},
       {"connected:0", "publishing to the broker at broker.lan:1883"},
       {"fail:lost", "lost the connection to the broker at broker.lan:1883 (why); readings wait (up to 10 000)"},
+      {"fail:down", nullptr},  // the broker is away: one trouble
+      {"fail:password", "refused the user name or password"},
       {"fail:down", "cannot reach"},
-      {"fail:down", nullptr},
       {"overflow", "is full"},
       {"connected:12345", "again; 12 345 readings were dropped meanwhile (12 345 since the start)"},
       {"fail:tls", "TLS connection to the broker at broker.lan:1883 failed (why): CAFile must hold"},
