@@ -6,7 +6,6 @@
 #include "cli/output_text.h"
 #include "model/names.h"
 #include "protocol/commands.h"
-#include "publish/broker_config.h"
 
 namespace quorvel::cli {
 namespace {
@@ -19,23 +18,21 @@ constexpr int kRetryEveryTicks = 4;
 }  // namespace
 
 std::unique_ptr<publish::Publisher> MakePublisher(const std::string& command, const PublishSettings& settings) {
-  const publish::PreparedBroker prepared = publish::PrepareBroker(settings);
-  for (const std::string& warning : prepared.warnings) {
+  std::vector<std::string> problems;
+  std::vector<std::string> warnings;
+  auto publisher = publish::MakePublisher(
+      settings, "quorvel-cli " QUORVEL_VERSION,
+      [command](const std::string& sentence) {
+        std::fprintf(stderr, "quorvel-cli %s: %s\n", command.c_str(), Printable(sentence).c_str());
+      },
+      &problems, &warnings);
+  for (const std::string& warning : warnings) {
     std::fprintf(stderr, "quorvel-cli %s: warning: %s\n", command.c_str(), Printable(warning).c_str());
   }
-  for (const std::string& problem : prepared.problems) {
+  for (const std::string& problem : problems) {
     std::fprintf(stderr, "quorvel-cli %s: %s\n", command.c_str(), Printable(problem).c_str());
   }
-  if (!prepared.problems.empty()) return nullptr;
-  publish::PublisherOptions options;
-  options.broker = prepared.config;
-  options.bridge.scheme = prepared.scheme;
-  options.bridge.discovery = settings.Discovery;
-  options.bridge.sw_version = QUORVEL_VERSION;
-  options.tell = [command](const std::string& sentence) {
-    std::fprintf(stderr, "quorvel-cli %s: %s\n", command.c_str(), Printable(sentence).c_str());
-  };
-  return std::make_unique<publish::Publisher>(options);
+  return publisher;
 }
 
 MeterService::MeterService(std::string command, Engine& engine, std::vector<int> slots, bool wait_for_missing)

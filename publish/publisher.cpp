@@ -283,4 +283,20 @@ void Publisher::Run(const std::shared_ptr<Core>& core) {
   c.wake.notify_all();
 }
 
+std::unique_ptr<Publisher> MakePublisher(const PublishSettings& settings, const std::string& version,
+                                         std::function<void(const std::string&)> tell,
+                                         std::vector<std::string>* problems, std::vector<std::string>* warnings) {
+  PreparedBroker prepared = PrepareBroker(settings);
+  if (warnings) warnings->insert(warnings->end(), prepared.warnings.begin(), prepared.warnings.end());
+  if (problems) problems->insert(problems->end(), prepared.problems.begin(), prepared.problems.end());
+  if (!prepared.problems.empty()) return nullptr;
+  PublisherOptions options;
+  options.broker = std::move(prepared.config);
+  options.bridge.scheme = std::move(prepared.scheme);
+  options.bridge.discovery = settings.Discovery;
+  options.bridge.sw_version = version;
+  options.tell = std::move(tell);
+  return std::make_unique<Publisher>(std::move(options));
+}
+
 }  // namespace quorvel::publish

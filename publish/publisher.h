@@ -14,7 +14,9 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "model/publish_settings.h"
 #include "publish/broker_config.h"
 #include "publish/meter_bridge.h"
 #include "publish/outbox.h"
@@ -81,5 +83,12 @@ class Publisher {
   std::thread thread_;
   bool stopped_ = false;
 };
+
+// A publisher for the [Publish] settings, not started; nothing when they
+// cannot be used (`problems` says why). `warnings` gets what the user
+// should know all the same (a password file others can read).
+std::unique_ptr<Publisher> MakePublisher(const PublishSettings& settings, const std::string& version,
+                                         std::function<void(const std::string&)> tell,
+                                         std::vector<std::string>* problems, std::vector<std::string>* warnings);
 
 }  // namespace quorvel::publish
