@@ -51,6 +51,9 @@ struct Publisher::Core {
   std::set<int> delivered_early;  // delivered before Publish() returned its id
   std::uint64_t delivered = 0;
   std::uint64_t dropped_told = 0;
+  // Said on the publisher's thread: a listener that blocks (a full pipe on
+  // standard error) never holds up the caller.
+  std::vector<std::string> to_tell;
   std::set<std::string> refusals_told;  // each cause once
 };
 
@@ -113,17 +116,15 @@ void Publisher::ReadingTaken(int slot, const MeterReading& values, WallClock::ti
 
 void Publisher::Send(MeterBridge::Messages messages) {
   if (messages.empty()) return;
-  std::vector<std::string> told;
   {
     const std::lock_guard lock(core_->mutex);
     for (Message& message : messages) core_->outbox.Put(std::move(message));
     if (core_->outbox.Dropped() > core_->dropped_told) {
       core_->dropped_told = core_->outbox.Dropped();
-      if (auto sentence = core_->report.Overflowing()) told.push_back(*sentence);
+      if (auto sentence = core_->report.Overflowing()) core_->to_tell.push_back(*sentence);
     }
   }
   core_->wake.notify_all();
-  core_->Tell(told);
 }
 
 PublisherStatus Publisher::Status() const {
@@ -142,17 +143,15 @@ void Publisher::Run(const std::shared_ptr<Core>& core) {
   Core& c = *core;
   MqttClient::Events events;
   events.connected = [&c] {
-    std::string sentence;
     {
       const std::lock_guard lock(c.mutex);
       c.connected = true;
       c.link = LinkState::kConnected;
       c.backoff.Reset();
       c.outbox.ResendRetained();
-      sentence = c.report.Connected(c.outbox.Dropped());
+      c.to_tell.push_back(c.report.Connected(c.outbox.Dropped()));
     }
     c.wake.notify_all();
-    c.Tell({sentence});
   };
   events.ended = [&c](const FailureReason& reason) {
     {
@@ -183,16 +182,25 @@ void Publisher::Run(const std::shared_ptr<Core>& core) {
   const Message will = MeterBridge(c.options.bridge).Will();
   MqttClient client(c.options.broker, will, events);
   std::unique_lock lock(c.mutex);
+  // Tells what the caller's thread left to be told.
+  const auto flush_told = [&] {
+    if (c.to_tell.empty()) return;
+    std::vector<std::string> told;
+    told.swap(c.to_tell);
+    lock.unlock();
+    c.Tell(told);
+    lock.lock();
+  };
   // Says why the connection failed (once per outage), then waits before the next try.
   const auto fail_and_wait = [&](const FailureReason& reason) {
     c.link = LinkState::kWaiting;
     c.last_problem = ExplainFailure(reason, c.options.broker.Address());
-    std::optional<std::string> sentence = c.report.Failed(reason);
-    const std::chrono::seconds delay = c.backoff.Next();
-    lock.unlock();
-    if (sentence) c.Tell({*sentence});
-    lock.lock();
-    c.wake.wait_for(lock, delay, [&] { return c.stopping; });
+    if (std::optional<std::string> sentence = c.report.Failed(reason)) c.to_tell.push_back(*sentence);
+    const SteadyClock::time_point until = SteadyClock::now() + c.backoff.Next();
+    flush_told();
+    while (c.wake.wait_until(lock, until, [&] { return c.stopping || !c.to_tell.empty(); }) && !c.stopping) {
+      flush_told();
+    }
   };
 
   while (!c.stopping) {
@@ -211,13 +219,15 @@ void Publisher::Run(const std::shared_ptr<Core>& core) {
     bool force_stop = false;
     bool stalled = false;  // the library has no connection, though it has not said so yet
     while (!c.session_over) {
+      flush_told();
+      if (c.session_over) break;
       if (c.stopping && !c.connected) {
         force_stop = true;  // an attempt still under way: nothing to say goodbye on
         break;
       }
       if (!c.connected) {
         const bool answered = c.wake.wait_until(lock, attempt_deadline, [&] {
-          return c.stopping || c.session_over || c.connected;
+          return c.stopping || c.session_over || c.connected || !c.to_tell.empty();
         });
         if (!answered) {
           c.end_reason = FailureReason{LinkFailure::kUnreachable, "no answer within 30 s"};
@@ -248,11 +258,7 @@ void Publisher::Run(const std::shared_ptr<Core>& core) {
           c.in_flight[handed.id] = !message->retained;
         }
       }
-      if (!refused.empty()) {
-        lock.unlock();
-        c.Tell(refused);
-        lock.lock();
-      }
+      c.to_tell.insert(c.to_tell.end(), refused.begin(), refused.end());
       if (c.stopping) {
         // The broker confirms the last messages before the goodbye: a socket
         // closed while its confirmations arrive is reset, and a reset can
@@ -265,7 +271,7 @@ void Publisher::Run(const std::shared_ptr<Core>& core) {
         break;
       }
       c.wake.wait(lock, [&] {
-        return c.stopping || c.session_over ||
+        return c.stopping || c.session_over || !c.to_tell.empty() ||
                (!stalled && !c.outbox.Empty() && c.in_flight.size() < c.options.in_flight_limit);
       });
     }
