@@ -10,6 +10,10 @@
 #include "publish/connection_report.h"
 #include "publish/mqtt_client.h"
 
+#if defined(__linux__)
+#include <pthread.h>
+#endif
+
 namespace quorvel::publish {
 
 using SteadyClock = std::chrono::steady_clock;
@@ -140,6 +144,11 @@ PublisherStatus Publisher::Status() const {
 }
 
 void Publisher::Run(const std::shared_ptr<Core>& core) {
+#if defined(__linux__)
+  // Named for top -H and the benchmark; libmosquitto's network thread,
+  // started from here, inherits the name.
+  pthread_setname_np(pthread_self(), "quorvel-publish");
+#endif
   Core& c = *core;
   MqttClient::Events events;
   events.connected = [&c] {
