@@ -142,6 +142,7 @@ bool Engine::OpenDevice(int slot) {
   open_as_told_[index] = true;
   answers_.ClearSlot(slot);
   devices_.ResetSlotHistory(slot);
+  Q_EMIT deviceOpened(slot);
   return true;
 }
 
@@ -178,8 +179,10 @@ bool Engine::CloseDevice(int slot) {
   if (!IsSlotNumber(slot)) return false;
   vanished_[SlotIndex(slot)] = false;
   greeting_owed_[SlotIndex(slot)] = false;
+  const bool was_open = open_as_told_[SlotIndex(slot)];
   open_as_told_[SlotIndex(slot)] = false;
   ports_[SlotIndex(slot)]->SignalShutdown();
+  if (was_open) Q_EMIT deviceClosed(slot);
   return true;
 }
 

@@ -105,6 +105,10 @@ class Engine : public QObject,
   void RequestClockWrite() { pending_.TimeSetRequest = 1; }  // the computer's clock
   void RequestCo2Write() { pending_.Co2SetRequest = 1; }
   void RequestTimerReset() { pending_.TimerResetRequest = 1; }
+  // What opening a port asks of the meter (tariff, limits, CO2 factor and
+  // number), asked of the selected meter again: a service greets each of
+  // its meters in turn, and greets a returned one anew.
+  void RequestGreeting() { pending_.RequestPortGreeting(); }
   // Months 12 down to 1, one a tick; the last answer shows the history.
   // Months that do not answer are asked for again (twice at most); the
   // slot's MonthsRead tells which months answered.
@@ -160,6 +164,10 @@ class Engine : public QObject,
   // not be written (the user has been told why).
   void rowSaved(int slot);
   void rowNotSaved(int slot);
+  // A slot's port was opened (by the user, or again after its device
+  // returned), or closed by the user or at the end.
+  void deviceOpened(int slot);
+  void deviceClosed(int slot);
   // The device of an open slot went away; it is opened again when it returns.
   void portLost(int slot);
   // The device of a slot lost while open came back and the slot is open again.
