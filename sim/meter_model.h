@@ -106,6 +106,9 @@ class MeterModel {
   void ReleaseLoad() { forced_.reset(); }
   void SetEnergyCounter(std::uint32_t counter);
   void SetHistoryDay(int month, int day, DayEntry entry) { history_.SetDay(month, day, entry); }
+  // Another meter behind the same line: answers with this number from now
+  // on (printed with eight digits, as every number).
+  void SetMeterNumber(std::uint32_t number);
 
  private:
   using Micros = std::chrono::microseconds;
