@@ -3,11 +3,13 @@
 #include <QLoggingCategory>
 
 #include <cstdlib>
+#include <utility>
 
 #include "link/meter_line.h"
 #include "link/serial_platform.h"
 #include "model/local_clock.h"
 #include "model/names.h"
+#include "protocol/commands.h"
 #include "storage/spreadsheet_export.h"
 
 Q_LOGGING_CATEGORY(lcEngine, "quorvel.engine", QtWarningMsg)
@@ -54,7 +56,12 @@ Engine::Engine(Display& display, Notifier& notifier, const RequestFields& fields
       spreadsheets_(notifier),
       decoder_display_(std::make_unique<DecoderDisplay>(display, *this)),
       answers_(devices_, *decoder_display_, *this,
-               [this](int slot, const DecodeOutcome& outcome) { Q_EMIT frameDecoded(slot, outcome); }),
+               [this](int slot, const DecodeOutcome& outcome) {
+                 if (outcome.kind == code::kReadMeterNumber && outcome.status == DecodeStatus::kHandled) {
+                   NoteMeterNumber(slot);
+                 }
+                 Q_EMIT frameDecoded(slot, outcome);
+               }),
       scheduler_(devices_, pending_, *this, *decoder_display_, notifier) {
   for (auto& port : ports_) port = std::make_unique<CSerialPort>(notifier);
   tick_timer_.setTimerType(Qt::PreciseTimer);
@@ -82,8 +89,12 @@ void Engine::Start(const Options& options) {
 
   std::map<int, std::string> assignments = LoadPortAssignments(settings_file_.Profile());
   for (const auto& [slot, path] : options.port_assignments) assignments[slot] = path;
-  directory_ = PortDirectory(std::move(assignments));
+  slot_memory_ = slot_memory_saved_ = LoadSlotMemory(settings_file_.Profile());
+  slot_memory_problem_told_ = !settings_problem_.empty();  // told above
+  number_check_due_ = {};
+  directory_ = PortDirectory(std::move(assignments), slot_memory_.adapters);
   directory_.Refresh();
+  NoteRememberedAdapters();
   for (const auto& [slot, port] : directory_.Current()) list_.Append(ComName(slot), slot);
   list_.Select(-1);
 
@@ -161,6 +172,7 @@ bool Engine::CloseDevice(int slot) {
   if (!IsSlotNumber(slot)) return false;
   vanished_[SlotIndex(slot)] = false;
   open_as_told_[SlotIndex(slot)] = false;
+  number_check_due_[SlotIndex(slot)] = false;
   ports_[SlotIndex(slot)]->SignalShutdown();
   return true;
 }
@@ -214,7 +226,39 @@ int Engine::DeviceChanged(int signed_slot) {
 
 void Engine::ScanPorts() {
   for (const int change : directory_.Refresh()) DeviceChanged(change);
+  NoteRememberedAdapters();
   OpenReturnedDevices();
+}
+
+void Engine::NoteRememberedAdapters() {
+  if (directory_.Remembered() == slot_memory_.adapters) return;
+  slot_memory_.adapters = directory_.Remembered();
+  SaveSlotMemory();
+}
+
+void Engine::NoteMeterNumber(int slot) {
+  const std::string& number = devices_.Settings().MeterNumber;
+  if (number.empty()) return;
+  std::string& remembered = slot_memory_.meters[slot];
+  if (remembered == number) return;
+  const std::string before = std::exchange(remembered, number);
+  SaveSlotMemory();
+  // Its readings go on into the files of the slot: the user should know.
+  if (!before.empty()) {
+    notifier_.Notify(Notice{"", ComName(slot) + " now answers as meter " + number + ", before " + before,
+                            NoticeIcon::kWarning});
+  }
+}
+
+void Engine::SaveSlotMemory() {
+  if (!options_.remember_slots) return;
+  const std::string problem = SaveSlotMemoryChanges(settings_file_.Path(), slot_memory_saved_, slot_memory_);
+  if (problem.empty()) {
+    slot_memory_saved_ = slot_memory_;
+  } else if (!std::exchange(slot_memory_problem_told_, true)) {
+    notifier_.Notify(Notice{"", "The slots of the adapters and meters could not be remembered: " + problem,
+                            NoticeIcon::kWarning});
+  }
 }
 
 // A device lost while open is opened again as soon as its slot's device is
@@ -238,6 +282,7 @@ void Engine::OpenReturnedDevices() {
     if (list_.Find(ComName(slot)) < 0) list_.Append(ComName(slot), slot);
     if (!OpenDevice(slot)) continue;
     vanished_[index] = false;
+    number_check_due_[index] = true;
     if (reselect_[index] && list_.SelectedSlot() == 0) list_.SelectSlot(slot);
     Q_EMIT deviceReturned(slot);
     notifier_.Notify(Notice{"", ComName(slot) + " is back and open again.", NoticeIcon::kInformation});
@@ -318,6 +363,12 @@ bool Engine::WriteCo2Factor(int slot) { return Send(slot, WriteCo2FactorRequest(
 bool Engine::ReadCo2Factor(int slot) { return Send(slot, ReadCo2FactorRequest()); }
 bool Engine::ReadMeterNumber(int slot) { return Send(slot, ReadMeterNumberRequest()); }
 bool Engine::ResetTimers(int slot) { return Send(slot, ResetTimersRequest()); }
-void Engine::ReadRealTime(int slot) { Send(slot, ReadRealTimeRequest()); }
+void Engine::ReadRealTime(int slot) {
+  if (std::exchange(number_check_due_[SlotIndex(slot)], false)) {
+    Send(slot, ReadMeterNumberRequest());
+    return;
+  }
+  Send(slot, ReadRealTimeRequest());
+}
 
 }  // namespace quorvel

@@ -28,6 +28,7 @@
 #include "protocol/answer_pipeline.h"
 #include "protocol/request_fields.h"
 #include "storage/settings.h"
+#include "storage/slot_memory.h"
 #include "storage/spreadsheet_export.h"
 
 namespace quorvel {
@@ -47,6 +48,9 @@ class Engine : public QObject,
     int port_scan_ms = 1000;  // 0: no plug-in and removal watch
     // Slot assignments on top of the settings file's [Ports] section.
     std::map<int, std::string> port_assignments;
+    // Whether the adapters' slots and the meters read on them are written to
+    // the settings file (not for simulated meters of a demonstration).
+    bool remember_slots = true;
     xls::WriterOptions spreadsheet;
   };
 
@@ -140,6 +144,9 @@ class Engine : public QObject,
   // there is none yet); the defaults are in use then.
   const std::string& SettingsProblem() const { return settings_problem_; }
   PortDirectory& Ports() { return directory_; }
+  // The adapters' slots and the meter number last read on each slot, as
+  // remembered now (written to the settings file as they change).
+  const SlotMemory& RememberedSlots() const { return slot_memory_; }
   SpreadsheetExport& Spreadsheets() { return spreadsheets_; }
 
  Q_SIGNALS:
@@ -202,6 +209,11 @@ class Engine : public QObject,
   // A removal, not the user's close: the slot is opened again on return.
   void CloseVanished(int slot);
   void OpenReturnedDevices();
+  // Takes the port scan's remembered adapters and the meter number just
+  // read on `slot`; a different meter than before is told once.
+  void NoteRememberedAdapters();
+  void NoteMeterNumber(int slot);
+  void SaveSlotMemory();
 
   Notifier& notifier_;
   const RequestFields& fields_;
@@ -231,6 +243,12 @@ class Engine : public QObject,
   std::array<bool, kSlotCount> vanished_{};  // lost while open, not closed by the user
   std::array<bool, kSlotCount> reselect_{};  // and it was the selected device
   std::array<bool, kSlotCount> seen_absent_{};  // and its device has been missing since
+  // Back after a loss: the meter's number is read in place of its next live
+  // reading, as another meter may answer now.
+  std::array<bool, kSlotCount> number_check_due_{};
+  SlotMemory slot_memory_;
+  SlotMemory slot_memory_saved_;  // as the settings file holds it
+  bool slot_memory_problem_told_ = false;
   // Last, so that the monitors end before anything they hand bytes to.
   std::array<std::unique_ptr<CSerialPort>, kSlotCount> ports_;
 };

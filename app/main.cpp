@@ -73,6 +73,7 @@ int main(int argc, char** argv) {
       return quorvel::kExitFailed;
     }
     engine_options.port_assignments = demo->PortAssignments();
+    engine_options.remember_slots = false;  // the settings file is left as it is
   }
 
   MainWindow window;
