@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "model/device_record.h"
+#include "storage/settings.h"
+#include "storage/slot_memory.h"
 
 namespace quorvel {
 namespace {
@@ -178,6 +180,30 @@ TEST(SlotRule, NoSlotIsLeftWhenEveryOneIsReserved) {
   EXPECT_TRUE(got.slots.empty());
   EXPECT_EQ(got.remembered, remembered);
   EXPECT_EQ(got.reserved.size(), static_cast<std::size_t>(kSlotCount));
+}
+
+// Two starts of the dashboard, the kernel numbering the adapters the other
+// way round the second time: the settings file carries the slots over, and
+// the user's lines stay as they are.
+TEST(SlotRule, TwoStartsThroughTheSettingsFile) {
+  IniFile ini = IniFile::Parse("; by hand\n[Ports]\nCOM1=/tmp/meters/COM1\n[Other]\nx=1\n");
+  auto start = [&](const std::vector<PresentPort>& present) {
+    const SlotMemory before = LoadSlotMemory(ini);
+    const SlotAssignment got = AssignSlotsRemembering(present, LoadPortAssignments(ini), before.adapters, DeviceOf);
+    SlotMemory after = before;
+    after.adapters = got.remembered;
+    WriteSlotMemoryChanges(before, after, ini);
+    Names slots;
+    for (const auto& [slot, port] : got.slots) slots[slot] = port.path;
+    return slots;
+  };
+  EXPECT_EQ(start({Adapter("ttyUSB0", "socket-a"), Adapter("ttyUSB1", "socket-b")}),
+            (Names{{1, "/tmp/meters/COM1"}, {2, "/dev/ttyUSB1"}, {3, "/dev/ttyUSB0"}}));
+  EXPECT_EQ(start({Adapter("ttyUSB0", "socket-b"), Adapter("ttyUSB1", "socket-a")}),
+            (Names{{1, "/tmp/meters/COM1"}, {2, "/dev/ttyUSB0"}, {3, "/dev/ttyUSB1"}}));
+  EXPECT_EQ(ini.Text(),
+            "; by hand\n[Ports]\nCOM1=/tmp/meters/COM1\n[Other]\nx=1\n\n"
+            "[Slots]\nCOM2=by-path/socket-b\nCOM3=by-path/socket-a\n");
 }
 
 }  // namespace
