@@ -143,6 +143,9 @@ bool Engine::OpenDevice(int slot) {
   device_stamps_[index] = DeviceNodeStamp(path);
   port.StartMonitor();
   open_as_told_[index] = true;
+  // Another meter may answer where one was read before: its number is read
+  // with the first poll unless a greeting reads it first.
+  number_check_due_[index] = slot_memory_.meters.count(slot) != 0;
   answers_.ClearSlot(slot);
   devices_.ResetSlotHistory(slot);
   return true;
@@ -237,6 +240,7 @@ void Engine::NoteRememberedAdapters() {
 }
 
 void Engine::NoteMeterNumber(int slot) {
+  number_check_due_[SlotIndex(slot)] = false;
   const std::string& number = devices_.Settings().MeterNumber;
   if (number.empty()) return;
   std::string& remembered = slot_memory_.meters[slot];
@@ -282,7 +286,7 @@ void Engine::OpenReturnedDevices() {
     if (list_.Find(ComName(slot)) < 0) list_.Append(ComName(slot), slot);
     if (!OpenDevice(slot)) continue;
     vanished_[index] = false;
-    number_check_due_[index] = true;
+    number_check_due_[index] = true;  // whatever was plugged in there
     if (reselect_[index] && list_.SelectedSlot() == 0) list_.SelectSlot(slot);
     Q_EMIT deviceReturned(slot);
     notifier_.Notify(Notice{"", ComName(slot) + " is back and open again.", NoticeIcon::kInformation});

@@ -243,8 +243,9 @@ class Engine : public QObject,
   std::array<bool, kSlotCount> vanished_{};  // lost while open, not closed by the user
   std::array<bool, kSlotCount> reselect_{};  // and it was the selected device
   std::array<bool, kSlotCount> seen_absent_{};  // and its device has been missing since
-  // Back after a loss: the meter's number is read in place of its next live
-  // reading, as another meter may answer now.
+  // Opened where a meter was read before, or back after a loss: the meter's
+  // number is read in place of its next live reading (a greeting that reads
+  // it first clears this), as another meter may answer now.
   std::array<bool, kSlotCount> number_check_due_{};
   SlotMemory slot_memory_;
   SlotMemory slot_memory_saved_;  // as the settings file holds it

@@ -344,7 +344,8 @@ TEST(EngineWithMeters, AnotherMeterOnASlotIsToldOnce) {
   EXPECT_EQ(MovedMeterNotices(bench.notices), told);  // once
   EXPECT_EQ(LoadSlotMemory(IniFile::Load(settings).file).meters.at(3), "87654321");
 
-  // The next start remembers it: the first meter back on COM3 is told again.
+  // The next start remembers it: the first meter back on COM3 is told again,
+  // also when the slot is opened without a greeting (as the chart view does).
   bench.engine.Shutdown();
   other.reset();
   sim::MeterSimulatorOptions back = options;
@@ -361,10 +362,14 @@ TEST(EngineWithMeters, AnotherMeterOnASlotIsToldOnce) {
   restart.port_scan_ms = 0;
   restart.port_assignments = {{3, bench.simulator->Link(0)}};
   engine.Start(restart);
-  engine.Select(3);
-  ASSERT_TRUE(engine.StartDevice(3));
-  for (int i = 0; i < 4; ++i) engine.Tick();
+  std::vector<int> kinds;
+  QObject::connect(&engine, &Engine::requestSent, [&](int, const QByteArray& frame) { kinds.push_back(static_cast<std::uint8_t>(frame[1])); });
+  ASSERT_TRUE(engine.OpenDevice(3));
+  engine.Tick();
+  EXPECT_EQ(kinds, std::vector<int>{0xC8});  // in place of the first live reading
   ASSERT_TRUE(SpinUntil([&] { return !MovedMeterNotices(notices).empty(); }));
+  engine.Tick();
+  EXPECT_EQ(kinds, (std::vector<int>{0xC8, 0x97}));
   EXPECT_EQ(MovedMeterNotices(notices),
             std::vector<std::string>{"COM3 now answers as meter " + first + ", before 87654321"});
 }
