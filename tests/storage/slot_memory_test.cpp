@@ -112,22 +112,15 @@ TEST(SlotMemory, WritesOnlyTheChangesOnTheFileAsItIsNow) {
 TEST(SlotMemory, ForgettingASlotRemovesItsAdapterAndMeter) {
   testing::TempDir dir;
   const auto path = dir / "Power Meter.ini";
-  std::ofstream(path) << "[Slots]\nCOM1=by-path/a\nCOM1.Meter=1\nCOM10=by-path/b\n";
+  std::ofstream(path) << "[Slots]\nCOM1=by-path/a\nCOM1.Meter=1\n; note\ncom1=by-path/again\nCOM10=by-path/b\n"
+                          "[Ports]\nCOM1=/dev/ttyACM0\n";
   ASSERT_EQ(ForgetSlot(path, 1), "");
-  EXPECT_EQ(Read(path), "[Slots]\nCOM10=by-path/b\n");
+  EXPECT_EQ(Read(path), "[Slots]\n; note\nCOM10=by-path/b\n[Ports]\nCOM1=/dev/ttyACM0\n");
   ASSERT_EQ(ForgetSlot(path, 4), "");  // nothing to forget: the file is left alone
-  EXPECT_EQ(Read(path), "[Slots]\nCOM10=by-path/b\n");
+  EXPECT_EQ(Read(path), "[Slots]\n; note\nCOM10=by-path/b\n[Ports]\nCOM1=/dev/ttyACM0\n");
   std::ofstream(path, std::ios::binary) << std::string(2 << 20, '[');
   EXPECT_NE(ForgetSlot(path, 10), "");  // a file that cannot be read is not overwritten
   EXPECT_EQ(std::filesystem::file_size(path), std::uintmax_t{2 << 20});
-}
-
-TEST(IniFile, RemoveTakesEveryLineOfTheKeyAndLeavesTheRest) {
-  IniFile ini = IniFile::Parse("[A]\nk=1\n; note\nK=2\nj=3\n[B]\nk=4\n");
-  EXPECT_TRUE(ini.Remove("a", "k"));
-  EXPECT_FALSE(ini.Remove("A", "k"));
-  EXPECT_FALSE(ini.Remove("C", "k"));
-  EXPECT_EQ(ini.Text(), "[A]\n; note\nj=3\n[B]\nk=4\n");
 }
 
 }  // namespace
