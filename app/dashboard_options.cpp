@@ -54,7 +54,8 @@ constexpr const char* kHelpEnd =
     "  build folder.\n"
     "\n"
     "Exit status:\n"
-    "  0  done\n"
+    "  0  done; also when asked to end by SIGTERM, SIGINT or SIGHUP, which leave as\n"
+    "     the Exit button does (ports released, files closed)\n"
     "  1  failed (no display to show the window on, or the simulated meters or the\n"
     "     screenshot could not be made)\n"
     "  2  wrong command line\n";

@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "app/dashboard_options.h"
+#include "link/serial_platform.h"
 #include "sim/meter_simulator.h"
 
 namespace quorvel {
@@ -67,6 +68,10 @@ fs::path DemoParentFolder() {
 }
 
 int RemoveStaleDemoFolders(const fs::path& parent) {
+  // The serial lock files of a killed run's meters are named after its
+  // folder and never used again: they go with it (and those of folders
+  // removed before they did).
+  RemoveLockFilesOfEndedOwners((parent / kFolderPrefix).string());
   int removed = 0;
   std::error_code ec;
   for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {

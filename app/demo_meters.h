@@ -9,7 +9,8 @@
 //
 // The folder is quorvel-demo-<pid>-XXXXXX (mode 0700) under
 // $XDG_RUNTIME_DIR, else the temporary folder. A killed run leaves its
-// folder behind; the next start removes the folders of runs that are gone.
+// folder and its ports' lock files behind; the next start removes both for
+// runs that are gone.
 #pragma once
 
 #include <filesystem>
@@ -30,8 +31,8 @@ std::vector<int> DemoSlots(int meters);
 // $XDG_RUNTIME_DIR when it names a folder, else the system's temporary folder.
 std::filesystem::path DemoParentFolder();
 
-// Removes this user's demo folders under `parent` whose process has ended;
-// returns how many.
+// Removes this user's demo folders under `parent` whose process has ended,
+// and the lock files of their ports; returns how many folders.
 int RemoveStaleDemoFolders(const std::filesystem::path& parent);
 
 class DemoMeters {

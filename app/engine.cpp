@@ -91,10 +91,17 @@ void Engine::Start(const Options& options) {
   for (const auto& [slot, path] : options.port_assignments) assignments[slot] = path;
   slot_memory_ = slot_memory_saved_ = LoadSlotMemory(settings_file_.Profile());
   slot_memory_problem_told_ = !settings_problem_.empty();  // told above
-  number_check_due_ = {};
   directory_ = PortDirectory(std::move(assignments), slot_memory_.adapters);
   directory_.Refresh();
   NoteRememberedAdapters();
+  // A path that is not there yet is listed once it appears; one that no
+  // device can have is a mistake in the file, told now.
+  for (const UnusableAssignment& unusable : directory_.Unusable()) {
+    if (!unusable.holds_nul) continue;
+    notifier_.Notify(Notice{"", DescribeUnusable(unusable) + ". " + ComName(unusable.slot) +
+                                    " is not offered; correct the [Ports] section of " + kSettingsFileName + ".",
+                            NoticeIcon::kWarning});
+  }
   for (const auto& [slot, port] : directory_.Current()) list_.Append(ComName(slot), slot);
   list_.Select(-1);
 
@@ -143,9 +150,8 @@ bool Engine::OpenDevice(int slot) {
   device_stamps_[index] = DeviceNodeStamp(path);
   port.StartMonitor();
   open_as_told_[index] = true;
-  // Another meter may answer where one was read before: its number is read
-  // with the first poll unless a greeting reads it first.
-  number_check_due_[index] = slot_memory_.meters.count(slot) != 0;
+  // Another meter may answer where one was read before.
+  if (slot_memory_.meters.count(slot) != 0) ReadMeterWhenChosen(slot);
   answers_.ClearSlot(slot);
   devices_.ResetSlotHistory(slot);
   return true;
@@ -154,12 +160,21 @@ bool Engine::OpenDevice(int slot) {
 std::string Engine::OpenFailureText(int slot) const {
   if (!IsSlotNumber(slot)) return "There is no device " + std::to_string(slot) + ".";
   const OpenError& error = LastOpenError(slot);
-  const std::string port = "Can not open " + ComName(slot) + (error.device.empty() ? "" : " (" + error.device + ")");
+  const std::string port =
+      "Can not open " + ComName(slot) + (error.device.empty() ? "" : " (" + ShownBytes(error.device) + ")");
   switch (error.kind) {
     case OpenFailure::kNotFound:
+      if (const std::optional<UnusableAssignment> unusable = directory_.Unusable(slot)) {
+        return DescribeUnusable(*unusable) + ": plug the meter in, or correct the [Ports] section of " +
+               kSettingsFileName + ".";
+      }
       return port + ": the device is not there. Plug the adapter in, or assign the port in the [Ports] section of " +
              kSettingsFileName + ".";
     case OpenFailure::kBusy:
+      if (error.same_device_port != 0) {
+        return port + ": it is the device of " + ComName(static_cast<int>(error.same_device_port)) +
+               ", open already under another name.";
+      }
       return port + ": the port is in use by another program.";
     case OpenFailure::kPermissionDenied:
       return port + ": permission denied. Add your user to the 'dialout' group (sudo usermod -aG dialout $USER) "
@@ -168,33 +183,58 @@ std::string Engine::OpenFailureText(int slot) const {
     case OpenFailure::kOther:
       break;
   }
-  return port + ": " + (error.text.empty() ? "unknown error" : error.text) + ".";
+  return port + ": " + (error.text.empty() ? "unknown error" : ShownBytes(error.text)) + ".";
 }
 
 bool Engine::CloseDevice(int slot) {
   if (!IsSlotNumber(slot)) return false;
   vanished_[SlotIndex(slot)] = false;
+  greeting_owed_[SlotIndex(slot)] = false;
   open_as_told_[SlotIndex(slot)] = false;
-  number_check_due_[SlotIndex(slot)] = false;
   ports_[SlotIndex(slot)]->SignalShutdown();
   return true;
 }
 
 void Engine::CloseVanished(int slot) {
   const std::size_t index = SlotIndex(slot);
-  if (open_as_told_[index]) {
-    // Gone before its monitor's word came: told here, as the monitor would
-    // have (the shutdown drops the monitor's word if it is on its way).
-    open_as_told_[index] = false;
-    vanished_[index] = true;
-    seen_absent_[index] = true;
-    reselect_[index] = list_.SelectedSlot() == slot;
-    ports_[index]->SignalShutdown();
-    Q_EMIT portLost(slot);
-    notifier_.Notify(Notice{"", ComName(slot) + " was removed; it opens again when it returns.", NoticeIcon::kWarning});
-    return;
-  }
+  // Gone before its monitor's word came: the shutdown drops that word if it
+  // is on its way, and the loss is told here.
   ports_[index]->SignalShutdown();
+  if (open_as_told_[index]) TellLost(slot, true);
+}
+
+namespace {
+
+std::string LostText(int slot) {
+  return ComName(slot) + " was unplugged or stopped answering; it is opened again when it returns.";
+}
+
+}  // namespace
+
+void Engine::TellLost(int slot, bool seen_absent) {
+  const std::size_t index = SlotIndex(slot);
+  open_as_told_[index] = false;
+  vanished_[index] = true;
+  seen_absent_[index] = seen_absent;
+  reselect_[index] = list_.SelectedSlot() == slot;
+  Q_EMIT portLost(slot);
+  notifier_.Notify(Notice{"", LostText(slot), NoticeIcon::kWarning});
+}
+
+bool Engine::Select(int slot) {
+  if (!list_.SelectSlot(slot)) return false;
+  if (greeting_owed_[SlotIndex(slot)] && IsOpen(slot)) {
+    greeting_owed_[SlotIndex(slot)] = false;
+    pending_.RequestPortGreeting();
+  }
+  return true;
+}
+
+// Read as on opening, by the selected slot's requests, or when it is chosen.
+void Engine::ReadMeterWhenChosen(int slot) {
+  const bool selected = list_.SelectedSlot() == slot;
+  if (selected) pending_.RequestPortGreeting();
+  greeting_owed_[SlotIndex(slot)] = !selected;
 }
 
 bool Engine::StartDevice(int slot) {
@@ -240,7 +280,6 @@ void Engine::NoteRememberedAdapters() {
 }
 
 void Engine::NoteMeterNumber(int slot) {
-  number_check_due_[SlotIndex(slot)] = false;
   const std::string& number = devices_.Settings().MeterNumber;
   if (number.empty()) return;
   std::string& remembered = slot_memory_.meters[slot];
@@ -286,9 +325,11 @@ void Engine::OpenReturnedDevices() {
     if (list_.Find(ComName(slot)) < 0) list_.Append(ComName(slot), slot);
     if (!OpenDevice(slot)) continue;
     vanished_[index] = false;
-    number_check_due_[index] = true;  // whatever was plugged in there
     if (reselect_[index] && list_.SelectedSlot() == 0) list_.SelectSlot(slot);
+    // Another meter may sit on that adapter now.
+    ReadMeterWhenChosen(slot);
     Q_EMIT deviceReturned(slot);
+    notifier_.Withdraw(LostText(slot));
     notifier_.Notify(Notice{"", ComName(slot) + " is back and open again.", NoticeIcon::kInformation});
   }
 }
@@ -339,13 +380,10 @@ void Engine::OnBytesReceived(unsigned port_number, std::span<const std::uint8_t>
 }
 
 void Engine::OnPortLost(unsigned port_number) {
-  // The monitor tells the user; the slot is opened again when it returns.
+  // The device may still be there (a line that hung up); the slot is opened
+  // again when it returns or is made anew.
   const int slot = static_cast<int>(port_number);
-  open_as_told_[SlotIndex(slot)] = false;
-  vanished_[SlotIndex(slot)] = true;
-  seen_absent_[SlotIndex(slot)] = false;
-  reselect_[SlotIndex(slot)] = list_.SelectedSlot() == slot;
-  Q_EMIT portLost(slot);
+  if (open_as_told_[SlotIndex(slot)]) TellLost(slot, false);
 }
 
 void Engine::Write(int slot, std::span<const std::uint8_t> bytes) {
@@ -367,12 +405,6 @@ bool Engine::WriteCo2Factor(int slot) { return Send(slot, WriteCo2FactorRequest(
 bool Engine::ReadCo2Factor(int slot) { return Send(slot, ReadCo2FactorRequest()); }
 bool Engine::ReadMeterNumber(int slot) { return Send(slot, ReadMeterNumberRequest()); }
 bool Engine::ResetTimers(int slot) { return Send(slot, ResetTimersRequest()); }
-void Engine::ReadRealTime(int slot) {
-  if (std::exchange(number_check_due_[SlotIndex(slot)], false)) {
-    Send(slot, ReadMeterNumberRequest());
-    return;
-  }
-  Send(slot, ReadRealTimeRequest());
-}
+void Engine::ReadRealTime(int slot) { Send(slot, ReadRealTimeRequest()); }
 
 }  // namespace quorvel

@@ -87,7 +87,8 @@ class Engine : public QObject,
   bool StartDevice(int slot);
 
   // The device every request addresses; false when the slot is not listed.
-  bool Select(int slot) { return list_.SelectSlot(slot); }
+  // A meter that came back unselected is read as on opening once chosen.
+  bool Select(int slot);
 
   // What the pages ask of the selected meter. The tick serves one request a
   // second, takes the values to send from the RequestFields at that moment
@@ -208,12 +209,17 @@ class Engine : public QObject,
   void ScanPorts();
   // A removal, not the user's close: the slot is opened again on return.
   void CloseVanished(int slot);
+  // Once per loss, whoever noticed it first (the monitor or a port scan).
+  void TellLost(int slot, bool seen_absent);
   void OpenReturnedDevices();
   // Takes the port scan's remembered adapters and the meter number just
   // read on `slot`; a different meter than before is told once.
   void NoteRememberedAdapters();
   void NoteMeterNumber(int slot);
   void SaveSlotMemory();
+  // The greeting's reads for a meter that may be another one now: at once
+  // when it is the selected device, else when it is chosen.
+  void ReadMeterWhenChosen(int slot);
 
   Notifier& notifier_;
   const RequestFields& fields_;
@@ -243,13 +249,13 @@ class Engine : public QObject,
   std::array<bool, kSlotCount> vanished_{};  // lost while open, not closed by the user
   std::array<bool, kSlotCount> reselect_{};  // and it was the selected device
   std::array<bool, kSlotCount> seen_absent_{};  // and its device has been missing since
-  // Opened where a meter was read before, or back after a loss: the meter's
-  // number is read in place of its next live reading (a greeting that reads
-  // it first clears this), as another meter may answer now.
-  std::array<bool, kSlotCount> number_check_due_{};
   SlotMemory slot_memory_;
   SlotMemory slot_memory_saved_;  // as the settings file holds it
   bool slot_memory_problem_told_ = false;
+  // Came back, or opened where a meter was read before, while another device
+  // was selected: tariff, limits, CO2 factor and number are read when it is
+  // chosen (another meter may sit there now).
+  std::array<bool, kSlotCount> greeting_owed_{};
   // Last, so that the monitors end before anything they hand bytes to.
   std::array<std::unique_ptr<CSerialPort>, kSlotCount> ports_;
 };

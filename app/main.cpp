@@ -10,6 +10,7 @@
 #include "app/dashboard_options.h"
 #include "app/demo_meters.h"
 #include "app/main_window.h"
+#include "app/stop_signals.h"
 
 namespace {
 
@@ -62,6 +63,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("quorvel-dashboard"));
   QApplication::setApplicationDisplayName(QStringLiteral("Power Meter"));
   QApplication::setDesktopFileName(QStringLiteral("io.github.quorvel.dashboard"));
+  // From here on, being asked to end (a session ending, `kill`, Ctrl-C)
+  // leaves as the Exit button does: ports released, files closed, status 0.
+  quorvel::StopSignals stop_signals;
 
   quorvel::Engine::Options engine_options;
   std::unique_ptr<quorvel::DemoMeters> demo;  // ends after the window
@@ -85,6 +89,9 @@ int main(int argc, char** argv) {
       std::_Exit(quorvel::kExitOk);
     });
   }
+  QObject::connect(&stop_signals, &quorvel::StopSignals::stopRequested, &window, &MainWindow::Exit);
+  // Ended, by Exit or a signal: whatever boxes are still open.
+  QObject::connect(&window, &MainWindow::exitFinished, &app, &QCoreApplication::quit);
   window.Start(engine_options);
   window.show();
 

@@ -5,11 +5,12 @@
 // is open. A text already on screen is not opened a second time.
 #pragma once
 
+#include <QMessageBox>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 
-#include <set>
+#include <map>
 #include <string>
 
 #include "model/notifier.h"
@@ -22,15 +23,18 @@ class WindowNotifier : public Notifier {
   void SetOwner(QWidget* owner) { owner_ = owner; }
 
   void Notify(const Notice& notice) override;
+  // Closes the box of that text, or keeps it from opening.
+  void Withdraw(const std::string& text) override;
 
   // Texts on screen or about to be.
-  std::size_t OpenCount() const { return open_texts_.size(); }
+  std::size_t OpenCount() const { return open_.size(); }
 
  private:
   void Open(const Notice& notice);
 
   QPointer<QWidget> owner_;
-  std::set<std::string> open_texts_;
+  // Each text on screen, with its box once it is open.
+  std::map<std::string, QPointer<QMessageBox>> open_;
 };
 
 }  // namespace quorvel

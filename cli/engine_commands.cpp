@@ -168,14 +168,19 @@ int RunPorts(const std::vector<std::string>& args) {
       PrintLine(ComName(slot) + "\t-\t-\tabsent\t" + Printable(absent->second) + "\t" + meter(slot));
     }
   }
+  const std::vector<UnusableAssignment> unusable = directory.Unusable();
+  for (const UnusableAssignment& assignment : unusable) Tell("ports", Printable(DescribeUnusable(assignment)));
   if (found.empty()) {
-    Tell("ports", problem.empty()
+    // Advice to assign a port only to whom has assigned none.
+    Tell("ports", !problem.empty() ? "no meter ports found: plug in a meter's USB adapter, or give one as --port "
+                                     "COMn=PATH"
+                  : unusable.empty()
                       ? std::string("no meter ports found: plug in a meter's USB adapter, or assign a port in \"") +
                             kSettingsFileName + "\" under [Ports] (COM3=/dev/ttyUSB0)"
-                      : "no meter ports found: plug in a meter's USB adapter, or give one as --port COMn=PATH");
+                      : std::string("no meter ports found: plug the meters in, or correct their paths"));
+    return kExitFailed;
   }
-  if (!problem.empty()) return found.empty() ? kExitFailed : kExitPartly;
-  return kExitDone;
+  return problem.empty() && unusable.empty() ? kExitDone : kExitPartly;
 }
 
 int RunWatch(const std::vector<std::string>& args) {

@@ -88,9 +88,12 @@ std::string OpenFailureMessage(int slot, const OpenError& error) {
   return "cannot open " + port + ": " + (error.text.empty() ? "unknown error" : Printable(error.text));
 }
 
-std::string NotOfferedMessage(const PortArgument& port, const std::string& settings_problem) {
+std::string NotOfferedMessage(const PortArgument& port, const std::string& settings_problem,
+                              const PortDirectory& directory) {
   const std::string name = ComName(port.slot);
-  if (port.path) return "cannot open " + name + ": " + Printable(*port.path) + " does not exist";
+  if (const std::optional<UnusableAssignment> unusable = directory.Unusable(port.slot)) {
+    return "cannot open " + name + ": " + Printable(DescribeUnusable(*unusable));
+  }
   if (!settings_problem.empty()) {
     return "cannot open " + name + ": not a meter adapter, and the settings file could not be read (" +
            Printable(settings_problem) + "), so its [Ports] assignments are unknown";
@@ -110,12 +113,8 @@ Settings LoadSettingsFile(const std::string& command, SettingsFile& file, std::s
 
 EngineSession::EngineSession(std::string command, const std::vector<PortArgument>& ports, int tick_ms)
     : command_(std::move(command)), ports_(ports), tick_ms_(tick_ms), engine_(display_, notifier_, fields_) {
-  // Said once per loss; the engine tells the return.
-  QObject::connect(&engine_, &Engine::portLost, [this](int slot) {
-    lost_any_ = true;
-    std::fprintf(stderr, "quorvel-cli %s: %s is gone; waiting for it to return\n", command_.c_str(),
-                 ComName(slot).c_str());
-  });
+  // The engine tells the loss and the return, once each.
+  QObject::connect(&engine_, &Engine::portLost, [this](int) { lost_any_ = true; });
   clock_.start();
   QObject::connect(&engine_, &Engine::requestSent,
                    [this](int slot, const QByteArray&) { first_asked_ms_.try_emplace(slot, clock_.elapsed()); });
@@ -150,7 +149,7 @@ bool EngineSession::Start(const std::function<void(Engine&)>& configure) {
     if (!engine_.Select(port.slot)) {
       // Not offered: no adapter, no assignment, or a path that is not there.
       std::fprintf(stderr, "quorvel-cli %s: %s\n", command_.c_str(),
-                   NotOfferedMessage(port, engine_.SettingsProblem()).c_str());
+                   NotOfferedMessage(port, engine_.SettingsProblem(), engine_.Ports()).c_str());
       return false;
     }
     if (!engine_.StartDevice(port.slot)) {

@@ -34,10 +34,12 @@ class StderrNotifier : public Notifier {
 
 // Why a port could not be opened, in words a user can act on.
 std::string OpenFailureMessage(int slot, const OpenError& error);
-// Why a slot given without a working device is not offered: `path` as given
-// on the command line, if any; `settings_problem` why the settings file
-// could not be read, if it could not.
-std::string NotOfferedMessage(const PortArgument& port, const std::string& settings_problem);
+// Why a slot given without a working device is not offered: its assignment
+// (on the command line or under [Ports]) names no device, or it has none;
+// `settings_problem` why the settings file could not be read, if it could
+// not.
+std::string NotOfferedMessage(const PortArgument& port, const std::string& settings_problem,
+                              const PortDirectory& directory);
 
 // Loads the settings file for a verb that runs without the engine; says on
 // standard error when it could not be read (then its [Ports] are unknown).

@@ -12,6 +12,7 @@
 #include "link/meter_line.h"
 #include "link/port_directory.h"
 #include "model/local_clock.h"
+#include "model/names.h"
 #include "protocol/answer_pipeline.h"
 #include "protocol/commands.h"
 #include "storage/settings.h"
@@ -28,6 +29,11 @@ class Probe : public SerialPortOwner {
   void OnBytesReceived(unsigned port, std::span<const std::uint8_t> bytes) override {
     pipeline_.FeedBytes(static_cast<int>(port), bytes);
   }
+  // Told once, in words; the requests left get no answer, without waiting.
+  void OnPortLost(unsigned) override {
+    lost_ = true;
+    std::fprintf(stderr, "quorvel-cli probe: %s was unplugged or stopped answering\n", ComName(slot_).c_str());
+  }
 
   // Sends one request and waits up to two seconds for its answer: one of
   // the request's own kind (a late answer to an earlier request does not
@@ -39,7 +45,7 @@ class Probe : public SerialPortOwner {
     QElapsedTimer clock;
     clock.start();
     const int wait_ms = answer_expected ? 2000 : 300;
-    while (!answered_ && clock.elapsed() < wait_ms) {
+    while (!answered_ && !lost_ && clock.elapsed() < wait_ms) {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
       QThread::usleep(500);
     }
@@ -77,6 +83,7 @@ class Probe : public SerialPortOwner {
   FixedDecoderContext context_;
   std::uint8_t asked_code_ = 0;
   bool answered_ = false;
+  bool lost_ = false;
   AnswerPipeline pipeline_{devices_, display_, context_,
                            [this](int slot, const DecodeOutcome& outcome) { Print(slot, outcome); }};
 };
@@ -114,7 +121,7 @@ int RunProbe(const std::vector<std::string>& args) {
   PortDirectory directory(assignments);
   directory.Refresh();
   if (!directory.Accepts(slot)) {
-    std::fprintf(stderr, "quorvel-cli probe: %s\n", NotOfferedMessage(*port_argument, problem).c_str());
+    std::fprintf(stderr, "quorvel-cli probe: %s\n", NotOfferedMessage(*port_argument, problem, directory).c_str());
     return kExitFailed;
   }
 

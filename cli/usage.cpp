@@ -54,9 +54,11 @@ const char* PortsUsage() {
          "  --port COMn=PATH      assign a device to a slot for this run (repeatable)\n"
          "  --forget COMn         forget the adapter and meter remembered for a slot\n"
          "                        (repeatable); close the dashboard first\n" QUORVEL_PORT_NOTE
-         "Exit status: 0 listed, 1 nothing found and the settings file could not be\n"
-         "read, or a slot could not be forgotten, 2 usage error, 3 listed, but the\n"
-         "settings file could not be read (its [Ports] assignments are missing).\n";
+         "A slot assigned a path that does not exist is named on standard error.\n"
+         "Exit status: 0 listed, 1 nothing usable found, or a slot could not be\n"
+         "forgotten, 2 usage error, 3 listed, but an assigned path does not exist\n"
+         "or the settings file could not be read (its [Ports] assignments are\n"
+         "missing).\n";
 }
 
 const char* ProbeUsage() {

@@ -18,6 +18,13 @@ namespace {
 constexpr std::uint16_t kAdapterVendor = 0x1a86;
 constexpr std::uint16_t kAdapterProducts[] = {0x7523, 0x5523};
 
+bool PathExists(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::exists(path, ignored);
+}
+
+bool HoldsNul(const std::string& path) { return path.find('\0') != std::string::npos; }
+
 }  // namespace
 
 bool IsMeterAdapter(const PresentPort& port) {
@@ -44,8 +51,29 @@ std::optional<int> AutomaticSlot(const PresentPort& port) {
 SlotPorts AssignSlots(const std::vector<PresentPort>& present, const std::map<int, std::string>& assignments,
                       const std::function<bool(const std::string&)>& exists) {
   return AssignSlotsRemembering(present, assignments, {}, [&](const std::string& path) {
-           return exists(path) ? path : std::string();
+           return !HoldsNul(path) && exists(path) ? path : std::string();
          }).slots;
+}
+
+std::vector<UnusableAssignment> UnusableAssignments(const std::map<int, std::string>& assignments,
+                                                    const std::function<bool(const std::string&)>& exists) {
+  std::vector<UnusableAssignment> unusable;
+  for (const auto& [slot, path] : assignments) {
+    if (!IsSlotNumber(slot)) continue;
+    if (HoldsNul(path)) {
+      unusable.push_back({slot, path, true});
+    } else if (!exists(path)) {
+      unusable.push_back({slot, path, false});
+    }
+  }
+  return unusable;
+}
+
+std::string DescribeUnusable(const UnusableAssignment& unusable) {
+  const std::string path = ShownBytes(unusable.path);
+  const std::string assigned = ComName(unusable.slot) + " is assigned to " + path;
+  if (unusable.holds_nul) return assigned + ", which holds a NUL byte: no device has such a name";
+  return assigned + ", and " + path + " does not exist";
 }
 
 std::vector<int> SlotChanges(const SlotPorts& before, const SlotPorts& after) {
@@ -78,8 +106,7 @@ SlotAssignment PortDirectory::Assign() {
     listed_at_stamp_ = stamp;
   }
   return AssignSlotsRemembering(present_, assignments_, remembered_, [](const std::string& path) {
-    std::error_code ignored;
-    return std::filesystem::exists(path, ignored) ? DeviceIdentity(path) : std::string();
+    return !HoldsNul(path) && PathExists(path) ? DeviceIdentity(path) : std::string();
   });
 }
 
@@ -102,6 +129,18 @@ std::string PortDirectory::DevicePath(int slot) const {
 #else
   return {};
 #endif
+}
+
+std::optional<UnusableAssignment> PortDirectory::Unusable(int slot) const {
+  const auto assigned = assignments_.find(slot);
+  if (assigned == assignments_.end()) return std::nullopt;
+  std::vector<UnusableAssignment> unusable = UnusableAssignments({*assigned}, PathExists);
+  if (unusable.empty()) return std::nullopt;
+  return unusable.front();
+}
+
+std::vector<UnusableAssignment> PortDirectory::Unusable() const {
+  return UnusableAssignments(assignments_, PathExists);
 }
 
 }  // namespace quorvel

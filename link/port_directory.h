@@ -39,12 +39,29 @@ struct SlotPort {
 
 using SlotPorts = std::map<int, SlotPort>;
 
+// An assignment that names no device to open: its path is not there (a
+// typo, a meter unplugged), or holds a NUL byte, which no device name can.
+struct UnusableAssignment {
+  int slot = 0;
+  std::string path;
+  bool holds_nul = false;  // else: the path does not exist
+};
+
+// "COM3 is assigned to /dev/ttyUSB9, and /dev/ttyUSB9 does not exist";
+// the path with anything unprintable shown as \xNN.
+std::string DescribeUnusable(const UnusableAssignment& unusable);
+
 bool IsMeterAdapter(const PresentPort& port);
 // The slot an adapter takes by itself, if its number fits 1..18.
 std::optional<int> AutomaticSlot(const PresentPort& port);
 
+// A path with a NUL byte is never there: the system would take the bytes
+// before it for the whole name.
 SlotPorts AssignSlots(const std::vector<PresentPort>& present, const std::map<int, std::string>& assignments,
                       const std::function<bool(const std::string&)>& exists);
+// The assignments of slots 1..18 that AssignSlots could not use.
+std::vector<UnusableAssignment> UnusableAssignments(const std::map<int, std::string>& assignments,
+                                                    const std::function<bool(const std::string&)>& exists);
 
 // Signed slot numbers for what changed: +n plugged in, -n removed (a slot
 // whose device changed gives both), removals first.
@@ -79,6 +96,9 @@ class PortDirectory {
   // The device to open for a slot; falls back to the assignment so that a
   // port can be opened before the next scan has seen it.
   std::string DevicePath(int slot) const;
+  // The slot's assignment, when it has one and it names no device now.
+  std::optional<UnusableAssignment> Unusable(int slot) const;
+  std::vector<UnusableAssignment> Unusable() const;
 
  private:
   SlotAssignment Assign();

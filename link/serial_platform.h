@@ -13,6 +13,18 @@ namespace quorvel {
 // error.
 bool DeviceHasVanished(long long handle);
 
+// Why a read the serial library says failed on a device that is still
+// there really failed, in the words of a call made now; empty when nothing
+// failed (the read found nothing: a purge took what it was woken for).
+std::string ReadFailureText(long long handle);
+
+// The name to hand the serial library for a device path, whose bytes are
+// the name (the library takes text): the path itself when it is UTF-8,
+// else the device's own name past every link. Empty, with `why`, when the
+// path cannot be opened by any name (it holds a NUL byte, or it and its
+// target are not UTF-8).
+std::string DeviceOpenName(const std::string& device, std::string* why);
+
 // Why a device could not be opened, from its name and the system's words.
 OpenFailure ClassifyOpenFailure(const std::string& device, bool lock_or_busy, bool permission);
 
@@ -46,6 +58,13 @@ std::string LockFilePath(const std::string& device);
 // file. A file with an owner, or one whose maker still holds it, stays.
 // True when a file was removed.
 bool RemoveAbandonedLockFile(const std::string& device);
+
+// Removes the lock files that serial libraries left for devices whose path
+// begins with `path_prefix` ("/run/user/1000/quorvel-demo-") when their
+// owners were killed and the paths are not used again: such files pile up,
+// for no one else removes them. Files whose owner process still runs stay,
+// and files of other users. Returns how many were removed.
+int RemoveLockFilesOfEndedOwners(const std::string& path_prefix);
 
 // The line speed the device really runs at, or 0 when it cannot be read
 // back (used to check that non-standard rates were applied).

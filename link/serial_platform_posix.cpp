@@ -7,13 +7,28 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <dirent.h>
+#include <signal.h>
+
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "model/names.h"
 
 #if defined(__linux__)
 #include <asm/ioctls.h>
 #endif
 
 namespace quorvel {
+namespace {
+
+// The system reads a name up to its first NUL: a name holding one is
+// no name of anything.
+bool Nameable(const std::string& device) { return !device.empty() && device.find('\0') == std::string::npos; }
+
+}  // namespace
 
 bool DeviceHasVanished(long long handle) {
   if (handle < 0) return true;
@@ -25,8 +40,32 @@ bool DeviceHasVanished(long long handle) {
   return (descriptor.revents & POLLIN) != 0 && ioctl(static_cast<int>(handle), FIONREAD, &queued) == 0 && queued == 0;
 }
 
+std::string ReadFailureText(long long handle) {
+  int queued = 0;
+  if (ioctl(static_cast<int>(handle), FIONREAD, &queued) != 0) return std::strerror(errno);
+  return {};
+}
+
+std::string DeviceOpenName(const std::string& device, std::string* why) {
+  if (device.find('\0') != std::string::npos) {
+    *why = "the name holds a NUL byte, which no device name can";
+    return {};
+  }
+  if (IsUtf8(device)) return device;
+  // A link with a name in another encoding (Latin-1) to a device whose own
+  // name is plain: open the device by that. A path that leads nowhere is
+  // handed on as it is, and found missing.
+  char* resolved = realpath(device.c_str(), nullptr);
+  if (resolved == nullptr) return device;
+  std::string name = resolved;
+  std::free(resolved);
+  if (IsUtf8(name)) return name;
+  *why = "neither its name nor the name of the device it leads to is UTF-8 text";
+  return {};
+}
+
 OpenFailure ClassifyOpenFailure(const std::string& device, bool lock_or_busy, bool permission) {
-  if (access(device.c_str(), F_OK) != 0) return OpenFailure::kNotFound;
+  if (!Nameable(device) || access(device.c_str(), F_OK) != 0) return OpenFailure::kNotFound;
   if (lock_or_busy) return OpenFailure::kBusy;
   if (permission || access(device.c_str(), R_OK | W_OK) != 0) return OpenFailure::kPermissionDenied;
   return OpenFailure::kOther;
@@ -44,7 +83,7 @@ std::optional<long long> DeviceFolderStamp() {
 
 std::string DeviceIdentity(const std::string& device) {
   struct stat node {};
-  if (device.empty() || stat(device.c_str(), &node) != 0) return {};  // follows every link
+  if (!Nameable(device) || stat(device.c_str(), &node) != 0) return {};  // follows every link
   // A terminal is its device number (a copy of the node is the same
   // terminal); anything else is its file.
   if (S_ISCHR(node.st_mode)) return "c" + std::to_string(static_cast<unsigned long long>(node.st_rdev));
@@ -54,7 +93,7 @@ std::string DeviceIdentity(const std::string& device) {
 
 std::string DeviceNodeStamp(const std::string& device) {
   struct stat node {};
-  if (device.empty() || stat(device.c_str(), &node) != 0) return {};
+  if (!Nameable(device) || stat(device.c_str(), &node) != 0) return {};
   // A device node is created with the time of its creation.
 #if defined(__APPLE__)
   return std::to_string(static_cast<long long>(node.st_ctimespec.tv_sec)) + "." +
@@ -75,15 +114,28 @@ bool ClaimDevice(long long handle) {
   return true;
 }
 
-std::string LockFilePath(const std::string& device) {
-  // UUCP style: "LCK.." and the device name without "/dev/", slashes made
-  // underscores, in the first of these folders that holds the file or may.
+namespace {
+
+// Where serial libraries keep lock files, in the order they look.
+constexpr const char* kLockFolders[] = {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/tmp",
+                                        "/var/tmp", "/var/lock/lockdev", "/run/lock"};
+
+// UUCP style: "LCK.." and the device name without "/dev/", slashes made
+// underscores.
+std::string LockFileName(const std::string& device) {
   std::string name = device.rfind("/dev/", 0) == 0 ? device.substr(5) : device;
   for (char& c : name) c = c == '/' ? '_' : c;
-  for (const char* folder : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/tmp", "/var/tmp",
-                             "/var/lock/lockdev", "/run/lock"}) {
+  return "LCK.." + name;
+}
+
+}  // namespace
+
+std::string LockFilePath(const std::string& device) {
+  // In the first of the folders that holds the file or may.
+  const std::string name = LockFileName(device);
+  for (const char* folder : kLockFolders) {
     if (access(folder, R_OK) != 0) continue;
-    const std::string path = std::string(folder) + "/LCK.." + name;
+    const std::string path = std::string(folder) + "/" + name;
     if (access(path.c_str(), F_OK) == 0 || access(folder, W_OK) == 0) return path;
   }
   return {};
@@ -113,6 +165,33 @@ bool RemoveAbandonedLockFile(const std::string& device) {
   // it names no process, and no stale lock file is removed until it ages.
   const bool guard_removed = RemoveIfAbandoned(path + ".rmlock");
   return RemoveIfAbandoned(path) || guard_removed;
+}
+
+int RemoveLockFilesOfEndedOwners(const std::string& path_prefix) {
+  // "LCK.._run_user_1000_quorvel-demo-4242-x7Yz1Q_COM3", and the ".rmlock"
+  // guards made while removing such files.
+  const std::string prefix = LockFileName(path_prefix);
+  int removed = 0;
+  for (const char* lock_folder : kLockFolders) {
+    DIR* listing = opendir(lock_folder);
+    if (listing == nullptr) continue;
+    while (const dirent* entry = readdir(listing)) {
+      const std::string name = entry->d_name;
+      if (name.rfind(prefix, 0) != 0) continue;
+      const std::string path = std::string(lock_folder) + "/" + name;
+      struct stat file {};
+      // Only plain files of this user: never a link planted in a shared folder.
+      if (lstat(path.c_str(), &file) != 0 || !S_ISREG(file.st_mode) || file.st_uid != getuid()) continue;
+      // The owner's process number on the first line; one that still runs
+      // keeps its file.
+      long owner = 0;
+      std::ifstream(path) >> owner;
+      const bool owner_runs = owner > 0 && (kill(static_cast<pid_t>(owner), 0) == 0 || errno == EPERM);
+      if (!owner_runs && unlink(path.c_str()) == 0) ++removed;
+    }
+    closedir(listing);
+  }
+  return removed;
 }
 
 unsigned ReadBackBaudRate(long long handle) {

@@ -15,6 +15,24 @@ bool DeviceHasVanished(long long handle) {
   return ClearCommError(reinterpret_cast<HANDLE>(handle), &errors, &status) == 0;
 }
 
+std::string ReadFailureText(long long handle) {
+  COMSTAT status{};
+  DWORD errors = 0;
+  if (ClearCommError(reinterpret_cast<HANDLE>(handle), &errors, &status) == 0) {
+    return "error " + std::to_string(GetLastError());
+  }
+  return {};
+}
+
+// Windows names are text already.
+std::string DeviceOpenName(const std::string& device, std::string* why) {
+  if (device.find('\0') != std::string::npos) {
+    *why = "the name holds a NUL byte, which no device name can";
+    return {};
+  }
+  return device;
+}
+
 OpenFailure ClassifyOpenFailure(const std::string& device, bool lock_or_busy, bool permission) {
   (void)device;
   // QSerialPort reports ERROR_ACCESS_DENIED (the port is open elsewhere) as a
@@ -40,6 +58,7 @@ bool ClaimDevice(long long) { return true; }
 // Windows keeps no lock files: the system refuses a second holder.
 std::string LockFilePath(const std::string&) { return {}; }
 bool RemoveAbandonedLockFile(const std::string&) { return false; }
+int RemoveLockFilesOfEndedOwners(const std::string&) { return 0; }
 
 unsigned ReadBackBaudRate(long long handle) {
   DCB line{};

@@ -89,14 +89,23 @@ class CSerialPort::Monitor : public QObject {
   bool reading_ = false;
   bool ended_ = false;
   bool loss_reported_ = false;
+  bool read_failure_told_ = false;
 };
 
 CSerialPort::Monitor::OpenResult CSerialPort::Monitor::Open(const Config& config) {
   OpenResult result;
+  // The library takes the name as text: a path in another encoding is
+  // opened by the name of the device it leads to, never by a mangled one.
+  std::string why;
+  const std::string name = DeviceOpenName(config.device, &why);
+  if (name.empty() && !why.empty()) {
+    result.error = {OpenFailure::kOther, config.device, why};
+    return result;
+  }
   port_ = std::make_unique<QSerialPort>();
-  port_->setPortName(QString::fromStdString(config.device));
+  port_->setPortName(QString::fromStdString(name));
   bool opened = port_->open(QIODevice::ReadWrite);
-  if (!opened && port_->errorString().contains(QLatin1String("lock")) && RemoveAbandonedLockFile(config.device)) {
+  if (!opened && port_->errorString().contains(QLatin1String("lock")) && RemoveAbandonedLockFile(name)) {
     opened = port_->open(QIODevice::ReadWrite);
   }
   if (!opened) {
@@ -207,6 +216,7 @@ void CSerialPort::Monitor::OnReadyRead() {
   while (!shared_->shutdown) {
     const QByteArray bytes = port_->readAll();
     if (bytes.isEmpty()) return;
+    read_failure_told_ = false;
     SerialPortOwner* owner = owner_;
     const unsigned port = port_number_;
     HandOver([owner, port, bytes] {
@@ -234,32 +244,36 @@ void CSerialPort::Monitor::OnError(QSerialPort::SerialPortError error) {
     }
     return;
   }
-  // The device is there and has nothing to read: the purge before a write
-  // took the bytes this read was woken for. Not a failure. Qt stops its read
-  // notifications on what it takes for a resource error; reading again
-  // starts them (and delivers anything that came meanwhile).
+  // The device is there. Qt's words come from whatever error number was
+  // left over when its read found nothing (the purge before a write took
+  // the bytes it was woken for): only a call made now says whether anything
+  // failed. A real failure is told once until a read succeeds again.
+  const std::string failure = ReadFailureText(port_->handle());
+  if (!failure.empty() && !read_failure_told_) {
+    read_failure_told_ = true;
+    Notifier* notifier = notifier_;
+    const Notice notice = FailureNotice("ReadFile()", failure, port_number_);
+    QMetaObject::invokeMethod(owner_context_, [notifier, notice] { notifier->Notify(notice); }, Qt::QueuedConnection);
+  }
   qCDebug(lcSerial) << "port" << port_number_ << "read found nothing:" << port_->errorString();
+  // Qt stops its read notifications on what it takes for a resource error;
+  // reading again starts them (and delivers anything that came meanwhile).
   port_->clearError();
   if (error == QSerialPort::ResourceError) {
     QMetaObject::invokeMethod(this, &Monitor::OnReadyRead, Qt::QueuedConnection);
   }
 }
 
+// A vanished device is no read failure: the owner tells it, in its words.
+// Qt's error text would name whatever error number was left over.
 void CSerialPort::Monitor::HandleLoss() {
   if (ended_) return;
-  const std::string reason = port_ ? port_->errorString().toStdString() : std::string{};
   port_->close();
-  const Notice notice = FailureNotice("ReadFile()", reason.empty() ? "The device is no longer available." : reason,
-                                      port_number_);
-  Notifier* notifier = notifier_;
   SerialPortOwner* owner = owner_;
   const unsigned port = port_number_;
-  // The slot reads closed before anyone is told.
+  // The slot reads closed before the owner hears of it.
   shared_->monitor_alive = false;
-  HandOver([notifier, owner, port, notice] {
-    owner->OnPortLost(port);
-    notifier->Notify(notice);
-  });
+  HandOver([owner, port] { owner->OnPortLost(port); });
   CloseAndEnd();
 }
 

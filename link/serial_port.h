@@ -39,6 +39,7 @@ class SerialPortOwner {
   // Received bytes, in arrival order. The monitor waits until this returns.
   virtual void OnBytesReceived(unsigned port_number, std::span<const std::uint8_t> bytes) = 0;
   // The device went away while open; the monitor has closed it and ended.
+  // Nobody has been told: the owner says it, in words of its own.
   virtual void OnPortLost(unsigned /*port_number*/) {}
 };
 

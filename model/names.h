@@ -21,6 +21,14 @@ constexpr bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 // "COM3": the name a slot is listed under.
 std::string ComName(int slot);
 
+// Whether the bytes are UTF-8 text.
+bool IsUtf8(std::string_view text);
+
+// A name from a file or the system (a device path) as text to show: bytes
+// that are not UTF-8, control characters and NUL as "\xNN", so that what is
+// shown is what the name holds, and nothing in it acts on a terminal.
+std::string ShownBytes(std::string_view name);
+
 // The slot number of a "COMn" name (any case, no leading zero), when n is a
 // slot number 1..kSlotCount.
 std::optional<int> SlotOfComName(std::string_view name);

@@ -19,6 +19,9 @@ class Notifier {
   virtual ~Notifier() = default;
   // Returns when the user has acknowledged the notice (a box with OK).
   virtual void Notify(const Notice& notice) = 0;
+  // A notice with this text is no longer true (a lost device is back): a
+  // box still showing it closes. A line already written stays.
+  virtual void Withdraw(const std::string& /*text*/) {}
 };
 
 }  // namespace quorvel

@@ -1,6 +1,7 @@
 #include "storage/ini_file.h"
 
 #include "model/names.h"
+#include "storage/xls/file_io.h"
 
 #include <cerrno>
 #include <cstring>
@@ -42,8 +43,9 @@ std::optional<KeyValue> SplitKeyValue(std::string_view line) {
 
 }  // namespace
 
-IniFile IniFile::Parse(std::string_view text) {
+IniFile IniFile::Parse(std::string_view text, TextEncoding encoding) {
   IniFile file;
+  file.encoding_ = encoding;
   if (text.find("\r\n") != std::string_view::npos) file.newline_ = "\r\n";
   file.ends_with_newline_ = text.empty() || text.back() == '\n';
   std::size_t start = 0;
@@ -67,9 +69,12 @@ IniFile::LoadResult IniFile::Load(const std::filesystem::path& path) {
   if (size > kMaxSize) return {IniFile{}, path.string() + ": too large for a settings file"};
   std::ifstream in(path, std::ios::binary);
   if (!in) return {IniFile{}, path.string() + ": " + std::strerror(errno)};
-  std::ostringstream text;
-  text << in.rdbuf();
-  return {Parse(text.str()), {}};
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  const std::optional<DecodedText> decoded = DecodeText(bytes.str());
+  // Never parsed as bytes: a save would add lines in another encoding.
+  if (!decoded) return {IniFile{}, path.string() + ": not valid UTF-16 text, though it begins like it"};
+  return {Parse(decoded->text, decoded->encoding), {}};
 }
 
 std::optional<IniFile::SectionRange> IniFile::FindSection(std::string_view section) const {
@@ -157,29 +162,69 @@ std::string IniFile::Text() const {
   return text;
 }
 
-std::string IniFile::Save(const std::filesystem::path& path) const {
-  std::filesystem::path temporary = path;
-  temporary += ".new";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return "cannot write " + temporary.string() + ": " + std::strerror(errno);
-    const std::string text = Text();
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.flush();
-    if (!out) {
-      const std::string reason = std::strerror(errno);
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      return "cannot write " + temporary.string() + ": " + reason;
+namespace {
+
+// The file a path names, past every symbolic link: a link to a settings file
+// elsewhere keeps pointing there after a save.
+std::optional<std::filesystem::path> FinalTarget(std::filesystem::path path, std::string* problem) {
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(path, ec);
+    if (ec || !std::filesystem::is_symlink(status)) return path;
+    const std::filesystem::path target = std::filesystem::read_symlink(path, ec);
+    if (ec) {
+      *problem = "cannot follow " + path.string() + ": " + ec.message();
+      return std::nullopt;
     }
+    path = target.is_absolute() ? target : path.parent_path() / target;
   }
+  *problem = "cannot follow " + path.string() + ": too many levels of symbolic links";
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string IniFile::Save(const std::filesystem::path& path) const {
+  std::string problem;
+  const std::optional<std::filesystem::path> target = FinalTarget(path, &problem);
+  if (!target) return problem;
+  const std::optional<std::string> bytes = EncodeText(Text(), encoding_);
+  if (!bytes) {
+    return "cannot write " + target->string() + " in " + EncodingName(encoding_) +
+           ", its encoding: a value is not text that it can hold";
+  }
+
+  std::filesystem::path temporary = *target;
+  temporary += ".new";
+  const std::string temporary_name = temporary.string();
+  // Left by a save that was cut off: ours, and never followed if a link.
+  (void)xls::RemoveFile(temporary_name);
+  xls::File file;
+  const auto fail = [&](const std::string& what, const xls::IoResult& io) {
+    file = xls::File{};
+    (void)xls::RemoveFile(temporary_name);
+    return what + ": " + io.text;
+  };
+  xls::IoResult io = xls::File::CreateNew(temporary_name, &file);
+  if (!io.ok()) return "cannot write " + temporary_name + ": " + io.text;
+  io = file.WriteAt(0, xls::ByteView(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
+  if (io.ok()) io = file.SyncData();
+  if (!io.ok()) return fail("cannot write " + temporary_name, io);
+  io = file.Close();
+  if (!io.ok()) return fail("cannot write " + temporary_name, io);
+
   std::error_code ec;
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    return "cannot replace " + path.string() + ": " + ec.message();
+  // The file keeps who may read it.
+  const std::filesystem::file_status old = std::filesystem::status(*target, ec);
+  if (!ec && std::filesystem::is_regular_file(old)) {
+    std::filesystem::permissions(temporary, old.permissions(), ec);
   }
+  std::filesystem::rename(temporary, *target, ec);
+  if (ec) {
+    (void)xls::RemoveFile(temporary_name);
+    return "cannot replace " + target->string() + ": " + ec.message();
+  }
+  (void)xls::SyncDirectoryOf(target->string());
   return {};
 }
 

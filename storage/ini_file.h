@@ -1,7 +1,8 @@
 // The private-profile text format: "[Section]" lines, then "key=value"
 // lines. Sections and keys are matched without regard to case and the first
 // match wins. Writing a value replaces its line in place and keeps every
-// other line of the file, unknown sections and comments included.
+// other line of the file, unknown sections and comments included, and the
+// file keeps the encoding it was found in (storage/text_encoding.h).
 #pragma once
 
 #include <filesystem>
@@ -9,6 +10,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "storage/text_encoding.h"
 
 namespace quorvel {
 
@@ -18,12 +21,13 @@ class IniFile {
   static constexpr std::uintmax_t kMaxSize = 1 << 20;
 
   IniFile() = default;
-  // Parses the text as it is; never fails.
-  static IniFile Parse(std::string_view text);
+  // Parses UTF-8 text as it is; never fails. Saved as `encoding`.
+  static IniFile Parse(std::string_view text, TextEncoding encoding = {});
 
   struct LoadResult;
-  // A file that is missing, unreadable or too large gives an empty profile
-  // and a reason (empty for a missing file, which is the normal first run).
+  // A file that is missing, unreadable, too large or not in an encoding it
+  // claims gives an empty profile and a reason (empty for a missing file,
+  // which is the normal first run).
   static LoadResult Load(const std::filesystem::path& path);
 
   // The value of the first matching key in the first matching section,
@@ -40,9 +44,13 @@ class IniFile {
   // section, its comments and its other keys stay. False when there was none.
   bool Remove(std::string_view section, std::string_view key);
 
+  // The text in UTF-8, without a byte-order mark.
   std::string Text() const;
-  // Writes the whole text to a temporary file beside `path` and renames it
-  // over `path`, so a failed write never leaves half a file. Returns an
+  const TextEncoding& Encoding() const { return encoding_; }
+  // Writes the whole text, in the encoding the file was found in, to a
+  // temporary file beside the file `path` names (the target of a symbolic
+  // link: the link stays), forces it to the disk and renames it over that
+  // file, so a failed write or a crash never leaves half a file. Returns an
   // empty text on success, else the reason.
   std::string Save(const std::filesystem::path& path) const;
 
@@ -61,6 +69,7 @@ class IniFile {
   std::vector<Line> lines_;
   std::string newline_ = "\n";
   bool ends_with_newline_ = true;
+  TextEncoding encoding_;
 };
 
 struct IniFile::LoadResult {

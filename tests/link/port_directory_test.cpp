@@ -58,6 +58,34 @@ TEST(AssignSlots, AssignmentsOverrideTheAutomaticSlots) {
   EXPECT_EQ(slots.count(7), 0U);
 }
 
+TEST(UnusableAssignments, AreTheAssignmentsNotOfferedAndSayWhy) {
+  const auto exists = ExistsAmong({"/dev/ttyUSB0", "/tmp/meters/COM5"});
+  struct Case {
+    int slot;
+    std::string path;
+    bool offered;
+    std::string told;
+  };
+  const Case cases[] = {
+      {3, "/dev/ttyUSB0", true, ""},
+      {4, "/dev/ttyUSB9", false, "COM4 is assigned to /dev/ttyUSB9, and /dev/ttyUSB9 does not exist"},
+      // The system would open /dev/ttyUSB0 for it.
+      {6, std::string("/dev/ttyUSB0\0x", 14), false,
+       "COM6 is assigned to /dev/ttyUSB0\\x00x, which holds a NUL byte: no device has such a name"},
+      {7, "/tmp/Z\xE4hler\x1B[2J", false, "COM7 is assigned to /tmp/Z\\xE4hler\\x1B[2J, and /tmp/Z\\xE4hler\\x1B[2J does not exist"},
+      {19, "/dev/ttyUSB5", false, ""},  // no such slot: neither
+  };
+  std::map<int, std::string> assignments;
+  for (const Case& c : cases) assignments[c.slot] = c.path;
+  const SlotPorts slots = AssignSlots({}, assignments, exists);
+  std::map<int, std::string> told;
+  for (const UnusableAssignment& u : UnusableAssignments(assignments, exists)) told[u.slot] = DescribeUnusable(u);
+  for (const Case& c : cases) {
+    EXPECT_EQ(slots.count(c.slot), c.offered ? 1U : 0U) << c.slot;
+    EXPECT_EQ(told.count(c.slot) ? told[c.slot] : "", c.told) << c.slot;
+  }
+}
+
 TEST(SlotChanges, RemovalsComeFirstAndAMovedDeviceGivesBoth) {
   const SlotPorts before{{3, {"/dev/ttyUSB2", true, false, ""}}, {4, {"/dev/ttyUSB3", true, false, ""}}};
   const SlotPorts after{{4, {"/dev/other", false, true, ""}}, {10, {"/dev/ttyUSB9", true, false, ""}}};
