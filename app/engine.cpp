@@ -49,7 +49,7 @@ class Engine::DecoderDisplay : public Display {
   Engine& engine_;
 };
 
-Engine::Engine(Display& display, Notifier& notifier, const RequestFields& fields, QObject* parent)
+Engine::Engine(Display& display, Notifier& notifier, RequestFields& fields, QObject* parent)
     : QObject(parent),
       notifier_(notifier),
       fields_(fields),
@@ -391,17 +391,34 @@ void Engine::Write(int slot, std::span<const std::uint8_t> bytes) {
   Q_EMIT requestSent(slot, QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
 }
 
-bool Engine::WriteTariff(int slot, std::int32_t) { return Send(slot, WriteTariffRequest(fields_.Tariff())); }
+// The values are taken, and checked, as the request is built: whatever put
+// them in the fields, nothing outside their rules reaches a meter.
+WriteOutcome Engine::WriteTariff(int slot, std::int32_t) {
+  const std::optional<TariffValues> tariff = fields_.Tariff();
+  if (!tariff || !FitsPairForm(*tariff)) return WriteOutcome::kRefused;
+  Send(slot, WriteTariffRequest(*tariff));
+  return WriteOutcome::kSent;
+}
 bool Engine::ReadTariff(int slot, std::int32_t count) { return Send(slot, ReadTariffRequest(count)); }
 bool Engine::WriteTimer(int slot, int timer, const TimerEntry& entry) {
   return Send(slot, WriteTimerRequest(timer, entry));
 }
 bool Engine::ReadTimer(int slot, int timer) { return Send(slot, ReadTimerRequest(timer)); }
-bool Engine::WriteLimits(int slot) { return Send(slot, WriteLimitsRequest(fields_.Limits())); }
+WriteOutcome Engine::WriteLimits(int slot) {
+  const std::optional<LimitValues> limits = fields_.Limits();
+  if (!limits || !FitsPairForm(*limits)) return WriteOutcome::kRefused;
+  Send(slot, WriteLimitsRequest(*limits));
+  return WriteOutcome::kSent;
+}
 bool Engine::ReadLimits(int slot) { return Send(slot, ReadLimitsRequest()); }
 void Engine::ReadMonthHistory(int slot, int month) { Send(slot, ReadMonthHistoryRequest(month)); }
 bool Engine::WriteClock(int slot) { return Send(slot, WriteClockRequest(CurrentLocalClock())); }
-bool Engine::WriteCo2Factor(int slot) { return Send(slot, WriteCo2FactorRequest(fields_.Co2FactorMilli())); }
+WriteOutcome Engine::WriteCo2Factor(int slot) {
+  const std::optional<std::int32_t> factor = fields_.Co2FactorMilli();
+  if (!factor || !FitsCo2Factor(*factor)) return WriteOutcome::kRefused;
+  Send(slot, WriteCo2FactorRequest(*factor));
+  return WriteOutcome::kSent;
+}
 bool Engine::ReadCo2Factor(int slot) { return Send(slot, ReadCo2FactorRequest()); }
 bool Engine::ReadMeterNumber(int slot) { return Send(slot, ReadMeterNumberRequest()); }
 bool Engine::ResetTimers(int slot) { return Send(slot, ResetTimersRequest()); }

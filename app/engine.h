@@ -55,8 +55,9 @@ class Engine : public QObject,
   };
 
   // `display` shows what the decoder and the tick produce; `fields` gives
-  // the page values requests carry. Both must outlive the engine.
-  Engine(Display& display, Notifier& notifier, const RequestFields& fields, QObject* parent = nullptr);
+  // the page values requests carry, checked when the tick builds them. Both
+  // must outlive the engine.
+  Engine(Display& display, Notifier& notifier, RequestFields& fields, QObject* parent = nullptr);
   ~Engine() override;
 
   // Start-up: settings, all slots reset, ports listed (none selected), the
@@ -93,7 +94,8 @@ class Engine : public QObject,
   // What the pages ask of the selected meter. The tick serves one request a
   // second, takes the values to send from the RequestFields at that moment
   // and tells the outcome; tariff, limits and CO2 factor are read back
-  // after they are written.
+  // after they are written. A value its field refuses, or one the pair
+  // form cannot carry, is not sent, and neither is its read-back.
   void RequestTariffRead() { pending_.PriceLoadCount = 1; }
   void RequestTariffWrite() { pending_.PriceSetCount = pending_.PriceLoadCount = 1; }
   void RequestLimitsRead() { pending_.LimitReadRequest = 1; }
@@ -177,15 +179,15 @@ class Engine : public QObject,
   // FramePort
   void Write(int slot, std::span<const std::uint8_t> bytes) override;
   // MeterOperations
-  bool WriteTariff(int slot, std::int32_t price_set_count) override;
+  WriteOutcome WriteTariff(int slot, std::int32_t price_set_count) override;
   bool ReadTariff(int slot, std::int32_t price_load_count) override;
   bool WriteTimer(int slot, int timer, const TimerEntry& entry) override;
   bool ReadTimer(int slot, int timer) override;
-  bool WriteLimits(int slot) override;
+  WriteOutcome WriteLimits(int slot) override;
   bool ReadLimits(int slot) override;
   void ReadMonthHistory(int slot, int month) override;
   bool WriteClock(int slot) override;
-  bool WriteCo2Factor(int slot) override;
+  WriteOutcome WriteCo2Factor(int slot) override;
   bool ReadCo2Factor(int slot) override;
   bool ReadMeterNumber(int slot) override;
   bool ResetTimers(int slot) override;
@@ -222,7 +224,7 @@ class Engine : public QObject,
   void ReadMeterWhenChosen(int slot);
 
   Notifier& notifier_;
-  const RequestFields& fields_;
+  RequestFields& fields_;
   Options options_;
   SettingsFile settings_file_;
   Settings settings_;

@@ -68,11 +68,18 @@ void Scheduler::Tick(const TickView& view) {
 void Scheduler::ServeFirstPending(int slot, const TickView& view) {
   PendingOperations& p = pending_;
   if (p.PriceSetCount > 0) {
-    if (meters_.WriteTariff(slot, p.PriceSetCount)) {
-      if (--p.PriceSetCount == 0) Tell("Priceset success");
-    } else {
-      p.PriceSetCount = 0;
-      Tell("Priceset error", NoticeIcon::kWarning);
+    switch (meters_.WriteTariff(slot, p.PriceSetCount)) {
+      case WriteOutcome::kSent:
+        if (--p.PriceSetCount == 0) Tell("Priceset success");
+        break;
+      case WriteOutcome::kFailed:
+        p.PriceSetCount = 0;
+        Tell("Priceset error", NoticeIcon::kWarning);
+        break;
+      case WriteOutcome::kRefused:
+        // Reading the tariff back would overwrite the field shown red.
+        p.PriceSetCount = p.PriceLoadCount = 0;
+        break;
     }
   } else if (p.PriceLoadCount > 0) {
     if (meters_.ReadTariff(slot, p.PriceLoadCount)) {
@@ -86,9 +93,14 @@ void Scheduler::ServeFirstPending(int slot, const TickView& view) {
   } else if (p.TimerLoadCount > 0 || p.TimerLoadRound > 0) {
     ServeTimerRead(slot);
   } else if (p.LimitSetRequest > 0) {
-    const bool ok = meters_.WriteLimits(slot);
+    const WriteOutcome outcome = meters_.WriteLimits(slot);
     p.LimitSetRequest = 0;
-    Tell(ok ? "SetLimit Success" : "SetLimit error", ok ? NoticeIcon::kInformation : NoticeIcon::kWarning);
+    if (outcome == WriteOutcome::kRefused) {
+      p.LimitReadRequest = 0;  // the read-back would overwrite the field shown red
+    } else {
+      const bool ok = outcome == WriteOutcome::kSent;
+      Tell(ok ? "SetLimit Success" : "SetLimit error", ok ? NoticeIcon::kInformation : NoticeIcon::kWarning);
+    }
   } else if (p.LimitReadRequest > 0) {
     const bool ok = meters_.ReadLimits(slot);
     p.LimitReadRequest = 0;
@@ -100,12 +112,12 @@ void Scheduler::ServeFirstPending(int slot, const TickView& view) {
     p.TimeSetRequest = 0;
     if (ok) Tell("Time Set Success");
   } else if (p.Co2SetRequest > 0) {
-    const bool ok = meters_.WriteCo2Factor(slot);
+    const WriteOutcome outcome = meters_.WriteCo2Factor(slot);
     p.Co2SetRequest = 0;
-    if (ok) {
+    if (outcome == WriteOutcome::kSent) {
       p.Co2LoadRequest = 1;  // read the factor back on the next tick
       Tell("CO2 Set Success");
-    } else {
+    } else if (outcome == WriteOutcome::kFailed) {
       Tell("CO2 Set Error", NoticeIcon::kWarning);
     }
   } else if (p.Co2LoadRequest > 0) {

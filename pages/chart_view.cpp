@@ -1,5 +1,6 @@
 #include "pages/chart_view.h"
 
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -36,8 +37,17 @@ void ChartView::ConnectHandlers() {
   connect(add_, &ImageButton::clicked, this, &ChartView::OnAddData);
   connect(delete_, &ImageButton::clicked, this, &ChartView::OnDeleteData);
   connect(mode_, &ImageButton::clicked, this, &ChartView::OnModeButton);
-  connect(chart_mode_, &ImageButton::clicked, this, &ChartView::OnChartMode);
-  connect(text_mode_, &ImageButton::clicked, this, &ChartView::OnTextMode);
+  // A screen reader's Toggle action toggles without a click: the handlers
+  // follow the buttons' states, which form one exclusive pair.
+  auto* modes = new QButtonGroup(this);
+  modes->addButton(chart_mode_);
+  modes->addButton(text_mode_);
+  connect(chart_mode_, &ImageButton::toggled, this, [this](bool on) {
+    if (on) OnChartMode();
+  });
+  connect(text_mode_, &ImageButton::toggled, this, [this](bool on) {
+    if (on) OnTextMode();
+  });
   connect(save_excel_, &ImageButton::clicked, this, &ChartView::OnSaveExcel);
   connect(com_, &ImageButton::clicked, this, &ChartView::OnCom);
   connect(save_bmp_, &ImageButton::clicked, this, &ChartView::OnSaveBmp);
@@ -47,23 +57,33 @@ void ChartView::ConnectHandlers() {
   connect(charts_, &TrackingCharts::selectionChanged, this, [this](int selection) {
     if (real_time_mode_) save_bmp_->setVisible(selection != TrackingCharts::kAllCharts);
   });
-  connect(month_, &QRadioButton::clicked, this, [this] { history_->ChooseForm(HistoryKind::kByMonth); });
-  connect(week_, &QRadioButton::clicked, this, [this] { history_->ChooseForm(HistoryKind::kByWeek); });
-  connect(day_, &QRadioButton::clicked, this, [this] { history_->ChooseForm(HistoryKind::kByDay); });
+  const std::pair<QRadioButton*, HistoryKind> forms[] = {
+      {month_, HistoryKind::kByMonth}, {week_, HistoryKind::kByWeek}, {day_, HistoryKind::kByDay}};
+  for (const auto& [radio, kind] : forms) {
+    connect(radio, &QRadioButton::toggled, this, [this, kind = kind](bool on) {
+      if (on) history_->ChooseForm(kind);
+    });
+  }
 }
 
 // --- Opening and real-time mode ------------------------------------------------
 
 void ChartView::OpenFor(int view_slot) {
   view_slot_ = view_slot;
-  chart_mode_->setChecked(true);
-  text_mode_->setChecked(false);
+  {
+    // Each opening starts afresh: nothing of the last one is drawn again.
+    const QSignalBlocker quiet_chart(chart_mode_);
+    const QSignalBlocker quiet_text(text_mode_);
+    chart_mode_->setChecked(true);
+    text_mode_->setChecked(false);
+  }
   area_->setCurrentWidget(charts_);
   charts_->Start(view_slot, ops_.SavingActive());
   readings_->Restart();
   history_->Reset(view_slot);
   // No form is chosen yet.
   for (QRadioButton* radio : {month_, week_, day_}) {
+    const QSignalBlocker quiet(radio);
     radio->setAutoExclusive(false);
     radio->setChecked(false);
     radio->setAutoExclusive(true);

@@ -79,15 +79,18 @@ QRadioButton* Radio(const QString& text, const QFont& font, QWidget* parent) {
 void ChartView::BuildControls() {
   setWindowTitle(QStringLiteral("Chart View"));
   setSizeGripEnabled(true);
-  // Light ink on the dark backdrop, as the main window's pages.
+  // Light ink on the dark backdrop, as the main window's pages: for the
+  // view's own controls only (">"), so that the message boxes opened over
+  // the view keep their dark ink on their light face.
   // The history forms' radio buttons get a ring that shows on the dark
   // backdrop; the chosen one is filled and lime, like a pressed button.
   setStyleSheet(QStringLiteral(
-      "QLabel, QRadioButton { color: #E8F3F1; background: transparent; }"
-      "QRadioButton { spacing: 6px; }"
-      "QRadioButton::indicator { width: 12px; height: 12px; border-radius: 8px; border: 2px solid #E8F3F1; }"
-      "QRadioButton::indicator:checked { background: #ECFA42; border-color: #ECFA42; }"
-      "QRadioButton:checked { color: #ECFA42; }"));
+      "QDialog#ChartView > QLabel, QDialog#ChartView > QRadioButton { color: #E8F3F1; background: transparent; }"
+      "QDialog#ChartView > QRadioButton { spacing: 6px; }"
+      "QDialog#ChartView > QRadioButton::indicator { width: 12px; height: 12px; border-radius: 8px;"
+      " border: 2px solid #E8F3F1; }"
+      "QDialog#ChartView > QRadioButton::indicator:checked { background: #ECFA42; border-color: #ECFA42; }"
+      "QDialog#ChartView > QRadioButton:checked { color: #ECFA42; }"));
 
   QFont view_font = font();
   view_font.setPointSize(kViewPointSize);
@@ -97,14 +100,17 @@ void ChartView::BuildControls() {
   delete_ = Button(QStringLiteral("delete-data"), QStringLiteral("Delete Data"), this);
   mode_ = Button(QStringLiteral("mode-realtime"), QStringLiteral("Real Time Data"), this);
   mode_->SetSecondImage(QStringLiteral("mode-history"));
+  mode_->SetActionNames(QStringLiteral("History Data"), QStringLiteral("Real Time Data"));
   device_label_ = new QLabel(QStringLiteral("Device"), this);
   device_label_->setFont(view_font);
   device_box_ = new QComboBox(this);
   device_box_->setAccessibleName(QStringLiteral("Device"));
   device_box_->setFont(view_font);
   device_box_->setMinimumWidth(120);
+  device_label_->setBuddy(device_box_);  // its caption for a screen reader, "Device" or "Month"
   com_ = Button(QStringLiteral("com-stopped"), QStringLiteral("Com Start"), this);
   com_->SetSecondImage(QStringLiteral("com-running"));
+  com_->SetActionNames(QStringLiteral("Com Start"), QStringLiteral("Com Stop"));
   save_bmp_ = Button(QStringLiteral("save-bmp"), QStringLiteral("Save to BMP"), this);
   save_bmp_->hide();
   month_ = Radio(QStringLiteral("Month"), view_font, this);
@@ -112,6 +118,7 @@ void ChartView::BuildControls() {
   day_ = Radio(QStringLiteral("Day"), view_font, this);
   save_excel_ = Button(QStringLiteral("save-excel-off"), QStringLiteral("Save to Excel"), this);
   save_excel_->SetSecondImage(QStringLiteral("save-excel-on"));
+  save_excel_->SetActionNames(QStringLiteral("Save to Excel"), QStringLiteral("Stop Save to Excel"));
   chart_mode_ = TwoStateButton(QStringLiteral("chart-mode"), QStringLiteral("Chart Mode"), this);
   text_mode_ = TwoStateButton(QStringLiteral("text-mode"), QStringLiteral("Text Mode"), this);
 

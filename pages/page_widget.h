@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+#include <initializer_list>
+
 namespace quorvel {
 
 class PageWidget : public QWidget {
@@ -15,6 +17,11 @@ class PageWidget : public QWidget {
   using QWidget::QWidget;
 
   virtual void Entering() {}
+
+ protected:
+  // Tab and Shift+Tab go through the controls in this order: the order a
+  // reader takes the page in, group by group, row by row.
+  static void SetTabOrder(std::initializer_list<QWidget*> controls);
 };
 
 }  // namespace quorvel

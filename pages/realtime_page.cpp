@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "pages/field_checks.h"
@@ -42,6 +43,11 @@ RealTimePage::RealTimePage(DashboardOperations& operations, Notifier& notifier, 
   BuildTariff();
   BuildHistory();
   ConnectHandlers();
+  SetTabOrder({device_box_, comm_, convert_view_, date_, time_, weekday_, time_download_, follow_clock_button_,
+               voltage_, current_, power_, factor_, energy_, co2_, save_, limit_indicator_, price1_, tier_start_,
+               boundary_, price_load_, price2_, upper_end_, price_download_, day_, day_arrows_->Up(),
+               day_arrows_->Down(), week_, week_arrows_->Up(), week_arrows_->Down(), month_, month_arrows_->Up(),
+               month_arrows_->Down(), history_load_, co2_factor_, co2_download_});
   // The week day of the date shown from the start.
   OnDateEdited(date_->text());
   // Enter and Escape never reach a control; the filtered fields see their
@@ -107,11 +113,18 @@ void RealTimePage::ShowCo2Factor(const std::string& text) { SetTextIfChanged(co2
 
 void RealTimePage::ShowLimitAlarm(bool image_shown) { limit_indicator_->SetImageShown(image_shown); }
 
-TariffValues RealTimePage::TariffFields() const {
-  return TariffFromFields(TextOf(boundary_), TextOf(price1_), TextOf(price2_));
+std::optional<TariffValues> RealTimePage::TariffRequest() {
+  const std::optional<TariffValues> tariff =
+      CheckTariffFields({TextOf(boundary_), TextOf(upper_end_), TextOf(price1_), TextOf(price2_)}, marks_);
+  ApplyMarks();
+  return tariff;
 }
 
-std::int32_t RealTimePage::Co2FactorMilli() const { return Co2FactorFromField(TextOf(co2_factor_)); }
+std::optional<std::int32_t> RealTimePage::Co2FactorRequest() {
+  const std::optional<std::int32_t> factor = CheckCo2FactorField(TextOf(co2_factor_), marks_);
+  ApplyMarks();
+  return factor;
+}
 
 // --- The device box and the comm button --------------------------------------
 
@@ -200,10 +213,9 @@ void RealTimePage::OnTimeDownload() {
   if (valid) ops_.RequestClockWrite();
 }
 
+// Checked now, and again when the tick builds the request.
 void RealTimePage::OnPriceDownload() {
-  const bool valid = CheckTariffFields(TextOf(boundary_), TextOf(upper_end_), marks_);
-  ApplyMarks();
-  if (valid) ops_.RequestTariffWrite();
+  if (TariffRequest()) ops_.RequestTariffWrite();
 }
 
 void RealTimePage::OnPriceLoad() { ops_.RequestTariffRead(); }
@@ -229,17 +241,10 @@ void RealTimePage::OnFollowClock() {
 }
 
 void RealTimePage::OnCo2Download() {
-  switch (CheckCo2Factor(TextOf(co2_factor_))) {
-    case Co2FactorCheck::kTooLarge:
-      Tell("The max number is 0.999");
-      break;
-    case Co2FactorCheck::kNegative:
-      Tell("The min number is 0.000");
-      break;
-    case Co2FactorCheck::kAccepted:
-      ops_.RequestCo2Write();
-      break;
-  }
+  const Co2FactorCheck check = CheckCo2Factor(TextOf(co2_factor_));
+  if (check == Co2FactorCheck::kTooLarge) Tell("The max number is 0.999");
+  if (check == Co2FactorCheck::kNegative) Tell("The min number is 0.000");
+  if (Co2FactorRequest()) ops_.RequestCo2Write();
 }
 
 // --- History ------------------------------------------------------------------
@@ -314,6 +319,9 @@ void RealTimePage::ApplyMarks() {
   current_->SetMarked(marks_.IsMarked(field_id::kCurrent));
   boundary_->SetMarked(marks_.IsMarked(field_id::kTierBoundary));
   upper_end_->SetMarked(marks_.IsMarked(field_id::kTierUpperEnd));
+  price1_->SetMarked(marks_.IsMarked(field_id::kPrice1));
+  price2_->SetMarked(marks_.IsMarked(field_id::kPrice2));
+  co2_factor_->SetMarked(marks_.IsMarked(field_id::kCo2Factor));
 }
 
 void RealTimePage::ShowComm(bool running, const QString& tip) {

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "device/dashboard_operations.h"
@@ -46,9 +47,10 @@ class RealTimePage : public PageWidget {
   void ShowCo2Factor(const std::string& text);
   void ShowLimitAlarm(bool image_shown);
 
-  // The field values that requests carry.
-  TariffValues TariffFields() const;
-  std::int32_t Co2FactorMilli() const;
+  // The field values that requests carry, checked by their rules now:
+  // nothing, with the offending fields marked red, when one breaks its rule.
+  std::optional<TariffValues> TariffRequest();
+  std::optional<std::int32_t> Co2FactorRequest();
 
   // The device list changed: the device box follows it.
   void RefreshDeviceBox();
@@ -130,8 +132,8 @@ class RealTimePage : public PageWidget {
   ImageButton* save_ = nullptr;
   ImageButton* limit_indicator_ = nullptr;
   // Tariff.
-  QLineEdit* price1_ = nullptr;
-  QLineEdit* price2_ = nullptr;
+  MarkedField* price1_ = nullptr;
+  MarkedField* price2_ = nullptr;
   QLineEdit* tier_start_ = nullptr;
   MarkedField* boundary_ = nullptr;
   MarkedField* upper_end_ = nullptr;
@@ -146,7 +148,7 @@ class RealTimePage : public PageWidget {
   ArrowPair* week_arrows_ = nullptr;
   ArrowPair* month_arrows_ = nullptr;
   ImageButton* history_load_ = nullptr;
-  QLineEdit* co2_factor_ = nullptr;
+  MarkedField* co2_factor_ = nullptr;
   ImageButton* co2_download_ = nullptr;
 };
 

@@ -44,8 +44,8 @@ Field* Box(const QString& text, const QString& name, int width, QWidget* parent,
   field->setAccessibleName(name);
   field->setFixedWidth(width);
   field->setReadOnly(read_only);
+  // Read-only boxes take the focus too: Tab brings a screen reader to each value.
   field->setAlignment(read_only ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignCenter);
-  if (read_only) field->setFocusPolicy(Qt::ClickFocus);
   return field;
 }
 
@@ -69,6 +69,7 @@ void RealTimePage::BuildHeader() {
   time_download_ = Button(QStringLiteral("time-download"), QStringLiteral("Time Data Download"), this);
   follow_clock_button_ = Button(QStringLiteral("follow-clock-off"), QStringLiteral("Load Device DateTime"), this);
   follow_clock_button_->SetSecondImage(QStringLiteral("follow-clock-on"));
+  follow_clock_button_->SetActionNames(QStringLiteral("Load Device DateTime"), QStringLiteral("Stop Load DateTime"));
   follow_clock_button_->ShowSecondImage(true);
 
   device_box_ = new QComboBox(this);
@@ -77,6 +78,7 @@ void RealTimePage::BuildHeader() {
   device_box_->setPlaceholderText(QStringLiteral("Select"));  // nothing is selected at start
   comm_ = Button(QStringLiteral("comm-stopped"), QStringLiteral("Comm Start"), this);
   comm_->SetSecondImage(QStringLiteral("comm-running"));
+  comm_->SetActionNames(QStringLiteral("Comm Start"), QStringLiteral("Comm Stop"));
   convert_view_ = Button(QStringLiteral("convert-view"), QStringLiteral("Convert view"), this);
 
   // The device: which meter the page shows, its port, its chart view.
@@ -137,11 +139,13 @@ void RealTimePage::BuildReadings() {
     caption->setBuddy(row.box);
     grid->addWidget(caption, r, 0);
     grid->addWidget(row.box, r, 1);
-    grid->addWidget(Unit(QString::fromUtf8(row.unit), group), r, 2);
+    // No empty label: a screen reader would name it after the group.
+    if (*row.unit != '\0') grid->addWidget(Unit(QString::fromUtf8(row.unit), group), r, 2);
     ++r;
   }
   save_ = Button(QStringLiteral("save-off"), QStringLiteral("Stop Save"), group);
   save_->SetSecondImage(QStringLiteral("save-on"));
+  save_->SetActionNames(QStringLiteral("Save to Excel"), QStringLiteral("Stop Save"));
   limit_indicator_ = Button(QStringLiteral("limit-alarm"), QString(), group);
   limit_indicator_->setAccessibleName(QStringLiteral("Limit indicator"));
   limit_indicator_->SetImageShown(false);
@@ -160,8 +164,8 @@ void RealTimePage::BuildTariff() {
   auto* group = new QGroupBox(QStringLiteral("Tariff Cost Setting"), this);
   auto* grid = new QGridLayout(group);
   grid->setHorizontalSpacing(6);
-  price1_ = Box<QLineEdit>(QStringLiteral("30.0"), QStringLiteral("Tier 1 price"), 80, group);
-  price2_ = Box<QLineEdit>(QStringLiteral("40.0"), QStringLiteral("Tier 2 price"), 80, group);
+  price1_ = Box<MarkedField>(QStringLiteral("30.0"), QStringLiteral("Tier 1 price"), 80, group);
+  price2_ = Box<MarkedField>(QStringLiteral("40.0"), QStringLiteral("Tier 2 price"), 80, group);
   for (QLineEdit* price : {price1_, price2_}) price->setValidator(new RuleValidator(PriceTextAccepted, price));
   tier_start_ = Box<QLineEdit>(QStringLiteral("1"), QStringLiteral("Tier 1 start"), 70, group, true);
   boundary_ = Box<MarkedField>(QStringLiteral("5000"), QStringLiteral("Tier boundary"), 80, group);
@@ -226,7 +230,7 @@ void RealTimePage::BuildHistory() {
   grid->addWidget(history_load_, 0, 5, 3, 1, Qt::AlignCenter);
   grid->setColumnStretch(4, 1);
 
-  co2_factor_ = Box<QLineEdit>(QStringLiteral("0.000"), QStringLiteral("CO2 factor"), 90, group);
+  co2_factor_ = Box<MarkedField>(QStringLiteral("0.000"), QStringLiteral("CO2 factor"), 90, group);
   co2_download_ = Button(QStringLiteral("co2-download"), QStringLiteral("Load CO2 Factor"), group);
   auto* co2_row = new QHBoxLayout;
   co2_row->addWidget(Caption(QStringLiteral("1 kWh ="), group));

@@ -81,8 +81,8 @@ TEST_F(ChartViewTest, TwoMetersAreTrackedAsTwoSeries) {
   EXPECT_EQ(voltage.accessibleDescription(), QStringLiteral("COM3 Voltage 229..231"));
   EXPECT_EQ(Chart("Power factor chart").accessibleDescription(), QStringLiteral("COM3 Power Factor 0..1"));
 
-  for (const char* name : {"Return to Main", "Add Data", "Delete Data", "Real Time Data", "Chart Mode", "Text Mode",
-                           "Save to Excel", "Com Start", "Save to BMP", "Device", "Month", "Week", "Day",
+  for (const char* name : {"Return to Main", "Add Data", "Delete Data", "History Data", "Chart Mode", "Text Mode",
+                           "Save to Excel", "Com Stop", "Save to BMP", "Device", "Month", "Week", "Day",
                            "Current chart", "Voltage chart", "Power chart", "Power factor chart", "Readings"}) {
     EXPECT_NE(InView(QString::fromUtf8(name)), nullptr);
   }
@@ -150,7 +150,7 @@ TEST_F(ChartViewTest, TextModeListsEveryReadingWithTheFactorsSign) {
 TEST_F(ChartViewTest, SavingFromTheViewKeepsThePageButtonInStep) {
   Start({3}, 0, "[Path]\nFile=" + dir.path().string() + "/\n");
   OpenView({3});
-  auto* page_save = Find<ImageButton>(QStringLiteral("Stop Save"));
+  auto* page_save = Find<ImageButton>(QStringLiteral("Save to Excel"));
   auto* view_save = InView<ImageButton>(QStringLiteral("Save to Excel"));
   PressInView(QStringLiteral("Save to Excel"));
   EXPECT_TRUE(window.engine().Spreadsheets().SavingActive());
@@ -159,7 +159,7 @@ TEST_F(ChartViewTest, SavingFromTheViewKeepsThePageButtonInStep) {
   EXPECT_EQ(page_save->toolTip(), QStringLiteral("Save to Excel"));
   EXPECT_EQ(Chart("Power factor chart").Title(), QStringLiteral("Power Factor Tracking"));
 
-  PressInView(QStringLiteral("Save to Excel"));
+  PressInView(QStringLiteral("Stop Save to Excel"));
   EXPECT_FALSE(window.engine().Spreadsheets().SavingActive());
   EXPECT_FALSE(page_save->ShowsSecondImage());
   EXPECT_EQ(page_save->toolTip(), QStringLiteral("Stop Save"));
@@ -167,7 +167,7 @@ TEST_F(ChartViewTest, SavingFromTheViewKeepsThePageButtonInStep) {
 
   // Started on the page, saving shows in a view opened afterwards.
   PressInView(QStringLiteral("Return to Main"));
-  Press(QStringLiteral("Stop Save"));
+  Press(QStringLiteral("Save to Excel"));
   Press(QStringLiteral("Convert view"));
   EXPECT_TRUE(view_save->ShowsSecondImage());
   EXPECT_EQ(Chart("Current chart").Title(), QStringLiteral("Current Tracking"));
@@ -185,7 +185,7 @@ TEST_F(ChartViewTest, ARemovedDeviceLeavesTheBoxAndItsSeriesStops) {
   ChartWidget& power = Chart("Power chart");
   ASSERT_TRUE(SpinUntil([&] { return PointsIn(power, 1) >= 2 && PointsIn(power, 2) >= 2; }));
   Choose(box, 6);
-  PressInView(QStringLiteral("Com Start"));
+  PressInView(QStringLiteral("Com Stop"));
   EXPECT_EQ(InView(QStringLiteral("Com Start"))->toolTip(), QStringLiteral("Com Stop"));
   ASSERT_TRUE(SpinUntil([&] { return !window.engine().IsOpen(6); }));
 

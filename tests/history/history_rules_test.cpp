@@ -134,6 +134,31 @@ TEST(HistoryRules, MonthsNotReadAreUnknown) {
   EXPECT_EQ(days.column_labels[0], "COM3:1 not read");
 }
 
+// What a screen reader hears of the chart: every form carries its values.
+TEST(HistoryRules, TheDescriptionCarriesTheValuesOfEveryForm) {
+  History h(1.0);
+  h.read[0] = false;  // January
+  h.Day(2, 2) = 2.5;
+  std::string february = "COM3:2 days 1: 1.00, 2: 2.50";
+  for (int day = 3; day <= 28; ++day) february += ", " + std::to_string(day) + ": 1.00";
+  const struct {
+    HistoryKind kind;
+    MonthColumns months;
+    std::string after_axis;
+  } cases[] = {
+      {HistoryKind::kByDay, Chosen({2, 1}), "; " + february + "; COM3:1 not read"},
+      {HistoryKind::kByDay, Chosen({}), ""},
+      {HistoryKind::kByMonth, {}, "; 1: --, 2: 29.50, 3: 31.00"},
+      {HistoryKind::kByWeek, {}, "; 1: --, 2: --, 3: --, 4: --, 5: --, 6: 8.50"},
+  };
+  for (const auto& c : cases) {
+    const std::string text = HistoryDescription("COM3:2015", c.kind, DrawHistory(c.kind, h.Source(), c.months));
+    const std::string expected = "COM3:2015 0..300" + c.after_axis;
+    // The day form's description ends with its months; the others go on to month 12 or week 52.
+    EXPECT_EQ(c.kind == HistoryKind::kByDay ? text : text.substr(0, expected.size()), expected);
+  }
+}
+
 TEST(HistoryRules, ChoosingMonths) {
   MonthColumns m;
   EXPECT_EQ(FormRefusal(HistoryKind::kByDay, m), "Please select month");

@@ -108,9 +108,9 @@ class HistoryViewTest : public testing::WindowTest {
 TEST_F(HistoryViewTest, MonthWeekAndDayFormsOfTheMetersYear) {
   Start({3});
   OpenView(3, true);
-  Press("Real Time Data");
+  Press("History Data");
   EXPECT_EQ(InView<QComboBox>("Device")->itemText(3), QStringLiteral("April"));
-  EXPECT_FALSE(Shown("Com Start"));
+  EXPECT_FALSE(Shown("Com Stop"));  // hidden, its device still running
   EXPECT_TRUE(Shown("Month"));
   EXPECT_EQ(Chart().Title(), QStringLiteral("COM3:2015"));
 
@@ -165,7 +165,7 @@ TEST_F(HistoryViewTest, SavesChosenMonthsAndTheEnlargedChart) {
   // mode keeps.
   Q_EMIT InView<ChartWidget>("Voltage chart")->doubleClicked();
   Press("Save to BMP");
-  Press("Real Time Data");
+  Press("History Data");
   Press("Month");
   ASSERT_TRUE(SpinUntil([&] { return !History().Waiting(); }));
   Press("Save to BMP");  // the history chart, under the current chart's name
@@ -202,7 +202,7 @@ TEST_F(HistoryViewTest, SavesChosenMonthsAndTheEnlargedChart) {
 TEST_F(HistoryViewTest, TheWaitAlwaysEnds) {
   Start({3, 5}, "", 1.0);
   OpenView(3);
-  Press("Real Time Data");
+  Press("History Data");
   EXPECT_EQ(Chart().Title(), QStringLiteral("COM3:2009"));  // no date read
   History().SetWaitBound(std::chrono::milliseconds{300});
   Press("Month");
@@ -220,7 +220,7 @@ TEST_F(HistoryViewTest, TheWaitAlwaysEnds) {
   Press("Return to Main");
 
   OpenView(5);
-  Press("Real Time Data");
+  Press("History Data");
   Press("Week");
   EXPECT_TRUE(History().Waiting());
   simulator->Meter(1).Unplug();

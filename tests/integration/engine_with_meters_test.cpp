@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "link/meter_line.h"
@@ -110,6 +111,34 @@ TEST(EngineWithMeters, WritesReachTheMeterAndReadBack) {
   EXPECT_EQ(bench.notices.texts, expected);
 }
 
+
+// The request is built, and its values checked, at the tick: a value the
+// pair form cannot carry would reach the meter as another one.
+TEST(EngineWithMeters, ValuesTheWireCannotCarryAreNeverSent) {
+  MeterBench bench({2});
+  ASSERT_TRUE(bench.Open(2));
+  for (int i = 0; i < 4; ++i) bench.TickAndAwait();  // greeting
+  const struct {
+    const char* what;
+    std::function<void(FixedRequestFields&)> set;
+    void (Engine::*request)();
+  } cases[] = {
+      {"a price of 1000.0", [](auto& f) { f.tariff = {5000, 10000, 400}; }, &Engine::RequestTariffWrite},
+      {"a negative boundary", [](auto& f) { f.tariff = {-5, 300, 400}; }, &Engine::RequestTariffWrite},
+      {"a kWh limit of 10000", [](auto& f) { f.limits = {10000, 0, true}; }, &Engine::RequestLimitsWrite},
+      {"a negative cost limit", [](auto& f) { f.limits = {300, -5, false}; }, &Engine::RequestLimitsWrite},
+      {"a CO2 factor of 1.000", [](auto& f) { f.co2_factor_milli = 1000; }, &Engine::RequestCo2Write},
+      {"a negative CO2 factor", [](auto& f) { f.co2_factor_milli = -500; }, &Engine::RequestCo2Write},
+  };
+  for (const auto& c : cases) {
+    bench.fields = FixedRequestFields{};
+    c.set(bench.fields);
+    (bench.engine.*c.request)();
+    EXPECT_TRUE(bench.Tick().empty()) << c.what;
+    EXPECT_FALSE(bench.engine.RequestsPending()) << c.what;  // nor read back over the field
+  }
+  EXPECT_EQ(bench.notices.texts, std::vector<std::string>{});
+}
 TEST(EngineWithMeters, TimersAreWrittenOnlyWhereChangedAndReadFromTwentyDown) {
   MeterBench bench({6});
   ASSERT_TRUE(bench.engine.OpenDevice(6));

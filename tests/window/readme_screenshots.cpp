@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   Wait(300);
   shoot("history.png");
 
-  press("Load Device DateTime");
+  press("Stop Load DateTime");
   Named<QLineEdit>(window, "Time")->setText(QStringLiteral("25:10"));
   press("Time Data Download");
   Wait(300);
