@@ -3,11 +3,13 @@
 #include <QLoggingCategory>
 
 #include <cstdlib>
+#include <utility>
 
 #include "link/meter_line.h"
 #include "link/serial_platform.h"
 #include "model/local_clock.h"
 #include "model/names.h"
+#include "protocol/commands.h"
 #include "storage/spreadsheet_export.h"
 
 Q_LOGGING_CATEGORY(lcEngine, "quorvel.engine", QtWarningMsg)
@@ -54,7 +56,12 @@ Engine::Engine(Display& display, Notifier& notifier, RequestFields& fields, QObj
       spreadsheets_(notifier),
       decoder_display_(std::make_unique<DecoderDisplay>(display, *this)),
       answers_(devices_, *decoder_display_, *this,
-               [this](int slot, const DecodeOutcome& outcome) { Q_EMIT frameDecoded(slot, outcome); }),
+               [this](int slot, const DecodeOutcome& outcome) {
+                 if (outcome.kind == code::kReadMeterNumber && outcome.status == DecodeStatus::kHandled) {
+                   NoteMeterNumber(slot);
+                 }
+                 Q_EMIT frameDecoded(slot, outcome);
+               }),
       scheduler_(devices_, pending_, *this, *decoder_display_, notifier) {
   for (auto& port : ports_) port = std::make_unique<CSerialPort>(notifier);
   tick_timer_.setTimerType(Qt::PreciseTimer);
@@ -82,8 +89,11 @@ void Engine::Start(const Options& options) {
 
   std::map<int, std::string> assignments = LoadPortAssignments(settings_file_.Profile());
   for (const auto& [slot, path] : options.port_assignments) assignments[slot] = path;
-  directory_ = PortDirectory(std::move(assignments));
+  slot_memory_ = slot_memory_saved_ = LoadSlotMemory(settings_file_.Profile());
+  slot_memory_problem_told_ = !settings_problem_.empty();  // told above
+  directory_ = PortDirectory(std::move(assignments), slot_memory_.adapters);
   directory_.Refresh();
+  NoteRememberedAdapters();
   // A path that is not there yet is listed once it appears; one that no
   // device can have is a mistake in the file, told now.
   for (const UnusableAssignment& unusable : directory_.Unusable()) {
@@ -140,6 +150,8 @@ bool Engine::OpenDevice(int slot) {
   device_stamps_[index] = DeviceNodeStamp(path);
   port.StartMonitor();
   open_as_told_[index] = true;
+  // Another meter may answer where one was read before.
+  if (slot_memory_.meters.count(slot) != 0) ReadMeterWhenChosen(slot);
   answers_.ClearSlot(slot);
   devices_.ResetSlotHistory(slot);
   Q_EMIT deviceOpened(slot);
@@ -221,6 +233,13 @@ bool Engine::Select(int slot) {
   return true;
 }
 
+// Read as on opening, by the selected slot's requests, or when it is chosen.
+void Engine::ReadMeterWhenChosen(int slot) {
+  const bool selected = list_.SelectedSlot() == slot;
+  if (selected) pending_.RequestPortGreeting();
+  greeting_owed_[SlotIndex(slot)] = !selected;
+}
+
 bool Engine::StartDevice(int slot) {
   if (!OpenDevice(slot)) return false;
   pending_.RequestPortGreeting();
@@ -253,7 +272,39 @@ int Engine::DeviceChanged(int signed_slot) {
 
 void Engine::ScanPorts() {
   for (const int change : directory_.Refresh()) DeviceChanged(change);
+  NoteRememberedAdapters();
   OpenReturnedDevices();
+}
+
+void Engine::NoteRememberedAdapters() {
+  if (directory_.Remembered() == slot_memory_.adapters) return;
+  slot_memory_.adapters = directory_.Remembered();
+  SaveSlotMemory();
+}
+
+void Engine::NoteMeterNumber(int slot) {
+  const std::string& number = devices_.Settings().MeterNumber;
+  if (number.empty()) return;
+  std::string& remembered = slot_memory_.meters[slot];
+  if (remembered == number) return;
+  const std::string before = std::exchange(remembered, number);
+  SaveSlotMemory();
+  // Its readings go on into the files of the slot: the user should know.
+  if (!before.empty()) {
+    notifier_.Notify(Notice{"", ComName(slot) + " now answers as meter " + number + ", before " + before,
+                            NoticeIcon::kWarning});
+  }
+}
+
+void Engine::SaveSlotMemory() {
+  if (!options_.remember_slots) return;
+  const std::string problem = SaveSlotMemoryChanges(settings_file_.Path(), slot_memory_saved_, slot_memory_);
+  if (problem.empty()) {
+    slot_memory_saved_ = slot_memory_;
+  } else if (!std::exchange(slot_memory_problem_told_, true)) {
+    notifier_.Notify(Notice{"", "The slots of the adapters and meters could not be remembered: " + problem,
+                            NoticeIcon::kWarning});
+  }
 }
 
 // A device lost while open is opened again as soon as its slot's device is
@@ -278,13 +329,8 @@ void Engine::OpenReturnedDevices() {
     if (!OpenDevice(slot)) continue;
     vanished_[index] = false;
     if (reselect_[index] && list_.SelectedSlot() == 0) list_.SelectSlot(slot);
-    // Another meter may sit on that adapter now: it is read as on opening,
-    // by the selected slot's requests, or when it is chosen.
-    if (list_.SelectedSlot() == slot) {
-      pending_.RequestPortGreeting();
-    } else {
-      greeting_owed_[index] = true;
-    }
+    // Another meter may sit on that adapter now.
+    ReadMeterWhenChosen(slot);
     Q_EMIT deviceReturned(slot);
     notifier_.Withdraw(LostText(slot));
     notifier_.Notify(Notice{"", ComName(slot) + " is back and open again.", NoticeIcon::kInformation});

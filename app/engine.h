@@ -28,6 +28,7 @@
 #include "protocol/answer_pipeline.h"
 #include "protocol/request_fields.h"
 #include "storage/settings.h"
+#include "storage/slot_memory.h"
 #include "storage/spreadsheet_export.h"
 
 namespace quorvel {
@@ -50,6 +51,9 @@ class Engine : public QObject,
     bool choose_first_device = false;
     // Slot assignments on top of the settings file's [Ports] section.
     std::map<int, std::string> port_assignments;
+    // Whether the adapters' slots and the meters read on them are written to
+    // the settings file (not for simulated meters of a demonstration).
+    bool remember_slots = true;
     xls::WriterOptions spreadsheet;
   };
 
@@ -153,6 +157,9 @@ class Engine : public QObject,
   // there is none yet); the defaults are in use then.
   const std::string& SettingsProblem() const { return settings_problem_; }
   PortDirectory& Ports() { return directory_; }
+  // The adapters' slots and the meter number last read on each slot, as
+  // remembered now (written to the settings file as they change).
+  const SlotMemory& RememberedSlots() const { return slot_memory_; }
   SpreadsheetExport& Spreadsheets() { return spreadsheets_; }
 
  Q_SIGNALS:
@@ -221,6 +228,14 @@ class Engine : public QObject,
   // Once per loss, whoever noticed it first (the monitor or a port scan).
   void TellLost(int slot, bool seen_absent);
   void OpenReturnedDevices();
+  // Takes the port scan's remembered adapters and the meter number just
+  // read on `slot`; a different meter than before is told once.
+  void NoteRememberedAdapters();
+  void NoteMeterNumber(int slot);
+  void SaveSlotMemory();
+  // The greeting's reads for a meter that may be another one now: at once
+  // when it is the selected device, else when it is chosen.
+  void ReadMeterWhenChosen(int slot);
 
   Notifier& notifier_;
   RequestFields& fields_;
@@ -251,8 +266,12 @@ class Engine : public QObject,
   std::array<bool, kSlotCount> vanished_{};  // lost while open, not closed by the user
   std::array<bool, kSlotCount> reselect_{};  // and it was the selected device
   std::array<bool, kSlotCount> seen_absent_{};  // and its device has been missing since
-  // Came back while another device was selected: tariff, limits, CO2 factor
-  // and number are read when it is chosen (another meter may sit there now).
+  SlotMemory slot_memory_;
+  SlotMemory slot_memory_saved_;  // as the settings file holds it
+  bool slot_memory_problem_told_ = false;
+  // Came back, or opened where a meter was read before, while another device
+  // was selected: tariff, limits, CO2 factor and number are read when it is
+  // chosen (another meter may sit there now).
   std::array<bool, kSlotCount> greeting_owed_{};
   // Last, so that the monitors end before anything they hand bytes to.
   std::array<std::unique_ptr<CSerialPort>, kSlotCount> ports_;

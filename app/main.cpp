@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
     engine_options.port_assignments = demo->PortAssignments();
     // One press of comm shows live readings.
     engine_options.choose_first_device = true;
+    engine_options.remember_slots = false;  // the settings file is left as it is
   }
 
   MainWindow window;

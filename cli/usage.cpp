@@ -43,15 +43,25 @@ const char* DecodeUsage() {
 }
 
 const char* PortsUsage() {
-  return "usage: quorvel-cli ports [--port COMn=PATH]...\n"
-         "Lists the ports offered as meter slots, one line each: slot, device,\n"
-         "USB id, kind (adapter, assigned, assigned adapter). A meter adapter\n"
-         "(USB id 1a86:7523 or 1a86:5523) /dev/ttyUSBk is COM(k+1).\n"
-         "  --port COMn=PATH      assign a device to a slot for this run (repeatable)\n" QUORVEL_PORT_NOTE
+  return "usage: quorvel-cli ports [--port COMn=PATH]... [--forget COMn]...\n"
+         "Lists the slots, one line each: slot, device, USB id, kind, identity and\n"
+         "the meter number last read on the slot (- for none). Kinds: adapter,\n"
+         "new adapter (seen the first time, remembered now), assigned, assigned\n"
+         "adapter, absent (a remembered adapter that is not plugged in; its slot\n"
+         "waits for it).\n"
+         "A meter adapter (USB id 1a86:7523 or 1a86:5523) keeps the slot it took\n"
+         "the first time, by its USB socket (/dev/serial/by-path/...), or by its\n"
+         "serial number where it has one; the first time /dev/ttyUSBk takes\n"
+         "COM(k+1) when that is free, else the lowest free slot. The pairs are kept\n"
+         "in \"Power Meter.ini\" under [Slots]; [Ports] assignments come first.\n"
+         "  --port COMn=PATH      assign a device to a slot for this run (repeatable)\n"
+         "  --forget COMn         forget the adapter and meter remembered for a slot\n"
+         "                        (repeatable); close the dashboard first\n" QUORVEL_PORT_NOTE
          "A slot assigned a path that does not exist is named on standard error.\n"
-         "Exit status: 0 listed, 1 nothing usable found, 2 usage error, 3 listed,\n"
-         "but an assigned path does not exist or the settings file could not be\n"
-         "read (its [Ports] assignments are missing).\n";
+         "Exit status: 0 listed, 1 nothing usable found, or a slot could not be\n"
+         "forgotten, 2 usage error, 3 listed, but an assigned path does not exist\n"
+         "or the settings file could not be read (its [Ports] assignments are\n"
+         "missing).\n";
 }
 
 const char* ProbeUsage() {

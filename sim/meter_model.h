@@ -109,6 +109,9 @@ class MeterModel {
   // A month whose history request the meter leaves unanswered (a meter
   // whose history memory fails), until set answered again.
   void SetMonthUnanswered(int month, bool unanswered);
+  // Another meter behind the same line: answers with this number from now
+  // on (printed with eight digits, as every number).
+  void SetMeterNumber(std::uint32_t number);
 
  private:
   using Micros = std::chrono::microseconds;
