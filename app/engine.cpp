@@ -3,18 +3,20 @@
 #include <QLoggingCategory>
 
 #include <cstdlib>
+#include <utility>
 
 #include "link/meter_line.h"
 #include "link/serial_platform.h"
 #include "model/local_clock.h"
 #include "model/names.h"
+#include "protocol/commands.h"
 #include "storage/spreadsheet_export.h"
 
 Q_LOGGING_CATEGORY(lcEngine, "quorvel.engine", QtWarningMsg)
 
 namespace quorvel {
 
-Engine::Engine(Display& display, Notifier& notifier, const RequestFields& fields, QObject* parent)
+Engine::Engine(Display& display, Notifier& notifier, RequestFields& fields, QObject* parent)
     : QObject(parent),
       notifier_(notifier),
       fields_(fields),
@@ -52,8 +54,11 @@ void Engine::Start(const Options& options) {
 
   std::map<int, std::string> assignments = LoadPortAssignments(settings_file_.Profile());
   for (const auto& [slot, path] : options.port_assignments) assignments[slot] = path;
-  directory_ = PortDirectory(std::move(assignments));
+  slot_memory_ = slot_memory_saved_ = LoadSlotMemory(settings_file_.Profile());
+  slot_memory_problem_told_ = !settings_problem_.empty();  // told above
+  directory_ = PortDirectory(std::move(assignments), slot_memory_.adapters);
   directory_.Refresh();
+  NoteRememberedAdapters();
   // A path that is not there yet is listed once it appears; one that no
   // device can have is a mistake in the file, told now.
   for (const UnusableAssignment& unusable : directory_.Unusable()) {
@@ -63,7 +68,7 @@ void Engine::Start(const Options& options) {
                             NoticeIcon::kWarning});
   }
   for (const auto& [slot, port] : directory_.Current()) list_.Append(ComName(slot), slot);
-  list_.Select(-1);
+  list_.Select(options.choose_first_device && !list_.Entries().empty() ? 0 : -1);
 
   if (options.port_scan_ms > 0) scan_timer_.start(options.port_scan_ms);
   if (options.tick_ms > 0) tick_timer_.start(options.tick_ms);
@@ -110,8 +115,11 @@ bool Engine::OpenDevice(int slot) {
   device_stamps_[index] = DeviceNodeStamp(path);
   port.StartMonitor();
   open_as_told_[index] = true;
+  // Another meter may answer where one was read before.
+  if (slot_memory_.meters.count(slot) != 0) ReadMeterWhenChosen(slot);
   answers_.ClearSlot(slot);
   devices_.ResetSlotHistory(slot);
+  Q_EMIT deviceOpened(slot);
   return true;
 }
 
@@ -148,8 +156,10 @@ bool Engine::CloseDevice(int slot) {
   if (!IsSlotNumber(slot)) return false;
   vanished_[SlotIndex(slot)] = false;
   greeting_owed_[SlotIndex(slot)] = false;
+  const bool was_open = open_as_told_[SlotIndex(slot)];
   open_as_told_[SlotIndex(slot)] = false;
   ports_[SlotIndex(slot)]->SignalShutdown();
+  if (was_open) Q_EMIT deviceClosed(slot);
   return true;
 }
 
@@ -188,6 +198,13 @@ bool Engine::Select(int slot) {
   return true;
 }
 
+// Read as on opening, by the selected slot's requests, or when it is chosen.
+void Engine::ReadMeterWhenChosen(int slot) {
+  const bool selected = list_.SelectedSlot() == slot;
+  if (selected) pending_.RequestPortGreeting();
+  greeting_owed_[SlotIndex(slot)] = !selected;
+}
+
 bool Engine::StartDevice(int slot) {
   if (!OpenDevice(slot)) return false;
   pending_.RequestPortGreeting();
@@ -220,7 +237,39 @@ int Engine::DeviceChanged(int signed_slot) {
 
 void Engine::ScanPorts() {
   for (const int change : directory_.Refresh()) DeviceChanged(change);
+  NoteRememberedAdapters();
   OpenReturnedDevices();
+}
+
+void Engine::NoteRememberedAdapters() {
+  if (directory_.Remembered() == slot_memory_.adapters) return;
+  slot_memory_.adapters = directory_.Remembered();
+  SaveSlotMemory();
+}
+
+void Engine::NoteMeterNumber(int slot) {
+  const std::string& number = devices_.Settings().MeterNumber;
+  if (number.empty()) return;
+  std::string& remembered = slot_memory_.meters[slot];
+  if (remembered == number) return;
+  const std::string before = std::exchange(remembered, number);
+  SaveSlotMemory();
+  // Its readings go on into the files of the slot: the user should know.
+  if (!before.empty()) {
+    notifier_.Notify(Notice{"", ComName(slot) + " now answers as meter " + number + ", before " + before,
+                            NoticeIcon::kWarning});
+  }
+}
+
+void Engine::SaveSlotMemory() {
+  if (!options_.remember_slots) return;
+  const std::string problem = SaveSlotMemoryChanges(settings_file_.Path(), slot_memory_saved_, slot_memory_);
+  if (problem.empty()) {
+    slot_memory_saved_ = slot_memory_;
+  } else if (!std::exchange(slot_memory_problem_told_, true)) {
+    notifier_.Notify(Notice{"", "The slots of the adapters and meters could not be remembered: " + problem,
+                            NoticeIcon::kWarning});
+  }
 }
 
 // A device lost while open is opened again as soon as its slot's device is
@@ -245,13 +294,8 @@ void Engine::OpenReturnedDevices() {
     if (!OpenDevice(slot)) continue;
     vanished_[index] = false;
     if (reselect_[index] && list_.SelectedSlot() == 0) list_.SelectSlot(slot);
-    // Another meter may sit on that adapter now: it is read as on opening,
-    // by the selected slot's requests, or when it is chosen.
-    if (list_.SelectedSlot() == slot) {
-      pending_.RequestPortGreeting();
-    } else {
-      greeting_owed_[index] = true;
-    }
+    // Another meter may sit on that adapter now.
+    ReadMeterWhenChosen(slot);
     Q_EMIT deviceReturned(slot);
     notifier_.Withdraw(LostText(slot));
     notifier_.Notify(Notice{"", ComName(slot) + " is back and open again.", NoticeIcon::kInformation});
@@ -264,14 +308,9 @@ Status Engine::SaveMonthData(int slot, int month) {
   if (!IsSlotNumber(slot)) return Status::Fail(StatusCode::kInvalid, "there is no device " + std::to_string(slot));
   if (month >= 1 && month <= kMonths && !devices_.Slot(slot).MonthsRead[static_cast<std::size_t>(month - 1)]) {
     // Its row holds zeros the meter never sent.
-    const std::string text = std::string("Not saved: ") + kMonthNames[static_cast<std::size_t>(month - 1)] +
-                             " was not read from " + ComName(slot) + ".";
-    notifier_.Notify(Notice{"", text, NoticeIcon::kWarning});
-    return Status::Fail(StatusCode::kInvalid, text);
+    return Status::Fail(StatusCode::kInvalid, "it was not read from " + ComName(slot));
   }
-  Status written = spreadsheets_.SaveMonthData(slot, month, devices_.Slot(slot).History, settings_.File);
-  if (!written.ok()) qCDebug(lcEngine, "Excel error");
-  return written;
+  return spreadsheets_.SaveMonthData(slot, month, devices_.Slot(slot).History, settings_.File);
 }
 
 void Engine::StoreSettings(const Settings& from_page) {
@@ -303,6 +342,7 @@ void Engine::RefreshView() {
 void Engine::Decoded(int slot, const DecodeOutcome& outcome) {
   RefreshView();
   presenter_.Present(outcome);
+  if (outcome.kind == code::kReadMeterNumber && outcome.status == DecodeStatus::kHandled) NoteMeterNumber(slot);
   Q_EMIT frameDecoded(slot, outcome);
 }
 
@@ -337,17 +377,34 @@ void Engine::Write(int slot, std::span<const std::uint8_t> bytes) {
   Q_EMIT requestSent(slot, QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
 }
 
-bool Engine::WriteTariff(int slot, std::int32_t) { return Send(slot, WriteTariffRequest(fields_.Tariff())); }
+// The values are taken, and checked, as the request is built: whatever put
+// them in the fields, nothing outside their rules reaches a meter.
+WriteOutcome Engine::WriteTariff(int slot, std::int32_t) {
+  const std::optional<TariffValues> tariff = fields_.Tariff();
+  if (!tariff || !FitsPairForm(*tariff)) return WriteOutcome::kRefused;
+  Send(slot, WriteTariffRequest(*tariff));
+  return WriteOutcome::kSent;
+}
 bool Engine::ReadTariff(int slot, std::int32_t count) { return Send(slot, ReadTariffRequest(count)); }
 bool Engine::WriteTimer(int slot, int timer, const TimerEntry& entry) {
   return Send(slot, WriteTimerRequest(timer, entry));
 }
 bool Engine::ReadTimer(int slot, int timer) { return Send(slot, ReadTimerRequest(timer)); }
-bool Engine::WriteLimits(int slot) { return Send(slot, WriteLimitsRequest(fields_.Limits())); }
+WriteOutcome Engine::WriteLimits(int slot) {
+  const std::optional<LimitValues> limits = fields_.Limits();
+  if (!limits || !FitsPairForm(*limits)) return WriteOutcome::kRefused;
+  Send(slot, WriteLimitsRequest(*limits));
+  return WriteOutcome::kSent;
+}
 bool Engine::ReadLimits(int slot) { return Send(slot, ReadLimitsRequest()); }
 void Engine::ReadMonthHistory(int slot, int month) { Send(slot, ReadMonthHistoryRequest(month)); }
 bool Engine::WriteClock(int slot) { return Send(slot, WriteClockRequest(CurrentLocalClock())); }
-bool Engine::WriteCo2Factor(int slot) { return Send(slot, WriteCo2FactorRequest(fields_.Co2FactorMilli())); }
+WriteOutcome Engine::WriteCo2Factor(int slot) {
+  const std::optional<std::int32_t> factor = fields_.Co2FactorMilli();
+  if (!factor || !FitsCo2Factor(*factor)) return WriteOutcome::kRefused;
+  Send(slot, WriteCo2FactorRequest(*factor));
+  return WriteOutcome::kSent;
+}
 bool Engine::ReadCo2Factor(int slot) { return Send(slot, ReadCo2FactorRequest()); }
 bool Engine::ReadMeterNumber(int slot) { return Send(slot, ReadMeterNumberRequest()); }
 bool Engine::ResetTimers(int slot) { return Send(slot, ResetTimersRequest()); }

@@ -29,6 +29,7 @@
 #include "protocol/answer_pipeline.h"
 #include "protocol/request_fields.h"
 #include "storage/settings.h"
+#include "storage/slot_memory.h"
 #include "storage/spreadsheet_export.h"
 
 namespace quorvel {
@@ -45,18 +46,25 @@ class Engine : public QObject,
     std::filesystem::path settings_path = kSettingsFileName;
     int tick_ms = 1000;  // 0: no timer; the owner calls Tick()
     int port_scan_ms = 1000;  // 0: no plug-in and removal watch
+    // The first listed device is chosen at start (simulated meters, ready
+    // for one press of comm); else none is.
+    bool choose_first_device = false;
     // Slot assignments on top of the settings file's [Ports] section.
     std::map<int, std::string> port_assignments;
+    // Whether the adapters' slots and the meters read on them are written to
+    // the settings file (not for simulated meters of a demonstration).
+    bool remember_slots = true;
     xls::WriterOptions spreadsheet;
   };
 
   // `display` shows what the presenter and the tick produce; `fields` gives
-  // the page values requests carry. Both must outlive the engine.
-  Engine(Display& display, Notifier& notifier, const RequestFields& fields, QObject* parent = nullptr);
+  // the page values requests carry, checked when the tick builds them. Both
+  // must outlive the engine.
+  Engine(Display& display, Notifier& notifier, RequestFields& fields, QObject* parent = nullptr);
   ~Engine() override;
 
-  // Start-up: settings, all slots reset, ports listed (none selected), the
-  // tick started.
+  // Start-up: settings, all slots reset, ports listed (none selected, or
+  // the first when the options say so), the tick started.
   void Start(const Options& options);
   // Exit: open slots stopped, saving off, the tick stopped, files closed,
   // monitors ended.
@@ -70,11 +78,13 @@ class Engine : public QObject,
   bool CloseDevice(int slot);
   int DeviceChanged(int signed_slot);
   bool RequestHistory(int slot, int month) { return scheduler_.RequestHistory(slot, month); }
+  void EndHistoryRead(int slot) { scheduler_.EndHistoryRead(slot); }
   bool ShowStoredHistory(int slot) { return scheduler_.ShowStoredHistory(slot); }
   // Starts or stops the spreadsheet saving; a file that cannot be made is
   // told and leaves saving as it was.
   void SetSaving(int slot, bool on);
-  // A failure, with the user told, for a month the meter never answered for.
+  // A failure for a month the meter never answered for, or a file that
+  // cannot take the row; nothing is told, the Status says why.
   Status SaveMonthData(int slot, int month);
   // Copies the settings page into the settings and saves them.
   void StoreSettings(const Settings& from_page);
@@ -96,7 +106,8 @@ class Engine : public QObject,
   // What the pages ask of the selected meter. The tick serves one request a
   // second, takes the values to send from the RequestFields at that moment
   // and tells the outcome; tariff, limits and CO2 factor are read back
-  // after they are written.
+  // after they are written. A value its field refuses, or one the pair
+  // form cannot carry, is not sent, and neither is its read-back.
   void RequestTariffRead() { pending_.PriceLoadCount = 1; }
   void RequestTariffWrite() { pending_.PriceSetCount = pending_.PriceLoadCount = 1; }
   void RequestLimitsRead() { pending_.LimitReadRequest = 1; }
@@ -104,6 +115,10 @@ class Engine : public QObject,
   void RequestClockWrite() { pending_.TimeSetRequest = 1; }  // the computer's clock
   void RequestCo2Write() { pending_.Co2SetRequest = 1; }
   void RequestTimerReset() { pending_.TimerResetRequest = 1; }
+  // What opening a port asks of the meter (tariff, limits, CO2 factor and
+  // number), asked of the selected meter again: a service greets each of
+  // its meters in turn, and greets a returned one anew.
+  void RequestGreeting() { pending_.RequestPortGreeting(); }
   // Months 12 down to 1, one a tick; the last answer shows the history.
   // Months that do not answer are asked for again (twice at most); the
   // slot's MonthsRead tells which months answered.
@@ -149,6 +164,9 @@ class Engine : public QObject,
   // there is none yet); the defaults are in use then.
   const std::string& SettingsProblem() const { return settings_problem_; }
   PortDirectory& Ports() { return directory_; }
+  // The adapters' slots and the meter number last read on each slot, as
+  // remembered now (written to the settings file as they change).
+  const SlotMemory& RememberedSlots() const { return slot_memory_; }
   SpreadsheetExport& Spreadsheets() { return spreadsheets_; }
 
  Q_SIGNALS:
@@ -160,6 +178,10 @@ class Engine : public QObject,
   // not be written (the reading stream tells the user why, once per cause).
   void rowSaved(int slot);
   void rowNotSaved(int slot);
+  // A slot's port was opened (by the user, or again after its device
+  // returned), or closed by the user or at the end.
+  void deviceOpened(int slot);
+  void deviceClosed(int slot);
   // The device of an open slot went away; it is opened again when it returns.
   void portLost(int slot);
   // The device of a slot lost while open came back and the slot is open again.
@@ -176,15 +198,15 @@ class Engine : public QObject,
   // FramePort
   void Write(int slot, std::span<const std::uint8_t> bytes) override;
   // MeterOperations
-  bool WriteTariff(int slot, std::int32_t price_set_count) override;
+  WriteOutcome WriteTariff(int slot, std::int32_t price_set_count) override;
   bool ReadTariff(int slot, std::int32_t price_load_count) override;
   bool WriteTimer(int slot, int timer, const TimerEntry& entry) override;
   bool ReadTimer(int slot, int timer) override;
-  bool WriteLimits(int slot) override;
+  WriteOutcome WriteLimits(int slot) override;
   bool ReadLimits(int slot) override;
   void ReadMonthHistory(int slot, int month) override;
   bool WriteClock(int slot) override;
-  bool WriteCo2Factor(int slot) override;
+  WriteOutcome WriteCo2Factor(int slot) override;
   bool ReadCo2Factor(int slot) override;
   bool ReadMeterNumber(int slot) override;
   bool ResetTimers(int slot) override;
@@ -206,9 +228,17 @@ class Engine : public QObject,
   // Once per loss, whoever noticed it first (the monitor or a port scan).
   void TellLost(int slot, bool seen_absent);
   void OpenReturnedDevices();
+  // Takes the port scan's remembered adapters and the meter number just
+  // read on `slot`; a different meter than before is told once.
+  void NoteRememberedAdapters();
+  void NoteMeterNumber(int slot);
+  void SaveSlotMemory();
+  // The greeting's reads for a meter that may be another one now: at once
+  // when it is the selected device, else when it is chosen.
+  void ReadMeterWhenChosen(int slot);
 
   Notifier& notifier_;
-  const RequestFields& fields_;
+  RequestFields& fields_;
   Options options_;
   SettingsFile settings_file_;
   Settings settings_;
@@ -236,8 +266,12 @@ class Engine : public QObject,
   std::array<bool, kSlotCount> vanished_{};  // lost while open, not closed by the user
   std::array<bool, kSlotCount> reselect_{};  // and it was the selected device
   std::array<bool, kSlotCount> seen_absent_{};  // and its device has been missing since
-  // Came back while another device was selected: tariff, limits, CO2 factor
-  // and number are read when it is chosen (another meter may sit there now).
+  SlotMemory slot_memory_;
+  SlotMemory slot_memory_saved_;  // as the settings file holds it
+  bool slot_memory_problem_told_ = false;
+  // Came back, or opened where a meter was read before, while another device
+  // was selected: tariff, limits, CO2 factor and number are read when it is
+  // chosen (another meter may sit there now).
   std::array<bool, kSlotCount> greeting_owed_{};
   // Last, so that the monitors end before anything they hand bytes to.
   std::array<std::unique_ptr<CSerialPort>, kSlotCount> ports_;

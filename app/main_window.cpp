@@ -331,10 +331,10 @@ void MainWindow::ChartViewHistoryReady(int slot, int month) { chart_view_->Histo
 
 // --- RequestFields ---------------------------------------------------------------
 
-TariffValues MainWindow::Tariff() const { return realtime_->TariffFields(); }
+std::optional<TariffValues> MainWindow::Tariff() { return realtime_->TariffRequest(); }
 
-LimitValues MainWindow::Limits() const { return settings_page_->LimitFields(); }
+std::optional<LimitValues> MainWindow::Limits() { return settings_page_->LimitRequest(); }
 
-std::int32_t MainWindow::Co2FactorMilli() const { return realtime_->Co2FactorMilli(); }
+std::optional<std::int32_t> MainWindow::Co2FactorMilli() { return realtime_->Co2FactorRequest(); }
 
 }  // namespace quorvel

@@ -83,9 +83,9 @@ class MainWindow : public QWidget, public Display, public RequestFields {
   void ChartViewHistoryReady(int slot, int month) override;
 
   // RequestFields
-  TariffValues Tariff() const override;
-  LimitValues Limits() const override;
-  std::int32_t Co2FactorMilli() const override;
+  std::optional<TariffValues> Tariff() override;
+  std::optional<LimitValues> Limits() override;
+  std::optional<std::int32_t> Co2FactorMilli() override;
 
  Q_SIGNALS:
   // The window has been painted for the first time.

@@ -1,8 +1,9 @@
 // The user manual behind the Help button: "user manual.pdf" from the
-// working folder, else from the installed documentation folder, else from
-// the build folder (so that Help works on a fresh build started from
-// anywhere), shown by the desktop's PDF viewer. No message boxes here: the
-// window tells the outcome through its notifier.
+// working folder, else from the installed documentation folder, else, in a
+// developer's build, from the build folder (so that Help works on a fresh
+// build started from anywhere; a Release build for an install prefix never
+// looks there), shown by the desktop's PDF viewer. No message boxes here:
+// the window tells the outcome through its notifier.
 #pragma once
 
 #include <filesystem>
@@ -16,7 +17,7 @@ inline constexpr const char* kUserManualFileName = "user manual.pdf";
 inline constexpr const char* kUserManualMissingText = "Can not find the help file of Power Meter";
 
 // The folders looked in after the working folder: the installed
-// documentation folder, then the build folder.
+// documentation folder, then the build folder where the build looks there.
 std::vector<std::filesystem::path> UserManualFolders();
 
 // The manual in `working_dir`, else in the first of `folders` that has it

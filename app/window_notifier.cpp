@@ -49,6 +49,9 @@ void WindowNotifier::Open(const Notice& notice) {
   auto* box = new QMessageBox(BoxIcon(notice.icon), title, QString::fromStdString(notice.text), QMessageBox::Ok,
                               owner_.data());
   box->setWindowModality(Qt::WindowModal);
+  // Its own ink: a view's style for its labels (light on its dark backdrop)
+  // would otherwise reach the box's text, light on light.
+  box->setStyleSheet(QStringLiteral("QLabel { color: #0F2C38; background: transparent; }"));
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setAccessibleName(QString::fromStdString(notice.text));
   entry->second = box;

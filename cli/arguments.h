@@ -64,5 +64,7 @@ const char* ProbeUsage();
 const char* InfoUsage();
 const char* LogUsage();
 const char* ExportMonthUsage();
+const char* PublishUsage();
+const char* ServeUsage();
 
 }  // namespace quorvel::cli

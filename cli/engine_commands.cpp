@@ -16,6 +16,7 @@
 #include "model/names.h"
 #include "protocol/commands.h"
 #include "protocol/number_text.h"
+#include "storage/slot_memory.h"
 
 namespace quorvel::cli {
 namespace {
@@ -112,9 +113,14 @@ int RunPorts(const std::vector<std::string>& args) {
   ArgumentReader in("ports", args, PortsUsage());
   if (in.HelpAsked()) return kExitDone;
   std::vector<PortArgument> ports;
+  std::set<int> forget;
   while (!in.Done()) {
     if (in.Is("--port")) {
       if (auto port = in.Port()) ports.push_back(*port);
+    } else if (in.Is("--forget")) {
+      const auto port = in.Port();
+      if (port && port->path) in.Fail("--forget takes a slot alone (COM3)");
+      if (port) forget.insert(port->slot);
     } else {
       in.Unknown();
     }
@@ -123,16 +129,44 @@ int RunPorts(const std::vector<std::string>& args) {
   SettingsFile settings;
   std::string problem;
   LoadSettingsFile("ports", settings, &problem);
+  for (const int slot : forget) {
+    if (const std::string failed = ForgetSlot(settings.Path(), slot); !failed.empty()) {
+      Tell("ports", "cannot forget " + ComName(slot) + ": " + Printable(failed));
+      return kExitFailed;
+    }
+  }
+  if (!forget.empty()) LoadSettingsFile("ports", settings, &problem);
+  const SlotMemory memory = LoadSlotMemory(settings.Profile());
   std::map<int, std::string> assignments = LoadPortAssignments(settings.Profile());
   for (const PortArgument& port : ports) {
     if (port.path) assignments[port.slot] = *port.path;
   }
-  PortDirectory directory(assignments);
-  const SlotPorts found = directory.Scan();
-  for (const auto& [slot, port] : found) {
-    const std::string kind = port.assigned ? (port.adapter ? "assigned adapter" : "assigned") : "adapter";
-    PrintLine(ComName(slot) + "\t" + Printable(port.path) + "\t" + (port.usb_id.empty() ? "-" : port.usb_id) +
-              "\t" + kind);
+  // The dashboard's own rule: an adapter seen the first time is remembered
+  // here as it would be there.
+  PortDirectory directory(assignments, memory.adapters);
+  directory.Refresh();
+  SlotMemory now = memory;
+  now.adapters = directory.Remembered();
+  if (problem.empty()) {
+    if (const std::string failed = SaveSlotMemoryChanges(settings.Path(), memory, now); !failed.empty()) {
+      Tell("ports", "the adapters' slots could not be remembered: " + Printable(failed));
+    }
+  }
+  const SlotPorts& found = directory.Current();
+  auto meter = [&](int slot) {
+    const auto number = memory.meters.find(slot);
+    return number == memory.meters.end() ? std::string("-") : number->second;
+  };
+  for (int slot = 1; slot <= kSlotCount; ++slot) {
+    if (const auto port = found.find(slot); port != found.end()) {
+      const SlotPort& p = port->second;
+      const std::string kind = p.assigned ? (p.adapter ? "assigned adapter" : "assigned")
+                                          : (p.remembered || p.identity.empty() ? "adapter" : "new adapter");
+      PrintLine(ComName(slot) + "\t" + Printable(p.path) + "\t" + (p.usb_id.empty() ? "-" : p.usb_id) + "\t" + kind +
+                "\t" + (p.identity.empty() ? "-" : Printable(p.identity)) + "\t" + meter(slot));
+    } else if (const auto absent = directory.Reserved().find(slot); absent != directory.Reserved().end()) {
+      PrintLine(ComName(slot) + "\t-\t-\tabsent\t" + Printable(absent->second) + "\t" + meter(slot));
+    }
   }
   const std::vector<UnusableAssignment> unusable = directory.Unusable();
   for (const UnusableAssignment& assignment : unusable) Tell("ports", Printable(DescribeUnusable(assignment)));

@@ -111,8 +111,13 @@ Settings LoadSettingsFile(const std::string& command, SettingsFile& file, std::s
   return settings;
 }
 
-EngineSession::EngineSession(std::string command, const std::vector<PortArgument>& ports, int tick_ms)
-    : command_(std::move(command)), ports_(ports), tick_ms_(tick_ms), engine_(display_, notifier_, fields_) {
+EngineSession::EngineSession(std::string command, const std::vector<PortArgument>& ports, int tick_ms,
+                             std::filesystem::path settings_path)
+    : command_(std::move(command)),
+      ports_(ports),
+      tick_ms_(tick_ms),
+      settings_path_(std::move(settings_path)),
+      engine_(display_, notifier_, fields_) {
   // The engine tells the loss and the return, once each.
   QObject::connect(&engine_, &Engine::portLost, [this](int) { lost_any_ = true; });
   clock_.start();
@@ -139,6 +144,7 @@ EngineSession::~EngineSession() { Stop(); }
 bool EngineSession::Start(const std::function<void(Engine&)>& configure) {
   CatchInterrupts();
   Engine::Options options;
+  options.settings_path = settings_path_;
   options.tick_ms = tick_ms_;
   for (const PortArgument& port : ports_) {
     if (port.path) options.port_assignments[port.slot] = *port.path;

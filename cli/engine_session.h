@@ -47,7 +47,10 @@ Settings LoadSettingsFile(const std::string& command, SettingsFile& file, std::s
 
 class EngineSession {
  public:
-  EngineSession(std::string command, const std::vector<PortArgument>& ports, int tick_ms = 1000);
+  // `settings_path`: the settings file the engine reads ([Ports], baud
+  // rate, spreadsheet folder); the working folder's by default.
+  EngineSession(std::string command, const std::vector<PortArgument>& ports, int tick_ms = 1000,
+                std::filesystem::path settings_path = kSettingsFileName);
   ~EngineSession();
 
   Engine& engine() { return engine_; }
@@ -77,6 +80,7 @@ class EngineSession {
   std::string command_;
   std::vector<PortArgument> ports_;
   int tick_ms_;
+  std::filesystem::path settings_path_;
   StderrNotifier notifier_;
   TerminalDisplay display_;
   FixedRequestFields fields_;

@@ -12,6 +12,7 @@
 #include "cli/engine_commands.h"
 #include "cli/output_text.h"
 #include "cli/probe_command.h"
+#include "cli/publish_command.h"
 
 int main(int argc, char** argv) {
   using quorvel::cli::ToolUsage;
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
   if (command == "info") return quorvel::cli::RunInfo(args);
   if (command == "log") return quorvel::cli::RunLog(args);
   if (command == "export-month") return quorvel::cli::RunExportMonth(args);
+  if (command == "publish") return quorvel::cli::RunPublish(args);
+  if (command == "serve") return quorvel::cli::RunServe(args);
   std::fprintf(stderr, "quorvel-cli: unknown command '%s'\n", quorvel::cli::Printable(command).c_str());
   std::fputs(ToolUsage(), stderr);
   return quorvel::cli::kExitUsage;

@@ -23,6 +23,9 @@ const char* ToolUsage() {
          "  log            save readings to spreadsheet files\n"
          "  export-month   save one month of a meter's history to a spreadsheet file\n"
          "  decode         decode a captured byte stream of meter answers\n"
+         "  publish        publish meters' readings to an MQTT broker (Home Assistant, ...)\n"
+         "  serve          run as a service: poll, publish and save readings as a settings\n"
+         "                 file says, until stopped (SIGTERM or Ctrl-C)\n"
          "Run 'quorvel-cli <command> --help' for a command's options,\n"
          "'quorvel-cli --version' for the version.\n"
          "Exit status: 0 all done, 1 failed, 2 usage error, 3 partly done\n"
@@ -40,15 +43,25 @@ const char* DecodeUsage() {
 }
 
 const char* PortsUsage() {
-  return "usage: quorvel-cli ports [--port COMn=PATH]...\n"
-         "Lists the ports offered as meter slots, one line each: slot, device,\n"
-         "USB id, kind (adapter, assigned, assigned adapter). A meter adapter\n"
-         "(USB id 1a86:7523 or 1a86:5523) /dev/ttyUSBk is COM(k+1).\n"
-         "  --port COMn=PATH      assign a device to a slot for this run (repeatable)\n" QUORVEL_PORT_NOTE
+  return "usage: quorvel-cli ports [--port COMn=PATH]... [--forget COMn]...\n"
+         "Lists the slots, one line each: slot, device, USB id, kind, identity and\n"
+         "the meter number last read on the slot (- for none). Kinds: adapter,\n"
+         "new adapter (seen the first time, remembered now), assigned, assigned\n"
+         "adapter, absent (a remembered adapter that is not plugged in; its slot\n"
+         "waits for it).\n"
+         "A meter adapter (USB id 1a86:7523 or 1a86:5523) keeps the slot it took\n"
+         "the first time, by its USB socket (/dev/serial/by-path/...), or by its\n"
+         "serial number where it has one; the first time /dev/ttyUSBk takes\n"
+         "COM(k+1) when that is free, else the lowest free slot. The pairs are kept\n"
+         "in \"Power Meter.ini\" under [Slots]; [Ports] assignments come first.\n"
+         "  --port COMn=PATH      assign a device to a slot for this run (repeatable)\n"
+         "  --forget COMn         forget the adapter and meter remembered for a slot\n"
+         "                        (repeatable); close the dashboard first\n" QUORVEL_PORT_NOTE
          "A slot assigned a path that does not exist is named on standard error.\n"
-         "Exit status: 0 listed, 1 nothing usable found, 2 usage error, 3 listed,\n"
-         "but an assigned path does not exist or the settings file could not be\n"
-         "read (its [Ports] assignments are missing).\n";
+         "Exit status: 0 listed, 1 nothing usable found, or a slot could not be\n"
+         "forgotten, 2 usage error, 3 listed, but an assigned path does not exist\n"
+         "or the settings file could not be read (its [Ports] assignments are\n"
+         "missing).\n";
 }
 
 const char* ProbeUsage() {
@@ -129,6 +142,71 @@ const char* ExportMonthUsage() {
          "Exit status: 0 saved, 1 not saved (the port could not be opened, no\n"
          "history came, the month never answered, the file could not be written),\n"
          "2 usage error, 130 interrupted.\n";
+}
+
+#define QUORVEL_BROKER_OPTIONS                                                               \
+  "  --prefix P            the topics' first level(s) (default quorvel)\n"                   \
+  "  --no-discovery        no Home Assistant discovery configs\n"                           \
+  "  --discovery-prefix P  where Home Assistant looks for them (default homeassistant)\n"   \
+  "  --client-id ID        this client's name at the broker (default quorvel-HOSTNAME)\n"   \
+  "  --user NAME           the user name the broker asks for\n"                             \
+  "  --password-file FILE  the password: the first line of FILE (never on the command\n"   \
+  "                        line; a warning when others can read the file)\n"               \
+  "  --ca-file FILE        TLS: the authority that signed the broker's certificate\n"      \
+  "                        (the port is then 8883 unless given)\n"                          \
+  "  --cert-file FILE      TLS: this client's certificate, for a broker that asks\n"       \
+  "  --key-file FILE       TLS: its key\n"
+
+const char* PublishUsage() {
+  return "usage: quorvel-cli publish --port COMn[=PATH]... --broker HOST[:PORT] [--prefix P]\n"
+         "                          [--no-discovery] [--seconds S] [options]\n"
+         "Opens the meters, reads each one's number, tariff, limits and CO2 factor, then\n"
+         "polls them once a tick and publishes to the MQTT broker, until the time is up\n"
+         "or Ctrl-C (SIGINT, SIGTERM):\n"
+         "  PREFIX/NUMBER/state         each reading as JSON: time (ISO 8601 with offset),\n"
+         "                              voltage, current, power, power_factor, energy,\n"
+         "                              co2, slot\n"
+         "  PREFIX/NUMBER/info          retained: slot, port, meter number, tariff,\n"
+         "                              limits, CO2 factor\n"
+         "  PREFIX/NUMBER/availability  retained: online or offline\n"
+         "  PREFIX/bridge/ID/status     retained: online, or offline (also as the\n"
+         "                              client's last will)\n"
+         "and Home Assistant's discovery configs. A meter whose number cannot be read\n"
+         "goes by ID-COMn. Nothing received from the broker reaches a meter. A broker\n"
+         "that is away is tried again after 1 s, doubling up to 60 s, while up to\n"
+         "10 000 readings wait (the oldest dropped and counted beyond). At the end\n"
+         "prints {\"broker\",\"delivered\",\"dropped\",\"queued\"} as one JSON line.\n"
+         "  --port COMn[=PATH]    a meter (repeatable)\n"
+         "  --broker HOST[:PORT]  the broker (port 1883 by default)\n"
+         "  --seconds S           stop after S seconds (default: at Ctrl-C)\n" QUORVEL_BROKER_OPTIONS QUORVEL_TICK_OPTION
+             QUORVEL_PORT_NOTE QUORVEL_NUMBER_NOTE
+         "Exit status: 0 every meter answered and every reading reached the broker,\n"
+         "1 a port could not be opened, the options cannot be used or nothing reached\n"
+         "the broker, 2 usage error, 3 a meter never answered or went away, or readings\n"
+         "were dropped or left waiting.\n";
+}
+
+const char* ServeUsage() {
+  return "usage: quorvel-cli serve --config FILE [--tick-ms MS]\n"
+         "Runs as a service (for systemd: quorvel-publish.service) until SIGTERM or\n"
+         "Ctrl-C, then says every meter and itself offline, closes its files and\n"
+         "ends with 0. FILE has the format of \"Power Meter.ini\":\n"
+         "  [Ports]     COMn=PATH for each meter (/dev/serial/by-path/...); without\n"
+         "              any, the meter adapters plugged in at the start\n"
+         "  [Publish]   Enabled=true, Host, Port, Prefix, Discovery, DiscoveryPrefix,\n"
+         "              ClientId, User, PasswordFile, CAFile, CertFile, KeyFile\n"
+         "              (as the publish command's options)\n"
+         "  [SysSet]    AutoSave=true saves every meter's readings, a row on every\n"
+         "              Acquisition-th answer\n"
+         "  [Path]      File=FOLDER/ where the .xls files go (made when missing)\n"
+         "  [Comm]      Baudrate\n"
+         "Meters not there yet are tried again each second; a meter that returns is\n"
+         "read again (another one may be behind its adapter). Messages go to standard\n"
+         "error (the journal). A settings file that cannot be read, or a value in it\n"
+         "that cannot be used, stops the service with the reason.\n"
+         "  --config FILE         the service's settings\n" QUORVEL_TICK_OPTION
+         "Exit status: 0 stopped by a signal, 1 the settings cannot be used or no\n"
+         "meter is named or plugged in, 2 usage error.\n";
 }
 
 }  // namespace quorvel::cli

@@ -17,6 +17,7 @@ bool CountTowardsRow(std::int32_t& counter, int interval) {
 void FinishHistoryRead(int slot, DeviceTable& devices, Display& display, bool chart_view_shows_history) {
   SlotData& data = devices.Slot(slot);
   if (AllAnswered(data.MonthsRead)) data.HistoryLoaded = 1;
+  data.HistoryReadEnded = 1;
   if (chart_view_shows_history) {
     display.ChartViewHistoryReady(slot, kMonths);
   } else {

@@ -38,15 +38,17 @@ class DashboardOperations {
 
   // Spreadsheet saving, for the whole program: a file that cannot be made
   // is told and leaves saving as it was (SavingActive says). A month of
-  // history to its file.
+  // history to its file; the failure says why (nothing is told).
   virtual void SetSaving(int slot, bool on) = 0;
   virtual bool SavingActive() const = 0;
   virtual Status SaveMonthData(int slot, int month) = 0;
 
   // History: the Day, Week and Month boxes from what is stored; for the
-  // chart view, the stored history or a new twelve-month read.
+  // chart view, what the last read brought or a new twelve-month read, and
+  // the end of a read it no longer waits for.
   virtual bool ShowStoredHistory(int slot) = 0;
   virtual bool RequestHistory(int slot, int month) = 0;
+  virtual void EndHistoryRead(int slot) = 0;
 
   // The settings file's record; storing writes the file.
   virtual const Settings& CurrentSettings() const = 0;

@@ -68,11 +68,18 @@ void Scheduler::Tick(const TickView& view) {
 void Scheduler::ServeFirstPending(int slot, const TickView& view) {
   PendingOperations& p = pending_;
   if (p.PriceSetCount > 0) {
-    if (meters_.WriteTariff(slot, p.PriceSetCount)) {
-      if (--p.PriceSetCount == 0) Tell("Priceset success");
-    } else {
-      p.PriceSetCount = 0;
-      Tell("Priceset error", NoticeIcon::kWarning);
+    switch (meters_.WriteTariff(slot, p.PriceSetCount)) {
+      case WriteOutcome::kSent:
+        if (--p.PriceSetCount == 0) Tell("Priceset success");
+        break;
+      case WriteOutcome::kFailed:
+        p.PriceSetCount = 0;
+        Tell("Priceset error", NoticeIcon::kWarning);
+        break;
+      case WriteOutcome::kRefused:
+        // Reading the tariff back would overwrite the field shown red.
+        p.PriceSetCount = p.PriceLoadCount = 0;
+        break;
     }
   } else if (p.PriceLoadCount > 0) {
     if (meters_.ReadTariff(slot, p.PriceLoadCount)) {
@@ -86,9 +93,14 @@ void Scheduler::ServeFirstPending(int slot, const TickView& view) {
   } else if (p.TimerLoadCount > 0 || p.TimerLoadRound > 0) {
     ServeTimerRead(slot);
   } else if (p.LimitSetRequest > 0) {
-    const bool ok = meters_.WriteLimits(slot);
+    const WriteOutcome outcome = meters_.WriteLimits(slot);
     p.LimitSetRequest = 0;
-    Tell(ok ? "SetLimit Success" : "SetLimit error", ok ? NoticeIcon::kInformation : NoticeIcon::kWarning);
+    if (outcome == WriteOutcome::kRefused) {
+      p.LimitReadRequest = 0;  // the read-back would overwrite the field shown red
+    } else {
+      const bool ok = outcome == WriteOutcome::kSent;
+      Tell(ok ? "SetLimit Success" : "SetLimit error", ok ? NoticeIcon::kInformation : NoticeIcon::kWarning);
+    }
   } else if (p.LimitReadRequest > 0) {
     const bool ok = meters_.ReadLimits(slot);
     p.LimitReadRequest = 0;
@@ -100,12 +112,12 @@ void Scheduler::ServeFirstPending(int slot, const TickView& view) {
     p.TimeSetRequest = 0;
     if (ok) Tell("Time Set Success");
   } else if (p.Co2SetRequest > 0) {
-    const bool ok = meters_.WriteCo2Factor(slot);
+    const WriteOutcome outcome = meters_.WriteCo2Factor(slot);
     p.Co2SetRequest = 0;
-    if (ok) {
+    if (outcome == WriteOutcome::kSent) {
       p.Co2LoadRequest = 1;  // read the factor back on the next tick
       Tell("CO2 Set Success");
-    } else {
+    } else if (outcome == WriteOutcome::kFailed) {
       Tell("CO2 Set Error", NoticeIcon::kWarning);
     }
   } else if (p.Co2LoadRequest > 0) {
@@ -200,6 +212,7 @@ void Scheduler::ServeHistoryRead(int slot, const TickView& view) {
     p.HistoryRound = 1;
     data.MonthsRead = {};
     data.HistoryLoaded = 0;
+    data.HistoryReadEnded = 0;
     display_.BusyStarted(BusyOperation::kHistoryRead, kHistoryMonths);
   }
   SkipAnswered(p.HistoryMonthsLeft, data.MonthsRead);
@@ -237,12 +250,21 @@ void Scheduler::EndBusyOperationsDroppedBy(const PendingOperations& before) {
 
 bool Scheduler::RequestHistory(int slot, int month) {
   if (!IsSlotNumber(slot) || !meters_.IsOpen(slot)) return false;
-  if (devices_.Slot(slot).HistoryLoaded == 1) {
+  const SlotData& data = devices_.Slot(slot);
+  if (data.HistoryLoaded == 1 || data.HistoryReadEnded == 1) {
     display_.ChartViewHistoryReady(slot, month);
   } else {
     pending_.HistoryMonthsLeft = kHistoryMonths;
   }
   return true;
+}
+
+void Scheduler::EndHistoryRead(int slot) {
+  if (pending_.HistoryMonthsLeft == 0 && pending_.HistoryRound == 0) return;
+  pending_.HistoryMonthsLeft = 0;
+  pending_.HistoryRound = 0;
+  if (IsSlotNumber(slot)) devices_.Slot(slot).HistoryReadEnded = 1;
+  display_.BusyEnded(BusyOperation::kHistoryRead);
 }
 
 bool Scheduler::ShowStoredHistory(int slot) {

@@ -15,21 +15,28 @@
 
 namespace quorvel {
 
+// What became of a write whose values come from the page fields.
+enum class WriteOutcome {
+  kSent,     // carried (a closed port counts too: nothing to send)
+  kFailed,   // could not be carried
+  kRefused,  // a value broke its field's rule: nothing was sent, the field shows it
+};
+
 // The requests as the scheduler calls them. Each returns whether the call
 // could be carried (a closed port still counts as carried: nothing is sent).
 class MeterOperations {
  public:
   virtual ~MeterOperations() = default;
   virtual bool IsOpen(int slot) const = 0;
-  virtual bool WriteTariff(int slot, std::int32_t price_set_count) = 0;
+  virtual WriteOutcome WriteTariff(int slot, std::int32_t price_set_count) = 0;
   virtual bool ReadTariff(int slot, std::int32_t price_load_count) = 0;
   virtual bool WriteTimer(int slot, int timer, const TimerEntry& entry) = 0;
   virtual bool ReadTimer(int slot, int timer) = 0;
-  virtual bool WriteLimits(int slot) = 0;
+  virtual WriteOutcome WriteLimits(int slot) = 0;
   virtual bool ReadLimits(int slot) = 0;
   virtual void ReadMonthHistory(int slot, int month) = 0;
   virtual bool WriteClock(int slot) = 0;
-  virtual bool WriteCo2Factor(int slot) = 0;
+  virtual WriteOutcome WriteCo2Factor(int slot) = 0;
   virtual bool ReadCo2Factor(int slot) = 0;
   virtual bool ReadMeterNumber(int slot) = 0;
   virtual bool ResetTimers(int slot) = 0;
@@ -52,9 +59,13 @@ class Scheduler {
 
   void Tick(const TickView& view);
 
-  // For the chart view: the stored history if the read is complete,
-  // otherwise a new twelve-month read. False when the slot is not open.
+  // For the chart view: the stored history once a read has ended (months
+  // that did not answer stay unknown), otherwise a new twelve-month read.
+  // False when the slot is not open.
   bool RequestHistory(int slot, int month);
+  // The chart view gave up waiting: a running history read ends now with
+  // what came, asking no more and telling nothing (the view has told).
+  void EndHistoryRead(int slot);
   // The real-time page's Day, Week and Month boxes from the stored history.
   bool ShowStoredHistory(int slot);
 

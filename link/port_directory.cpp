@@ -8,6 +8,7 @@
 
 #include "link/port_names.h"
 #include "link/serial_platform.h"
+#include "link/slot_rule.h"
 #include "model/device_record.h"
 #include "model/names.h"
 
@@ -23,13 +24,6 @@ bool PathExists(const std::string& path) {
 }
 
 bool HoldsNul(const std::string& path) { return path.find('\0') != std::string::npos; }
-
-std::string UsbId(const PresentPort& port) {
-  if (!port.vendor_id || !port.product_id) return {};
-  char text[16];
-  std::snprintf(text, sizeof text, "%04x:%04x", *port.vendor_id, *port.product_id);
-  return text;
-}
 
 }  // namespace
 
@@ -56,27 +50,9 @@ std::optional<int> AutomaticSlot(const PresentPort& port) {
 
 SlotPorts AssignSlots(const std::vector<PresentPort>& present, const std::map<int, std::string>& assignments,
                       const std::function<bool(const std::string&)>& exists) {
-  std::set<std::string> assigned_paths;
-  for (const auto& [slot, path] : assignments) assigned_paths.insert(path);
-
-  SlotPorts slots;
-  for (const PresentPort& port : present) {
-    if (!IsMeterAdapter(port) || assigned_paths.count(port.path) != 0) continue;
-    const std::optional<int> slot = AutomaticSlot(port);
-    if (slot && assignments.count(*slot) == 0) slots[*slot] = SlotPort{port.path, true, false, UsbId(port)};
-  }
-  for (const auto& [slot, path] : assignments) {
-    if (!IsSlotNumber(slot) || HoldsNul(path) || !exists(path)) continue;
-    SlotPort entry{path, false, true, {}};
-    for (const PresentPort& port : present) {
-      if (port.path == path) {
-        entry.adapter = IsMeterAdapter(port);
-        entry.usb_id = UsbId(port);
-      }
-    }
-    slots[slot] = entry;
-  }
-  return slots;
+  return AssignSlotsRemembering(present, assignments, {}, [&](const std::string& path) {
+           return !HoldsNul(path) && exists(path) ? path : std::string();
+         }).slots;
 }
 
 std::vector<UnusableAssignment> UnusableAssignments(const std::map<int, std::string>& assignments,
@@ -115,26 +91,33 @@ std::vector<int> SlotChanges(const SlotPorts& before, const SlotPorts& after) {
   return removed;
 }
 
-SlotPorts PortDirectory::Scan() {
+SlotAssignment PortDirectory::Assign() {
   const std::optional<long long> stamp = DeviceFolderStamp();
   if (!stamp || stamp != listed_at_stamp_) {
     present_.clear();
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
       PresentPort port{info.portName().toStdString(), info.systemLocation().toStdString(), std::nullopt,
-                       std::nullopt};
+                       std::nullopt, {}};
       if (info.hasVendorIdentifier()) port.vendor_id = info.vendorIdentifier();
       if (info.hasProductIdentifier()) port.product_id = info.productIdentifier();
+      if (IsMeterAdapter(port)) port.identity = lookup_.Of(port.path);
       present_.push_back(std::move(port));
     }
     listed_at_stamp_ = stamp;
   }
-  return AssignSlots(present_, assignments_, PathExists);
+  return AssignSlotsRemembering(present_, assignments_, remembered_, [](const std::string& path) {
+    return !HoldsNul(path) && PathExists(path) ? DeviceIdentity(path) : std::string();
+  });
 }
 
+SlotPorts PortDirectory::Scan() { return Assign().slots; }
+
 std::vector<int> PortDirectory::Refresh() {
-  SlotPorts now = Scan();
-  std::vector<int> changes = SlotChanges(current_, now);
-  current_ = std::move(now);
+  SlotAssignment now = Assign();
+  std::vector<int> changes = SlotChanges(current_, now.slots);
+  current_ = std::move(now.slots);
+  remembered_ = std::move(now.remembered);
+  reserved_ = std::move(now.reserved);
   return changes;
 }
 

@@ -4,8 +4,9 @@
 //   [Ports]
 //   COM3=/dev/ttyUSB0
 //   COM5=/tmp/meters/COM5
-// An adapter /dev/ttyUSBk is slot k+1 (COMn is slot n on Windows); an
-// assignment overrides that.
+// An assignment always wins. An adapter keeps the slot it took the first
+// time it was seen, by its identity (link/adapter_identity.h), whatever
+// number the kernel gives it; the rule is in link/slot_rule.h.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "link/adapter_identity.h"
+
 namespace quorvel {
 
 struct PresentPort {
@@ -22,6 +25,7 @@ struct PresentPort {
   std::string path;  // "/dev/ttyUSB0", "COM3"
   std::optional<std::uint16_t> vendor_id;
   std::optional<std::uint16_t> product_id;
+  AdapterIdentity identity = {};  // looked up for the meters' adapters only
 };
 
 struct SlotPort {
@@ -29,6 +33,8 @@ struct SlotPort {
   bool adapter = false;  // one of the meters' own USB adapters
   bool assigned = false;  // named in the settings file
   std::string usb_id;     // "1a86:7523", empty when unknown
+  std::string identity = {};  // the adapter's remembered name; empty for an assigned port
+  bool remembered = false;  // the slot its adapter took before (not seen the first time now)
 };
 
 using SlotPorts = std::map<int, SlotPort>;
@@ -61,18 +67,29 @@ std::vector<UnusableAssignment> UnusableAssignments(const std::map<int, std::str
 // whose device changed gives both), removals first.
 std::vector<int> SlotChanges(const SlotPorts& before, const SlotPorts& after);
 
+struct SlotAssignment;
+
 class PortDirectory {
  public:
-  explicit PortDirectory(std::map<int, std::string> assignments = {}) : assignments_(std::move(assignments)) {}
+  // `remembered`: slot -> identity of the adapters that took the slots
+  // before (storage/slot_memory.h); `lookup` finds the identities.
+  explicit PortDirectory(std::map<int, std::string> assignments = {}, std::map<int, std::string> remembered = {},
+                         IdentityLookup lookup = {})
+      : assignments_(std::move(assignments)), remembered_(std::move(remembered)), lookup_(std::move(lookup)) {}
 
   // Looks at the ports present now. Listing the system's serial ports takes
   // milliseconds, so the list is taken again only when the device folder
   // changed (where the platform can tell).
   SlotPorts Scan();
-  // Scans and remembers; returns the changes since the last refresh.
+  // Scans and remembers, the adapters seen the first time included; returns
+  // the changes since the last refresh.
   std::vector<int> Refresh();
 
   const SlotPorts& Current() const { return current_; }
+  // Slot -> identity of every adapter remembered after the last refresh.
+  const std::map<int, std::string>& Remembered() const { return remembered_; }
+  // The remembered adapters that were not plugged in at the last refresh.
+  const std::map<int, std::string>& Reserved() const { return reserved_; }
   // Whether slot n is offered: the stand-in for asking the adapter library
   // whether a device is one of its adapters.
   bool Accepts(int slot) const { return current_.count(slot) != 0; }
@@ -84,7 +101,12 @@ class PortDirectory {
   std::vector<UnusableAssignment> Unusable() const;
 
  private:
+  SlotAssignment Assign();
+
   std::map<int, std::string> assignments_;
+  std::map<int, std::string> remembered_;
+  std::map<int, std::string> reserved_;
+  IdentityLookup lookup_;
   SlotPorts current_;
   std::vector<PresentPort> present_;
   std::optional<long long> listed_at_stamp_;

@@ -29,6 +29,7 @@ void DeviceTable::ResetSlotHistory(int slot) {
   ResetHistory(data.History);
   data.MonthsRead = {};
   data.HistoryLoaded = 0;
+  data.HistoryReadEnded = 0;
 }
 
 double CostOf(double energy_kwh, const MeterSettings& settings) {

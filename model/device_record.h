@@ -74,6 +74,9 @@ struct SlotData {
   AnsweredSet<kMonths> MonthsRead{};
   // 1 once a history read has brought every month.
   std::uint8_t HistoryLoaded = 0;
+  // 1 once a history read has ended, whether every month came or not: what
+  // came is shown without asking the meter again. Cleared as MonthsRead.
+  std::uint8_t HistoryReadEnded = 0;
 };
 
 struct TimerEntry {

@@ -43,6 +43,15 @@ AxisRange AdaptWhole(AxisRange axis, double x) {
   return axis;
 }
 
+constexpr double kFactorStep = 0.5;  // the power factor's axis moves and is divided in these
+constexpr double kFactorSlack = 1e-4;  // a float's hundredths read a little off
+
+AxisRange AdaptFactor(AxisRange axis, double x) {
+  if (x < axis.min) axis.min = std::floor((x + kFactorSlack) / kFactorStep) * kFactorStep;
+  if (x > axis.max) axis.max = std::ceil((x - kFactorSlack) / kFactorStep) * kFactorStep;
+  return axis;
+}
+
 // Bounds as short as they can be written: 229, 0.17, 0.1.
 std::string BoundText(double value) {
   std::string text = Fixed(value, 2);
@@ -62,9 +71,14 @@ AxisRange AdaptValueAxis(TrackedQuantity quantity, AxisRange axis, double x) {
     case TrackedQuantity::kCurrent: return AdaptCurrent(axis, x);
     case TrackedQuantity::kVoltage:
     case TrackedQuantity::kPower: return AdaptWhole(axis, x);
-    case TrackedQuantity::kPowerFactor: return axis;
+    case TrackedQuantity::kPowerFactor: return AdaptFactor(axis, x);
   }
   return axis;
+}
+
+int MajorDivisions(TrackedQuantity quantity, AxisRange axis) {
+  if (quantity != TrackedQuantity::kPowerFactor) return 2;
+  return std::max(1, static_cast<int>(std::lround((axis.max - axis.min) / kFactorStep)));
 }
 
 double PlottedValue(TrackedQuantity quantity, const DeviceRecord& record) {
@@ -72,7 +86,7 @@ double PlottedValue(TrackedQuantity quantity, const DeviceRecord& record) {
     case TrackedQuantity::kCurrent: return record.Current;
     case TrackedQuantity::kVoltage: return record.Voltage;
     case TrackedQuantity::kPower: return record.Power;
-    case TrackedQuantity::kPowerFactor: return std::fabs(record.PowerFactor);
+    case TrackedQuantity::kPowerFactor: return record.PowerFactor;
   }
   return 0.0;
 }

@@ -30,17 +30,24 @@ struct AxisRange {
 };
 
 // The value axis a fresh chart starts with. The power factor's axis spans
-// 0..1 for good: a factor lies between 0 and 1, and a narrower axis would
-// never show it.
+// 0..1, where the factor of an ordinary load lies.
 AxisRange InitialValueAxis(TrackedQuantity quantity);
 
 // The value axis after reading `x` arrives, before its point is stored. A
 // collapsed axis (0.1 wide or less, as a fresh chart's) centres on the
 // reading; otherwise a reading close to an edge moves that edge out. The
-// axis never narrows again.
+// power factor's axis keeps 0..1 while every factor fits; a factor outside
+// (a leading load's is negative, and the meter's coding reaches -1.28 and
+// 1.28) moves that edge out to the next multiple of 0.5. No axis narrows
+// again.
 AxisRange AdaptValueAxis(TrackedQuantity quantity, AxisRange axis, double x);
 
-// The value plotted for a reading: the power factor's sign is dropped.
+// The major divisions of an axis: 2, and for the power factor one every 0.5
+// (0, 0.5, 1; -1, -0.5, 0, ...), so that 0 and 1 keep their lines.
+int MajorDivisions(TrackedQuantity quantity, AxisRange axis);
+
+// The value plotted for a reading, as the meter gave it (the power factor
+// with its sign).
 double PlottedValue(TrackedQuantity quantity, const DeviceRecord& record);
 
 // One step of a series' sweep: the row the reading goes to, the row the

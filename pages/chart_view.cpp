@@ -1,5 +1,6 @@
 #include "pages/chart_view.h"
 
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -36,8 +37,17 @@ void ChartView::ConnectHandlers() {
   connect(add_, &ImageButton::clicked, this, &ChartView::OnAddData);
   connect(delete_, &ImageButton::clicked, this, &ChartView::OnDeleteData);
   connect(mode_, &ImageButton::clicked, this, &ChartView::OnModeButton);
-  connect(chart_mode_, &ImageButton::clicked, this, &ChartView::OnChartMode);
-  connect(text_mode_, &ImageButton::clicked, this, &ChartView::OnTextMode);
+  // A screen reader's Toggle action toggles without a click: the handlers
+  // follow the buttons' states, which form one exclusive pair.
+  auto* modes = new QButtonGroup(this);
+  modes->addButton(chart_mode_);
+  modes->addButton(text_mode_);
+  connect(chart_mode_, &ImageButton::toggled, this, [this](bool on) {
+    if (on) OnChartMode();
+  });
+  connect(text_mode_, &ImageButton::toggled, this, [this](bool on) {
+    if (on) OnTextMode();
+  });
   connect(save_excel_, &ImageButton::clicked, this, &ChartView::OnSaveExcel);
   connect(com_, &ImageButton::clicked, this, &ChartView::OnCom);
   connect(save_bmp_, &ImageButton::clicked, this, &ChartView::OnSaveBmp);
@@ -47,23 +57,33 @@ void ChartView::ConnectHandlers() {
   connect(charts_, &TrackingCharts::selectionChanged, this, [this](int selection) {
     if (real_time_mode_) save_bmp_->setVisible(selection != TrackingCharts::kAllCharts);
   });
-  connect(month_, &QRadioButton::clicked, this, [this] { history_->ChooseForm(HistoryKind::kByMonth); });
-  connect(week_, &QRadioButton::clicked, this, [this] { history_->ChooseForm(HistoryKind::kByWeek); });
-  connect(day_, &QRadioButton::clicked, this, [this] { history_->ChooseForm(HistoryKind::kByDay); });
+  const std::pair<QRadioButton*, HistoryKind> forms[] = {
+      {month_, HistoryKind::kByMonth}, {week_, HistoryKind::kByWeek}, {day_, HistoryKind::kByDay}};
+  for (const auto& [radio, kind] : forms) {
+    connect(radio, &QRadioButton::toggled, this, [this, kind = kind](bool on) {
+      if (on) history_->ChooseForm(kind);
+    });
+  }
 }
 
 // --- Opening and real-time mode ------------------------------------------------
 
 void ChartView::OpenFor(int view_slot) {
   view_slot_ = view_slot;
-  chart_mode_->setChecked(true);
-  text_mode_->setChecked(false);
-  area_->setCurrentWidget(charts_);
+  {
+    // Each opening starts afresh: nothing of the last one is drawn again.
+    const QSignalBlocker quiet_chart(chart_mode_);
+    const QSignalBlocker quiet_text(text_mode_);
+    chart_mode_->setChecked(true);
+    text_mode_->setChecked(false);
+  }
+  ShowArea(charts_);
   charts_->Start(view_slot, ops_.SavingActive());
   readings_->Restart();
   history_->Reset(view_slot);
   // No form is chosen yet.
   for (QRadioButton* radio : {month_, week_, day_}) {
+    const QSignalBlocker quiet(radio);
     radio->setAutoExclusive(false);
     radio->setChecked(false);
     radio->setAutoExclusive(true);
@@ -85,8 +105,11 @@ void ChartView::EnterRealTimeMode() {
   mode_->SetTip(QStringLiteral("Real Time Data"));
   ShowSavingPressed(saving);
   device_label_->setText(QStringLiteral("Device"));
+  // The view's own device, unless it went away meanwhile: then nothing is
+  // chosen and the port button shows it stopped.
   FillDeviceBox(view_slot_);
-  com_->ShowSecondImage(ops_.IsOpen(view_slot_));
+  const bool running = ops_.IsOpen(ChosenSlot());
+  ShowCom(running, running ? QStringLiteral("Com Start") : QStringLiteral("Com Stop"));
   com_->show();
   ShowHistoryControls(false);
   real_time_mode_ = true;
@@ -256,7 +279,7 @@ void ChartView::ShowHistoryControls(bool shown) {
 // In history mode the chosen form is drawn again in the new way.
 void ChartView::OnChartMode() {
   if (TextModeShown()) {
-    area_->setCurrentWidget(charts_);
+    ShowArea(charts_);
     charts_->SetSelection(charts_->Selection());
   }
   chart_mode_->setChecked(true);
@@ -265,10 +288,15 @@ void ChartView::OnChartMode() {
 }
 
 void ChartView::OnTextMode() {
-  area_->setCurrentWidget(readings_view_);
+  ShowArea(readings_view_);
   chart_mode_->setChecked(false);
   text_mode_->setChecked(true);
   if (!real_time_mode_) history_->Redraw();
+}
+
+void ChartView::ShowArea(QWidget* shown) {
+  area_->setCurrentWidget(shown);
+  busy_->raise();
 }
 
 bool ChartView::TextModeShown() const { return area_->currentWidget() == readings_view_; }
@@ -286,7 +314,8 @@ void ChartView::OnSaveBmp() {
 // --- Saving --------------------------------------------------------------------------
 
 // A press starts saving, the next stops it. Whatever the outcome, the view's
-// and the real-time page's buttons show whether saving runs.
+// titles and button and the real-time page's button show whether saving
+// runs: a file that cannot be made leaves it off (the saving has told why).
 void ChartView::OnSaveExcel() {
   if (!real_time_mode_) {
     ShowSavingPressed(false);
@@ -295,8 +324,9 @@ void ChartView::OnSaveExcel() {
   }
   const bool start = !saving_pressed_;
   ops_.SetSaving(view_slot_, start);
-  charts_->ShowSaving(start);
-  ShowSavingPressed(start);
+  const bool saving = ops_.SavingActive();
+  charts_->ShowSaving(saving);
+  ShowSavingPressed(saving);
   Q_EMIT savingChanged();
 }
 
@@ -307,7 +337,12 @@ void ChartView::ShowSavingPressed(bool pressed) {
 
 // --- Keys and messages -----------------------------------------------------------------
 
-bool ChartView::eventFilter(QObject*, QEvent* event) {
+bool ChartView::eventFilter(QObject* watched, QEvent* event) {
+  if ((watched == area_host_ && event->type() == QEvent::Resize) ||
+      (watched == busy_ && event->type() == QEvent::ShowToParent)) {
+    PlaceProgress();
+    return false;
+  }
   if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) return false;
   const int key = static_cast<const QKeyEvent*>(event)->key();
   return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;

@@ -93,6 +93,8 @@ class ChartView : public QDialog {
   bool TextModeShown() const;
   void ShowCom(bool running, const QString& tip);
   void ShowSavingPressed(bool pressed);
+  void ShowArea(QWidget* shown);
+  void PlaceProgress();
   void Tell(const std::string& text, NoticeIcon icon = NoticeIcon::kInformation);
 
   // Handlers.
@@ -126,6 +128,7 @@ class ChartView : public QDialog {
   QRadioButton* month_ = nullptr;
   QRadioButton* week_ = nullptr;
   QRadioButton* day_ = nullptr;
+  QWidget* area_host_ = nullptr;
   QStackedLayout* area_ = nullptr;
   TrackingCharts* charts_ = nullptr;
   QListView* readings_view_ = nullptr;

@@ -15,12 +15,18 @@ inline constexpr int kTime = 1004;
 inline constexpr int kCurrent = 1007;
 inline constexpr int kTierBoundary = 1015;
 inline constexpr int kTierUpperEnd = 1017;
+inline constexpr int kPrice1 = 1011;
+inline constexpr int kPrice2 = 1012;
+inline constexpr int kCo2Factor = 1178;
 }  // namespace field_id
 
 namespace mark_slot {
 inline constexpr std::size_t kCurrent = 0;  // the decoder's current alarm
 inline constexpr std::size_t kTierUpperEnd = 2;
 inline constexpr std::size_t kTierBoundary = 3;
+inline constexpr std::size_t kPrice1 = 4;
+inline constexpr std::size_t kPrice2 = 5;
+inline constexpr std::size_t kCo2Factor = 6;
 inline constexpr std::size_t kDate = 8;
 inline constexpr std::size_t kTime = 9;
 }  // namespace mark_slot

@@ -4,6 +4,7 @@
 
 #include "pages/chart_rules.h"
 #include "protocol/number_text.h"
+#include "storage/spreadsheet_export.h"
 #include "widgets/busy_indicator.h"
 #include "widgets/chart_widget.h"
 
@@ -88,9 +89,12 @@ void HistoryDisplay::ApplyFrame(const HistoryFrame& frame) {
 
 void HistoryDisplay::ShowHeaderOnly() { lines_.setStringList({QString::fromLatin1(kHistoryHeaderLine)}); }
 
+// The chart and the text list start empty: nothing of the form shown
+// before stays while the new one waits or is refused.
 void HistoryDisplay::ChooseForm(HistoryKind kind) {
   if (!active_ || kind == HistoryKind::kNone) return;
   ApplyFrame(FrameOf(kind, view_slot_, months_));
+  ShowHeaderOnly();
   kind_ = kind;
   if (kind == HistoryKind::kByDay) {
     if (const auto refusal = FormRefusal(kind, months_)) {
@@ -194,11 +198,12 @@ void HistoryDisplay::SaveMonths() {
     Tell(kPleaseSelectMonthText);
     return;
   }
+  const std::string file = MonthFileName(ops_.CurrentSettings().File, view_slot_);
   for (const int month : months_.Months()) {
     if (month == 0) continue;
-    const bool saved = ops_.SaveMonthData(view_slot_, month).ok();
-    Tell(saved ? "Save to Excel Success" : "Save to Excel Error",
-         saved ? NoticeIcon::kInformation : NoticeIcon::kWarning);
+    const Status saved = ops_.SaveMonthData(view_slot_, month);
+    Tell(MonthSaveText(month, saved.ok(), file, saved.text()),
+         saved.ok() ? NoticeIcon::kInformation : NoticeIcon::kWarning);
   }
 }
 
@@ -234,7 +239,8 @@ void HistoryDisplay::SlotLost(int slot) {
 }
 
 // A meter that still sends months is waited for; one that has sent nothing
-// for the whole bound is not.
+// for the whole bound is not: the read ends there, once, and the form shows
+// what came.
 void HistoryDisplay::WaitTimedOut() {
   if (!waiting_) return;
   const int read = MonthsReadCount();
@@ -244,6 +250,8 @@ void HistoryDisplay::WaitTimedOut() {
     return;
   }
   EndWait();
+  ops_.EndHistoryRead(view_slot_);
+  Draw();
   Tell(HistoryNoAnswerText(view_slot_), NoticeIcon::kWarning);
 }
 

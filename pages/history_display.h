@@ -6,7 +6,8 @@
 //
 // The wait for a history read always ends: when the history is ready, when
 // the read is dropped (the slot closed), or when no month has come for a
-// while, which the user is told.
+// while, which the user is told and which ends the read. Once a read has
+// ended, every form draws what it brought without reading again.
 #pragma once
 
 #include <QObject>

@@ -56,6 +56,7 @@ void DrawDays(const HistorySource& source, const MonthColumns& months, HistoryDr
     if (month == 0 || !Read(source, month)) continue;
     for (int day = 1; day <= kDaysPerMonthRow && Day(source, month, day) != kNoSuchDay; ++day) {
       out.bars.push_back({day, k, Day(source, month, day)});
+      out.days[static_cast<std::size_t>(k - 1)].push_back({day, Day(source, month, day)});
     }
   }
   for (int day = 1; day <= kDaysPerMonthRow; ++day) {
@@ -202,16 +203,35 @@ HistoryDrawing DrawHistory(HistoryKind kind, const HistorySource& source, const 
 }
 
 std::string HistoryDescription(const std::string& title, HistoryKind kind, const HistoryDrawing& drawing) {
+  const auto values = [](const std::vector<HistorySum>& sums) {
+    std::string text;
+    for (std::size_t i = 0; i < sums.size(); ++i) {
+      text += (i == 0 ? "" : ", ") + Decimal(sums[i].number) + ": " + ValueText(sums[i].sum);
+    }
+    return text;
+  };
   std::string text = ChartDescription(title, {0.0, drawing.axis_max});
-  if (kind != HistoryKind::kByWeek && kind != HistoryKind::kByMonth) return text;
-  for (std::size_t i = 0; i < drawing.sums.size(); ++i) {
-    text += (i == 0 ? "; " : ", ") + Decimal(drawing.sums[i].number) + ": " + ValueText(drawing.sums[i].sum);
+  if (kind == HistoryKind::kByWeek || kind == HistoryKind::kByMonth) {
+    if (!drawing.sums.empty()) text += "; " + values(drawing.sums);
+  } else if (kind == HistoryKind::kByDay) {
+    for (std::size_t k = 0; k < drawing.column_labels.size() && k < drawing.days.size(); ++k) {
+      const std::string& label = drawing.column_labels[k];
+      if (label.empty()) continue;
+      text += "; " + label + (drawing.days[k].empty() ? "" : " days " + values(drawing.days[k]));
+    }
   }
   return text;
 }
 
 std::string HistoryNoAnswerText(int slot) {
   return "The meter on COM" + Decimal(slot) + " did not answer the history request";
+}
+
+std::string MonthSaveText(int month, bool saved, const std::string& file, const std::string& cause) {
+  const bool known = month >= 1 && month <= kMonths;
+  const std::string name = known ? HistoryMonthNames()[static_cast<std::size_t>(month - 1)] : "Month " + Decimal(month);
+  if (saved) return "Save to Excel Success: " + name + " saved to " + file;
+  return "Save to Excel Error: " + name + " was not saved: " + (cause.empty() ? "unknown error" : cause);
 }
 
 double HistoryAxisMax(double largest) {

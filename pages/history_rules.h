@@ -101,6 +101,9 @@ struct HistoryDrawing {
   std::vector<HistorySum> sums;
   std::vector<std::string> column_labels;
   double axis_max = 0.0;
+  // The day form's values, column by column: the days of a month read
+  // (numbered 1..), nothing for a month not read or no month.
+  std::array<std::vector<HistorySum>, kMonthColumns> days;
 };
 
 // What the view knows of the slot when it draws.
@@ -120,11 +123,17 @@ HistoryDrawing DrawHistory(HistoryKind kind, const HistorySource& source, const 
 
 // The chart's accessible description: its title, its value axis "min..max"
 // and, for the week and month forms, each one's sum ("3: 12.50", "--" when
-// unknown).
+// unknown); for the day form, each chosen month's days ("COM3:6 days 1:
+// 2.50, 2: 3.10, ...", "COM3:7 not read").
 std::string HistoryDescription(const std::string& title, HistoryKind kind, const HistoryDrawing& drawing);
 
 // What the user is told when a history read brings nothing for a while.
 std::string HistoryNoAnswerText(int slot);
+
+// What the user is told of one month saved to its spreadsheet file, each
+// month in words of its own: "Save to Excel Success: Jan saved to
+// <file>", or "Save to Excel Error: Jan was not saved: <cause>".
+std::string MonthSaveText(int month, bool saved, const std::string& file, const std::string& cause);
 
 // The value axis maximum for bars up to `largest`: 300 at least, otherwise
 // the next multiple of 50, so that no week or month is cut off.

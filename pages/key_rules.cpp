@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "pages/field_text.h"
 #include "protocol/number_text.h"
 
 namespace quorvel {
@@ -9,44 +10,48 @@ namespace {
 
 constexpr double kPriceLimit = 1000.0;
 
-bool IsDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
+bool IsDigit(char32_t c) { return IsAsciiDigit(c); }
+
+// Tab, Shift+Tab, shortcuts: not for the rules.
+bool IsControl(char32_t c) { return c != kBackspace && (c < 0x20 || c == 0x7F); }
+
+int Clamped(int caret, std::size_t length) { return std::clamp(caret, 0, static_cast<int>(length)); }
 
 // The digit replaces the character at the caret, after the caret has
 // jumped over a separator; at the end of a full field nothing changes.
 KeyOutcome Overtype(const FieldEdit& field, char32_t digit, int max_length, std::initializer_list<int> separators) {
-  FieldEdit edit = field;
-  edit.caret = std::clamp(edit.caret, 0, static_cast<int>(edit.text.size()));
-  if (std::find(separators.begin(), separators.end(), edit.caret) != separators.end()) ++edit.caret;
-  edit.caret = std::min(edit.caret, static_cast<int>(edit.text.size()));
-  const auto at = static_cast<std::size_t>(edit.caret);
-  if (at < edit.text.size()) edit.text.erase(at, 1);
-  if (static_cast<int>(edit.text.size()) < max_length) {
-    edit.text.insert(at, 1, static_cast<char>(digit));
-    ++edit.caret;
-  } else {
-    edit.text = field.text;  // a full field takes nothing more
-  }
-  return {KeyVerdict::kReplace, edit};
+  std::u32string text = Characters(field.text);
+  int caret = Clamped(field.caret, text.size());
+  if (std::find(separators.begin(), separators.end(), caret) != separators.end()) ++caret;
+  caret = Clamped(caret, text.size());
+  const auto at = static_cast<std::size_t>(caret);
+  if (at < text.size()) text.erase(at, 1);
+  if (static_cast<int>(text.size()) >= max_length) return {KeyVerdict::kReplace, field};  // a full field takes nothing more
+  text.insert(at, 1, digit);
+  return {KeyVerdict::kReplace, {Utf8(text), caret + 1}};
 }
 
 }  // namespace
 
 KeyOutcome TypeIntoTimeField(const FieldEdit& field, char32_t typed, int max_length) {
+  if (IsControl(typed)) return {KeyVerdict::kPass, {}};
   if (!IsDigit(typed)) return {KeyVerdict::kSwallow, {}};
   return Overtype(field, typed, max_length, {2});
 }
 
 KeyOutcome TypeIntoDateField(const FieldEdit& field, char32_t typed, int max_length) {
+  if (IsControl(typed)) return {KeyVerdict::kPass, {}};
   if (typed == kBackspace) return {KeyVerdict::kSwallow, {}};
   if (!IsDigit(typed)) return {KeyVerdict::kPass, {}};
   return Overtype(field, typed, max_length, {4, 7});
 }
 
 KeyOutcome TypeIntoPriceField(const FieldEdit& field, char32_t typed) {
+  if (IsControl(typed)) return {KeyVerdict::kPass, {}};
   if (!IsDigit(typed) && typed != U'.' && typed != kBackspace) return {KeyVerdict::kSwallow, {}};
-  std::string after = field.text;
-  after.insert(std::min(static_cast<std::size_t>(std::max(field.caret, 0)), after.size()), 1, static_cast<char>(typed));
-  if (ReadDecimalNumber(after) >= kPriceLimit) return {KeyVerdict::kSwallow, {}};
+  std::u32string after = Characters(field.text);
+  after.insert(static_cast<std::size_t>(Clamped(field.caret, after.size())), 1, typed);
+  if (ReadDecimalNumber(Utf8(after)) >= kPriceLimit) return {KeyVerdict::kSwallow, {}};
   return {KeyVerdict::kPass, {}};
 }
 

@@ -1,7 +1,9 @@
-// What a typed character does to the real-time page's filtered fields,
+// What a typed character does to the filtered fields of the pages,
 // decided before the field sees it: the time and date fields overtype
 // their digits and skip their separators, the price fields refuse a price
-// of 1000 or more.
+// of 1000 or more. Texts are UTF-8 and carets count characters. Control
+// characters other than backspace (Tab, Shift+Tab, Ctrl+V...) always pass:
+// a filtered field never keeps the keyboard's focus to itself.
 #pragma once
 
 #include <string>
@@ -13,7 +15,7 @@ inline constexpr char32_t kBackspace = 0x08;
 
 struct FieldEdit {
   std::string text;
-  int caret = 0;  // 0-based position before which the next character goes
+  int caret = 0;  // 0-based position, in characters, before which the next character goes
 };
 
 enum class KeyVerdict {

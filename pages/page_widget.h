@@ -6,6 +6,9 @@
 
 #include <QWidget>
 
+#include <initializer_list>
+#include <vector>
+
 namespace quorvel {
 
 class PageWidget : public QWidget {
@@ -15,6 +18,12 @@ class PageWidget : public QWidget {
   using QWidget::QWidget;
 
   virtual void Entering() {}
+
+ protected:
+  // Tab and Shift+Tab go through the controls in this order: the order a
+  // reader takes the page in, group by group, row by row.
+  static void SetTabOrder(std::initializer_list<QWidget*> controls);
+  static void SetTabOrder(const std::vector<QWidget*>& controls);
 };
 
 }  // namespace quorvel

@@ -6,10 +6,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "pages/field_checks.h"
 #include "pages/field_keys.h"
+#include "pages/readings_hint.h"
 #include "widgets/arrow_pair.h"
 #include "widgets/image_button.h"
 #include "widgets/marked_field.h"
@@ -42,8 +44,18 @@ RealTimePage::RealTimePage(DashboardOperations& operations, Notifier& notifier, 
   BuildTariff();
   BuildHistory();
   ConnectHandlers();
+  std::vector<QWidget*> tab_order{device_box_, comm_,          convert_view_, date_, time_, weekday_, time_download_,
+                                  follow_clock_button_};
+  tab_order.insert(tab_order.end(), reading_rows_.begin(), reading_rows_.end());
+  tab_order.insert(tab_order.end(),
+                   {save_, limit_indicator_, price1_, tier_start_, boundary_, price_load_, price2_, upper_end_,
+                    price_download_, day_, day_arrows_->Up(), day_arrows_->Down(), week_, week_arrows_->Up(),
+                    week_arrows_->Down(), month_, month_arrows_->Up(), month_arrows_->Down(), history_load_,
+                    co2_factor_, co2_download_});
+  SetTabOrder(tab_order);
   // The week day of the date shown from the start.
   OnDateEdited(date_->text());
+  UpdateHint();
   // Enter and Escape never reach a control; the filtered fields see their
   // typed characters here first.
   for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
@@ -87,6 +99,30 @@ void RealTimePage::ShowReadings(const ReadingTexts& texts) {
   ApplyMarks();
   const QString tip = QString::fromStdString(texts.limit_tooltip);
   if (limit_indicator_->toolTip() != tip) limit_indicator_->SetTip(tip);
+  // The decoder shows the chosen meter's readings only.
+  if (readings_slot_ != SelectedSlot()) {
+    readings_slot_ = SelectedSlot();
+    UpdateHint();
+  }
+}
+
+void RealTimePage::ShowNoReadings() {
+  readings_slot_ = 0;
+  const std::string none = kNoReadingText;
+  for (QLineEdit* box : reading_rows_) SetTextIfChanged(box, none);
+  marks_.Unmark(mark_slot::kCurrent);
+  ApplyMarks();
+}
+
+// Another meter's readings never stand for the chosen one's.
+void RealTimePage::UpdateHint() {
+  const int chosen = SelectedSlot();
+  if (readings_slot_ != 0 && readings_slot_ != chosen) ShowNoReadings();
+  const ReadingsState state{device_box_->count(), chosen, chosen != 0 && comm_->ShowsSecondImage(),
+                            chosen != 0 && readings_slot_ == chosen};
+  const QString text = QString::fromStdString(ReadingsHint(state));
+  if (hint_->text() != text) hint_->setText(text);
+  hint_->setVisible(!text.isEmpty());
 }
 
 void RealTimePage::ShowTariff(const TariffTexts& texts) {
@@ -105,11 +141,18 @@ void RealTimePage::ShowCo2Factor(const std::string& text) { SetTextIfChanged(co2
 
 void RealTimePage::ShowLimitAlarm(bool image_shown) { limit_indicator_->SetImageShown(image_shown); }
 
-TariffValues RealTimePage::TariffFields() const {
-  return TariffFromFields(TextOf(boundary_), TextOf(price1_), TextOf(price2_));
+std::optional<TariffValues> RealTimePage::TariffRequest() {
+  const std::optional<TariffValues> tariff =
+      CheckTariffFields({TextOf(boundary_), TextOf(upper_end_), TextOf(price1_), TextOf(price2_)}, marks_);
+  ApplyMarks();
+  return tariff;
 }
 
-std::int32_t RealTimePage::Co2FactorMilli() const { return Co2FactorFromField(TextOf(co2_factor_)); }
+std::optional<std::int32_t> RealTimePage::Co2FactorRequest() {
+  const std::optional<std::int32_t> factor = CheckCo2FactorField(TextOf(co2_factor_), marks_);
+  ApplyMarks();
+  return factor;
+}
 
 // --- The device box and the comm button --------------------------------------
 
@@ -127,6 +170,7 @@ void RealTimePage::RefreshDeviceBox() {
     }
   }
   device_box_->setCurrentIndex(list.SelectedIndex());
+  UpdateHint();
 }
 
 void RealTimePage::ShowDeviceStopped() { ShowComm(false, QStringLiteral("Comm Stop")); }
@@ -173,6 +217,7 @@ void RealTimePage::OnDeviceChosen(int index) {
   const int slot = device_box_->itemData(index).toInt();
   ops_.Select(slot);
   comm_->ShowSecondImage(ops_.IsOpen(slot));
+  UpdateHint();
 }
 
 void RealTimePage::OnConvertView() {
@@ -198,10 +243,9 @@ void RealTimePage::OnTimeDownload() {
   if (valid) ops_.RequestClockWrite();
 }
 
+// Checked now, and again when the tick builds the request.
 void RealTimePage::OnPriceDownload() {
-  const bool valid = CheckTariffFields(TextOf(boundary_), TextOf(upper_end_), marks_);
-  ApplyMarks();
-  if (valid) ops_.RequestTariffWrite();
+  if (TariffRequest()) ops_.RequestTariffWrite();
 }
 
 void RealTimePage::OnPriceLoad() { ops_.RequestTariffRead(); }
@@ -227,17 +271,10 @@ void RealTimePage::OnFollowClock() {
 }
 
 void RealTimePage::OnCo2Download() {
-  switch (CheckCo2Factor(TextOf(co2_factor_))) {
-    case Co2FactorCheck::kTooLarge:
-      Tell("The max number is 0.999");
-      break;
-    case Co2FactorCheck::kNegative:
-      Tell("The min number is 0.000");
-      break;
-    case Co2FactorCheck::kAccepted:
-      ops_.RequestCo2Write();
-      break;
-  }
+  const Co2FactorCheck check = CheckCo2Factor(TextOf(co2_factor_));
+  if (check == Co2FactorCheck::kTooLarge) Tell("The max number is 0.999");
+  if (check == Co2FactorCheck::kNegative) Tell("The min number is 0.000");
+  if (Co2FactorRequest()) ops_.RequestCo2Write();
 }
 
 // --- History ------------------------------------------------------------------
@@ -312,11 +349,15 @@ void RealTimePage::ApplyMarks() {
   current_->SetMarked(marks_.IsMarked(field_id::kCurrent));
   boundary_->SetMarked(marks_.IsMarked(field_id::kTierBoundary));
   upper_end_->SetMarked(marks_.IsMarked(field_id::kTierUpperEnd));
+  price1_->SetMarked(marks_.IsMarked(field_id::kPrice1));
+  price2_->SetMarked(marks_.IsMarked(field_id::kPrice2));
+  co2_factor_->SetMarked(marks_.IsMarked(field_id::kCo2Factor));
 }
 
 void RealTimePage::ShowComm(bool running, const QString& tip) {
   comm_->ShowSecondImage(running);
   comm_->SetTip(tip);
+  UpdateHint();
 }
 
 void RealTimePage::ShowSaveState() {

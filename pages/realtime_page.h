@@ -9,7 +9,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "device/dashboard_operations.h"
 #include "model/display.h"
@@ -48,9 +50,10 @@ class RealTimePage : public PageWidget {
   void ShowCo2Factor(const std::string& text);
   void ShowLimitAlarm(bool image_shown);
 
-  // The field values that requests carry.
-  TariffValues TariffFields() const;
-  std::int32_t Co2FactorMilli() const;
+  // The field values that requests carry, checked by their rules now:
+  // nothing, with the offending fields marked red, when one breaks its rule.
+  std::optional<TariffValues> TariffRequest();
+  std::optional<std::int32_t> Co2FactorRequest();
 
   // The device list changed: the device box follows it.
   void RefreshDeviceBox();
@@ -86,6 +89,10 @@ class RealTimePage : public PageWidget {
   void Tell(const std::string& text, NoticeIcon icon = NoticeIcon::kInformation);
   void ApplyMarks();
   void ShowComm(bool running, const QString& tip);
+  // The reading boxes show nothing until the chosen meter answers; the hint
+  // names the next step meanwhile.
+  void ShowNoReadings();
+  void UpdateHint();
   void ShowPosition();
   bool FilterTypedKey(QObject* watched, const QKeyEvent& key);
 
@@ -110,6 +117,7 @@ class RealTimePage : public PageWidget {
   FieldMarks marks_;
   HistoryCursor cursor_;
   bool follow_clock_ = true;
+  int readings_slot_ = 0;  // whose readings the boxes show; 0: none
 
   QVBoxLayout* page_layout_ = nullptr;
   QGridLayout* body_ = nullptr;
@@ -124,13 +132,15 @@ class RealTimePage : public PageWidget {
   ImageButton* convert_view_ = nullptr;
   // Device readings.
   std::array<QLineEdit*, kReadingFieldCount> reading_boxes_{};  // at their field's index
+  std::vector<QLineEdit*> reading_rows_;  // every box of the group, in page order
   MarkedField* current_ = nullptr;  // the current's box, which turns red
   QLineEdit* co2_ = nullptr;
   ImageButton* save_ = nullptr;
   ImageButton* limit_indicator_ = nullptr;
+  QLabel* hint_ = nullptr;
   // Tariff.
-  QLineEdit* price1_ = nullptr;
-  QLineEdit* price2_ = nullptr;
+  MarkedField* price1_ = nullptr;
+  MarkedField* price2_ = nullptr;
   QLineEdit* tier_start_ = nullptr;
   MarkedField* boundary_ = nullptr;
   MarkedField* upper_end_ = nullptr;
@@ -145,7 +155,7 @@ class RealTimePage : public PageWidget {
   ArrowPair* week_arrows_ = nullptr;
   ArrowPair* month_arrows_ = nullptr;
   ImageButton* history_load_ = nullptr;
-  QLineEdit* co2_factor_ = nullptr;
+  MarkedField* co2_factor_ = nullptr;
   ImageButton* co2_download_ = nullptr;
 };
 

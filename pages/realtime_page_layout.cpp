@@ -12,6 +12,7 @@
 
 #include "model/reading_fields.h"
 #include "pages/key_rules.h"
+#include "pages/readings_hint.h"
 #include "pages/realtime_page.h"
 #include "widgets/arrow_pair.h"
 #include "widgets/image_button.h"
@@ -47,8 +48,8 @@ Field* Box(const QString& text, const QString& name, int width, QWidget* parent,
   field->setAccessibleName(name);
   field->setFixedWidth(width);
   field->setReadOnly(read_only);
+  // Read-only boxes take the focus too: Tab brings a screen reader to each value.
   field->setAlignment(read_only ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignCenter);
-  if (read_only) field->setFocusPolicy(Qt::ClickFocus);
   return field;
 }
 
@@ -72,6 +73,7 @@ void RealTimePage::BuildHeader() {
   time_download_ = Button(QStringLiteral("time-download"), QStringLiteral("Time Data Download"), this);
   follow_clock_button_ = Button(QStringLiteral("follow-clock-off"), QStringLiteral("Load Device DateTime"), this);
   follow_clock_button_->SetSecondImage(QStringLiteral("follow-clock-on"));
+  follow_clock_button_->SetActionNames(QStringLiteral("Load Device DateTime"), QStringLiteral("Stop Load DateTime"));
   follow_clock_button_->ShowSecondImage(true);
 
   device_box_ = new QComboBox(this);
@@ -80,6 +82,7 @@ void RealTimePage::BuildHeader() {
   device_box_->setPlaceholderText(QStringLiteral("Select"));  // nothing is selected at start
   comm_ = Button(QStringLiteral("comm-stopped"), QStringLiteral("Comm Start"), this);
   comm_->SetSecondImage(QStringLiteral("comm-running"));
+  comm_->SetActionNames(QStringLiteral("Comm Start"), QStringLiteral("Comm Stop"));
   convert_view_ = Button(QStringLiteral("convert-view"), QStringLiteral("Convert view"), this);
 
   // The device: which meter the page shows, its port, its chart view.
@@ -123,35 +126,38 @@ void RealTimePage::BuildReadings() {
   grid->setHorizontalSpacing(12);
   grid->setVerticalSpacing(10);
   // One row per box; a reading of the table (model/reading_fields.h) names
-  // its field, whose texts it shows.
+  // its field, whose texts it shows. Nothing to read until a meter has
+  // answered.
+  const QString none = QString::fromLatin1(kNoReadingText);
   const struct {
     std::optional<ReadingField> field;
     const char* caption;
     QLineEdit* box;
     const char* unit;
   } rows[] = {
-      {ReadingField::kVoltage, "Voltage", ReadingBox(QStringLiteral("230.0"), QStringLiteral("Voltage"), group), "V"},
-      {ReadingField::kCurrent, "Current",
-       current_ = Box<MarkedField>(QStringLiteral("4.5"), QStringLiteral("Current"), 150, group, true), "A"},
-      {ReadingField::kPower, "Power", ReadingBox(QStringLiteral("983.2"), QStringLiteral("Power"), group), "W"},
-      {ReadingField::kPowerFactor, "Factor", ReadingBox(QStringLiteral("+0.95"), QStringLiteral("Factor"), group),
-       ""},
-      {ReadingField::kEnergy, "Energy", ReadingBox(QStringLiteral("1031"), QStringLiteral("Energy"), group), "kWh"},
-      {std::nullopt, "CO<sub>2</sub>", co2_ = ReadingBox(QStringLiteral("0.000"), QStringLiteral("CO2"), group),
-       "KgCO<sub>2</sub>"},
+      {ReadingField::kVoltage, "Voltage", ReadingBox(none, QStringLiteral("Voltage"), group), "V"},
+      {ReadingField::kCurrent, "Current", current_ = Box<MarkedField>(none, QStringLiteral("Current"), 150, group, true),
+       "A"},
+      {ReadingField::kPower, "Power", ReadingBox(none, QStringLiteral("Power"), group), "W"},
+      {ReadingField::kPowerFactor, "Factor", ReadingBox(none, QStringLiteral("Factor"), group), ""},
+      {ReadingField::kEnergy, "Energy", ReadingBox(none, QStringLiteral("Energy"), group), "kWh"},
+      {std::nullopt, "CO<sub>2</sub>", co2_ = ReadingBox(none, QStringLiteral("CO2"), group), "KgCO<sub>2</sub>"},
   };
   int r = 0;
   for (const auto& row : rows) {
     if (row.field) reading_boxes_[Index(*row.field)] = row.box;
+    reading_rows_.push_back(row.box);
     QLabel* caption = Caption(QString::fromUtf8(row.caption), group);
     caption->setBuddy(row.box);
     grid->addWidget(caption, r, 0);
     grid->addWidget(row.box, r, 1);
-    grid->addWidget(Unit(QString::fromUtf8(row.unit), group), r, 2);
+    // No empty label: a screen reader would name it after the group.
+    if (*row.unit != '\0') grid->addWidget(Unit(QString::fromUtf8(row.unit), group), r, 2);
     ++r;
   }
   save_ = Button(QStringLiteral("save-off"), QStringLiteral("Stop Save"), group);
   save_->SetSecondImage(QStringLiteral("save-on"));
+  save_->SetActionNames(QStringLiteral("Save to Excel"), QStringLiteral("Stop Save"));
   limit_indicator_ = Button(QStringLiteral("limit-alarm"), QString(), group);
   limit_indicator_->setAccessibleName(QStringLiteral("Limit indicator"));
   limit_indicator_->SetImageShown(false);
@@ -161,8 +167,14 @@ void RealTimePage::BuildReadings() {
   buttons->addStretch(1);
   buttons->addWidget(limit_indicator_);
   grid->addLayout(buttons, r, 0, 1, 3);
+  // What to do first, while no readings show.
+  hint_ = new QLabel(group);
+  hint_->setObjectName(QStringLiteral("hint"));
+  hint_->setWordWrap(true);
+  hint_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  grid->addWidget(hint_, r + 1, 0, 1, 3);
   grid->setColumnStretch(2, 1);
-  grid->setRowStretch(r + 1, 1);
+  grid->setRowStretch(r + 2, 1);
   body_->addWidget(group, 1, 0, 2, 1);
 }
 
@@ -170,8 +182,8 @@ void RealTimePage::BuildTariff() {
   auto* group = new QGroupBox(QStringLiteral("Tariff Cost Setting"), this);
   auto* grid = new QGridLayout(group);
   grid->setHorizontalSpacing(6);
-  price1_ = Box<QLineEdit>(QStringLiteral("30.0"), QStringLiteral("Tier 1 price"), 80, group);
-  price2_ = Box<QLineEdit>(QStringLiteral("40.0"), QStringLiteral("Tier 2 price"), 80, group);
+  price1_ = Box<MarkedField>(QStringLiteral("30.0"), QStringLiteral("Tier 1 price"), 80, group);
+  price2_ = Box<MarkedField>(QStringLiteral("40.0"), QStringLiteral("Tier 2 price"), 80, group);
   for (QLineEdit* price : {price1_, price2_}) price->setValidator(new RuleValidator(PriceTextAccepted, price));
   tier_start_ = Box<QLineEdit>(QStringLiteral("1"), QStringLiteral("Tier 1 start"), 70, group, true);
   boundary_ = Box<MarkedField>(QStringLiteral("5000"), QStringLiteral("Tier boundary"), 80, group);
@@ -236,7 +248,7 @@ void RealTimePage::BuildHistory() {
   grid->addWidget(history_load_, 0, 5, 3, 1, Qt::AlignCenter);
   grid->setColumnStretch(4, 1);
 
-  co2_factor_ = Box<QLineEdit>(QStringLiteral("0.000"), QStringLiteral("CO2 factor"), 90, group);
+  co2_factor_ = Box<MarkedField>(QStringLiteral("0.000"), QStringLiteral("CO2 factor"), 90, group);
   co2_download_ = Button(QStringLiteral("co2-download"), QStringLiteral("Load CO2 Factor"), group);
   auto* co2_row = new QHBoxLayout;
   co2_row->addWidget(Caption(QStringLiteral("1 kWh ="), group));
@@ -253,6 +265,7 @@ void RealTimePage::ApplyStyle() {
   setStyleSheet(QStringLiteral(R"(
     QWidget { font-size: 15pt; }
     QLabel#small { font-size: 10pt; }
+    QLabel#hint { font-size: 12pt; }
     QLabel { color: #E8F3F1; background: transparent; }
     QGroupBox { color: #ECFA42; }
     QGroupBox { border: 1px solid rgba(46, 196, 182, 140); border-radius: 8px; margin-top: 16px; padding-top: 6px; }

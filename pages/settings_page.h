@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 #include "device/dashboard_operations.h"
 #include "model/display.h"
@@ -29,6 +30,7 @@ namespace quorvel {
 
 class AboutView;
 class ImageButton;
+class MarkedField;
 
 class SettingsPage : public PageWidget {
   Q_OBJECT
@@ -45,8 +47,9 @@ class SettingsPage : public PageWidget {
 
   // The limits read from the meter.
   void ShowLimits(const LimitTexts& texts);
-  // The limits a write request carries.
-  LimitValues LimitFields() const;
+  // The limits a write request carries, checked by their rule now: nothing,
+  // with the offending fields marked red, when one breaks it.
+  std::optional<LimitValues> LimitRequest();
 
   // The folder dialog by default; tests put their own.
   void SetFolderChooser(FolderChooser chooser) { choose_folder_ = std::move(chooser); }
@@ -64,6 +67,7 @@ class SettingsPage : public PageWidget {
   void ApplyStyle();
 
   static FolderChooser DefaultFolderChooser();
+  static void KeepPlaceholderReadable(QLineEdit* field);
   void Fill(const SettingsChoices& choices);
   SettingsChoices Choices() const;
   void OnSave();
@@ -87,8 +91,8 @@ class SettingsPage : public PageWidget {
   QComboBox* stopbits_ = nullptr;
   ImageButton* save_ = nullptr;
 
-  QLineEdit* cost_limit_ = nullptr;
-  QLineEdit* energy_limit_ = nullptr;
+  MarkedField* cost_limit_ = nullptr;
+  MarkedField* energy_limit_ = nullptr;
   QRadioButton* shutdown_yes_ = nullptr;
   QRadioButton* shutdown_no_ = nullptr;
   ImageButton* limits_download_ = nullptr;

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -21,6 +22,7 @@
 #include "pages/settings_page.h"
 #include "resources/artwork.h"
 #include "widgets/image_button.h"
+#include "widgets/marked_field.h"
 #include "widgets/rule_validator.h"
 #include "widgets/tooltip_style.h"
 
@@ -52,8 +54,8 @@ QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
   return label;
 }
 
-QLineEdit* LimitField(const QString& name, QWidget* parent) {
-  auto* field = new QLineEdit(parent);
+MarkedField* LimitField(const QString& name, QWidget* parent) {
+  auto* field = new MarkedField(QString(), parent);
   field->setAccessibleName(name);
   field->setMaxLength(kLimitFieldLength);
   field->setAlignment(Qt::AlignCenter);
@@ -96,6 +98,7 @@ SettingsPage::SettingsPage(DashboardOperations& operations, QWidget* parent)
   scroll->setWidget(content);
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setFocusPolicy(Qt::NoFocus);  // its controls take the focus, and it scrolls them into view
   scroll->viewport()->setAutoFillBackground(false);
   content->setAutoFillBackground(false);
   auto* page = new QVBoxLayout(this);
@@ -109,10 +112,18 @@ SettingsPage::SettingsPage(DashboardOperations& operations, QWidget* parent)
           [this] { OnChooseFolder(bmp_path_, QStringLiteral("Please select BMP path")); });
   connect(choose_log_, &QToolButton::clicked, this,
           [this] { OnChooseFolder(log_path_, QStringLiteral("Please select Log path")); });
-  connect(limits_download_, &ImageButton::clicked, this, [this] { ops_.RequestLimitsWrite(); });
+  // Checked now, and again when the tick builds the request.
+  connect(limits_download_, &ImageButton::clicked, this, [this] {
+    if (LimitRequest()) ops_.RequestLimitsWrite();
+  });
   connect(limits_load_, &ImageButton::clicked, this, [this] { ops_.RequestLimitsRead(); });
-  // Enter and Escape never reach a control.
+  // Enter and Escape never reach a control; a style sheet that gives a
+  // field its palette again keeps its placeholder readable.
   for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+  for (QLineEdit* field : {file_path_, bmp_path_, log_path_}) {
+    field->ensurePolished();
+    KeepPlaceholderReadable(field);
+  }
 }
 
 QWidget* SettingsPage::BuildSystemGroup() {
@@ -262,6 +273,7 @@ QWidget* SettingsPage::BuildAboutProgram() {
   tabs->addTab(features_, QStringLiteral("Features"));
   tabs->addTab(about_, QStringLiteral("About"));
   tabs->setAccessibleName(QStringLiteral("About this program"));
+  tabs->tabBar()->setAccessibleName(QStringLiteral("About this program"));
   return tabs;
 }
 
@@ -277,11 +289,14 @@ void SettingsPage::ApplyStyle() {
     QLineEdit { background: #F4FAF9; color: #0F2C38; border: 1px solid #2EC4B6; border-radius: 4px; padding: 1px 4px; }
     QComboBox { background: #F4FAF9; color: #0F2C38; border: 1px solid #2EC4B6; border-radius: 4px; padding: 1px 6px; }
     QComboBox QAbstractItemView { background: #F4FAF9; color: #0F2C38; selection-background-color: #2EC4B6; }
-    QRadioButton { color: #E8F3F1; }
+    QRadioButton { color: #E8F3F1; spacing: 6px; }
+    QRadioButton::indicator { width: 12px; height: 12px; border-radius: 8px; border: 2px solid #E8F3F1; }
+    QRadioButton::indicator:checked { background: #ECFA42; border-color: #ECFA42; }
+    QRadioButton:checked { color: #ECFA42; }
     QToolButton { background: #245A6C; border: 1px solid #2EC4B6; border-radius: 4px; }
     QToolButton:hover { background: #2E6E80; }
     QToolButton:pressed { background: #2EC4B6; }
-    QTextBrowser#AboutView { font-size: 10pt; }
+    QTextBrowser#AboutView { font-size: 10pt; color: #E8F3F1; background: #0F2C38; }
     QPlainTextEdit#small, QListWidget#small { font-size: 10pt; background: #0B2430; color: #E8F3F1;
                                               border: 1px solid #2EC4B6; }
     QTabWidget::pane { border: 1px solid #2EC4B6; border-radius: 4px; }

@@ -5,6 +5,7 @@
 #include "model/display.h"
 #include "model/names.h"
 #include "model/device_record.h"
+#include "pages/field_text.h"
 #include "protocol/number_text.h"
 
 namespace quorvel {
@@ -71,6 +72,21 @@ Settings SettingsFromChoices(const SettingsChoices& c) {
 bool LimitTextAccepted(std::string_view text) {
   return text.size() <= kLimitFieldLength &&
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+LimitCheck CheckLimitFields(const LimitFields& fields) {
+  const std::optional<int> energy = DigitsValue(fields.energy, kLimitFieldLength);
+  const std::optional<int> cost = DigitsValue(fields.cost, kLimitFieldLength);
+  LimitCheck check{std::nullopt, !energy, !cost};
+  if (energy && cost) check.values = LimitValues{*energy, *cost, !fields.no_shutdown};
+  return check;
+}
+
+std::filesystem::path FolderChooserStart(std::string_view field, const std::filesystem::path& working_folder) {
+  if (field.empty()) return working_folder;
+  const std::filesystem::path folder = working_folder / std::filesystem::path(field);
+  std::error_code error;
+  return std::filesystem::is_directory(folder, error) ? folder.lexically_normal() : working_folder;
 }
 
 }  // namespace quorvel

@@ -3,12 +3,15 @@
 // selects, the settings a page's choices make, and the limit fields' rule.
 #pragma once
 
+#include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "model/settings.h"
+#include "protocol/commands.h"
 
 namespace quorvel {
 
@@ -49,8 +52,28 @@ SettingsChoices ChoicesFromSettings(const Settings& settings);
 // corrects what it cannot take when it is read.
 Settings SettingsFromChoices(const SettingsChoices& choices);
 
-// The cost and energy limit fields: digits only, at most 4.
+// The cost and energy limit fields while they are edited: digits only, at
+// most 4 (empty too, on the way to a number).
 inline constexpr int kLimitFieldLength = 4;
 bool LimitTextAccepted(std::string_view text);
+
+// The limits a write carries: each field 1 to 4 ASCII digits. An empty
+// field is refused, never sent as 0 (a kWh limit of 0 with shutdown would
+// cut the load at once).
+struct LimitFields {
+  std::string energy;  // kWh
+  std::string cost;    // dollars
+  bool no_shutdown = true;
+};
+struct LimitCheck {
+  std::optional<LimitValues> values;  // nothing when a field breaks its rule
+  bool energy_refused = false;
+  bool cost_refused = false;
+};
+LimitCheck CheckLimitFields(const LimitFields& fields);
+
+// Where the folder chooser opens: the field's folder when it is one (a
+// relative one taken from the working folder), else the working folder.
+std::filesystem::path FolderChooserStart(std::string_view field, const std::filesystem::path& working_folder);
 
 }  // namespace quorvel

@@ -52,7 +52,7 @@ TimerPage::TimerPage(DashboardOperations& operations, QWidget* parent) : PageWid
     QCheckBox::indicator:unchecked { image: url(%1); }
     QCheckBox::indicator:checked { image: url(%2); }
     QLineEdit { background: #F4FAF9; color: #0F2C38; border: 1px solid #2EC4B6; border-radius: 4px; padding: 1px 4px; }
-    QLineEdit:disabled, QComboBox:disabled { background: #1A4756; color: #8FB3B5; border-color: #245A6C; }
+    QLineEdit:disabled, QComboBox:disabled { background: #1A4756; color: #A8CBCC; border-color: #245A6C; }
     QComboBox { background: #F4FAF9; color: #0F2C38; border: 1px solid #2EC4B6; border-radius: 4px; padding: 1px 6px; }
     QComboBox QAbstractItemView { background: #F4FAF9; color: #0F2C38; selection-background-color: #2EC4B6; }
   )")
@@ -85,7 +85,8 @@ TimerPage::TimerPage(DashboardOperations& operations, QWidget* parent) : PageWid
   page->addLayout(columns);
   page->addStretch(1);
   auto* note = new QLabel(QStringLiteral("Parameter Download sends the ticked timers; a row in red is not sent "
-                                         "(hours 00 to 24, minutes 00 to 59). The meter keeps the others as they are."),
+                                         "(hours 00 to 24, minutes 00 to 59, a day pattern chosen). The meter keeps "
+                                         "the others as they are."),
                           this);
   note->setObjectName(QStringLiteral("note"));
   note->setWordWrap(true);
@@ -121,6 +122,12 @@ void TimerPage::BuildColumn(QGridLayout* grid, int first_timer) {
       row.days->addItem(QString::fromUtf8(pattern.data(), static_cast<qsizetype>(pattern.size())));
     }
     row.days->setAccessibleName(name + QStringLiteral(" days"));
+    // A screen reader names a list by its entry and captions it by its
+    // label: the column heading "DAY" captions none, so each list has one
+    // of its own, unseen.
+    auto* caption = new QLabel(name + QStringLiteral(" days"), this);
+    caption->setBuddy(row.days);
+    caption->hide();
     row.days->view()->setMinimumWidth(kDayListDropWidth);
     // As wide as its longest pattern, "MON\WED\FRI\SUN", from its first showing.
     row.days->setSizeAdjustPolicy(QComboBox::AdjustToContentsOnFirstShow);
@@ -183,6 +190,7 @@ void TimerPage::ApplyMarks() {
     const Row& row = rows_[static_cast<std::size_t>(timer - 1)];
     row.on->SetMarked(marks_.IsMarked(OnFieldId(timer)));
     row.off->SetMarked(marks_.IsMarked(OffFieldId(timer)));
+    SetListMarked(*row.days, marks_.DaysMarked(timer));
   }
 }
 

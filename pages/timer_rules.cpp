@@ -1,6 +1,6 @@
 #include "pages/timer_rules.h"
 
-#include "protocol/number_text.h"
+#include "pages/field_text.h"
 
 namespace quorvel {
 namespace {
@@ -13,23 +13,9 @@ constexpr std::array<std::array<int, 2>, kTimerCount> kTimeFieldIds{{
     {1132, 1133}, {1136, 1137}, {1140, 1141}, {1144, 1145}, {1148, 1149}, {1152, 1153},
 }};
 
-std::string_view From(std::string_view text, std::size_t position) {
-  return position < text.size() ? text.substr(position) : std::string_view{};
-}
-
-void CutTimeField(std::string& text) {
-  if (text.size() > kTimeFieldLength) text.resize(kTimeFieldLength);
-}
+void CutTimeField(std::string& text) { text = FirstCharacters(text, kTimeFieldLength); }
 
 }  // namespace
-
-TimeOfDay ReadTimeField(std::string_view text) {
-  return {ReadDecimalInteger(text.substr(0, 2)), ReadDecimalInteger(From(text, 3))};
-}
-
-bool IsTimerTime(const TimeOfDay& time) {
-  return time.hour >= 0 && time.hour <= kLastTimerHour && time.minute >= 0 && time.minute <= 59;
-}
 
 int OnFieldId(int timer) { return kTimeFieldIds.at(static_cast<std::size_t>(timer - 1))[0]; }
 int OffFieldId(int timer) { return kTimeFieldIds.at(static_cast<std::size_t>(timer - 1))[1]; }
@@ -49,6 +35,7 @@ void TimerMarks::MarkRow(int timer) {
 void TimerMarks::UnmarkRow(int timer) {
   marks_.at(OnSlot(timer)) = kEmpty;
   marks_.at(OnSlot(timer) + 1) = kEmpty;
+  days_.at(Row(timer)) = false;
 }
 
 TimerEdits CheckTimerRows(std::array<TimerRow, kTimerCount>& rows, TimerMarks& marks) {
@@ -58,17 +45,19 @@ TimerEdits CheckTimerRows(std::array<TimerRow, kTimerCount>& rows, TimerMarks& m
     if (!row.ticked) continue;
     CutTimeField(row.on_time);
     CutTimeField(row.off_time);
-    const TimeOfDay on = ReadTimeField(row.on_time);
-    const TimeOfDay off = ReadTimeField(row.off_time);
-    if (!IsTimerTime(on) || !IsTimerTime(off)) {
-      marks.MarkRow(timer);
+    const std::optional<TimeOfDay> on = ReadTimeOfDay(row.on_time);
+    const std::optional<TimeOfDay> off = ReadTimeOfDay(row.off_time);
+    const bool has_days = row.day_entry >= 0 && row.day_entry < static_cast<int>(kDayPatterns.size());
+    marks.UnmarkRow(timer);
+    if (!on || !off || !has_days) {
+      if (!on || !off) marks.MarkRow(timer);
+      if (!has_days) marks.MarkDays(timer);
       continue;
     }
-    marks.UnmarkRow(timer);
-    // Times within 0..24 and 0..59 fit the entry's bytes.
+    // Times within 0..24 and 0..59 and modes 1..16 fit the entry's bytes.
     edits[static_cast<std::size_t>(timer - 1)] =
-        TimerEntry{static_cast<std::uint8_t>(on.hour), static_cast<std::uint8_t>(on.minute),
-                   static_cast<std::uint8_t>(off.hour), static_cast<std::uint8_t>(off.minute),
+        TimerEntry{static_cast<std::uint8_t>(on->hour), static_cast<std::uint8_t>(on->minute),
+                   static_cast<std::uint8_t>(off->hour), static_cast<std::uint8_t>(off->minute),
                    static_cast<std::uint8_t>(row.day_entry + 1)};
   }
   return edits;

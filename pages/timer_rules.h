@@ -1,6 +1,7 @@
 // What the timer page decides, without a widget: the day patterns of its
-// lists, reading a row's time fields, and which rows a download stores in
-// the outbox (with the red marks of the rows it refuses).
+// lists and which rows a download stores in the outbox (with the red marks
+// of the rows it refuses). A row's times are read as field_text reads a
+// time of day.
 #pragma once
 
 #include <array>
@@ -21,25 +22,13 @@ inline constexpr std::array<std::string_view, 16> kDayPatterns{
     "MON\\WED\\FRI\\SUN"};
 
 inline constexpr int kTimeFieldLength = 5;  // "08:00"
-inline constexpr int kLastTimerHour = 24;   // the meter takes 24:00 as the end of the day
-
-struct TimeOfDay {
-  int hour = 0;
-  int minute = 0;
-};
-
-// Hour = characters 1-2, minute = from character 4 to the end; text that is
-// no number reads as 0 ("8:30" is hour 8, minute 0).
-TimeOfDay ReadTimeField(std::string_view text);
-
-bool IsTimerTime(const TimeOfDay& time);
 
 // What a row of the page holds when "Parameter Download" is pressed.
 struct TimerRow {
   bool ticked = false;
   std::string on_time;
   std::string off_time;
-  int day_entry = 0;  // selected entry of the day list
+  int day_entry = 0;  // selected entry of the day list; kNoEntry when the list shows none
 };
 
 // The on and off field of each row, by the number that the red marks hold.
@@ -47,20 +36,25 @@ int OnFieldId(int timer);
 int OffFieldId(int timer);
 
 // Forty mark slots: 2(n-1) and 2(n-1)+1 hold row n's on and off field
-// while the row is refused.
+// while the row's times are refused; and row n's day list, marked while it
+// shows no day pattern.
 class TimerMarks {
  public:
   static constexpr std::size_t kSlots = 2 * kTimerCount;
   static constexpr int kEmpty = -1;
 
   bool IsMarked(int field) const;
-  bool RowMarked(int timer) const { return marks_.at(OnSlot(timer)) != kEmpty; }
+  bool RowMarked(int timer) const { return marks_.at(OnSlot(timer)) != kEmpty || DaysMarked(timer); }
+  bool DaysMarked(int timer) const { return days_.at(Row(timer)); }
   void MarkRow(int timer);
+  void MarkDays(int timer) { days_.at(Row(timer)) = true; }
   void UnmarkRow(int timer);
 
  private:
-  static std::size_t OnSlot(int timer) { return 2 * static_cast<std::size_t>(timer - 1); }
+  static std::size_t Row(int timer) { return static_cast<std::size_t>(timer - 1); }
+  static std::size_t OnSlot(int timer) { return 2 * Row(timer); }
   std::array<int, kSlots> marks_ = Empty();
+  std::array<bool, kTimerCount> days_{};
   static constexpr std::array<int, kSlots> Empty() {
     std::array<int, kSlots> marks{};
     marks.fill(kEmpty);
@@ -68,10 +62,12 @@ class TimerMarks {
   }
 };
 
-// "Parameter Download": each ticked row is cut to 5 characters per field
-// (in `rows` itself, for the fields to show), then either refused and
-// marked, or stored as the timer's edit and its marks removed. Unticked and
-// refused rows leave their outbox entries as they are.
+// "Parameter Download": each ticked row's fields are cut to 5 characters
+// (in `rows` itself, for the fields to show), then the row is either
+// refused and marked (a time that is not "HH:MM" with hour 0..24 and
+// minute 0..59 marks both time fields, no day pattern marks the day list),
+// or stored as the timer's edit and its marks removed. Unticked and refused
+// rows leave their outbox entries as they are.
 TimerEdits CheckTimerRows(std::array<TimerRow, kTimerCount>& rows, TimerMarks& marks);
 
 }  // namespace quorvel

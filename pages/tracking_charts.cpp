@@ -16,7 +16,9 @@ constexpr std::array<const char*, 4> kAccessibleNames = {"Current chart", "Volta
 
 std::size_t Index(TrackedQuantity quantity) { return static_cast<std::size_t>(quantity); }
 
-ChartWidget::ValueScale TrackingScale(AxisRange axis) { return {false, axis.min, axis.max, 2, 0}; }
+ChartWidget::ValueScale TrackingScale(TrackedQuantity quantity, AxisRange axis) {
+  return {false, axis.min, axis.max, MajorDivisions(quantity, axis), 0};
+}
 
 }  // namespace
 
@@ -57,7 +59,7 @@ void TrackingCharts::PrepareChart(TrackedQuantity quantity) {
   chart.SetColumnCount(kMaxSeries);
   chart.ShowLegend(true);
   LabelSeries(chart);
-  chart.SetValueScale(TrackingScale(InitialValueAxis(quantity)));
+  chart.SetValueScale(TrackingScale(quantity, InitialValueAxis(quantity)));
   chart.SetRowCount(kTrackingRows);
   chart.SetCategoryScale({false, 100, 100});
   chart.SetCategoryTitle(QString());
@@ -126,7 +128,7 @@ void TrackingCharts::Reading(int slot, const DeviceRecord& record) {
       const double value = PlottedValue(quantity, record);
       const AxisRange axis{chart.ValueMinimum(), chart.ValueMaximum()};
       const AxisRange adapted = AdaptValueAxis(quantity, axis, value);
-      if (adapted != axis) chart.SetValueScale(TrackingScale(adapted));
+      if (adapted != axis) chart.SetValueScale(TrackingScale(quantity, adapted));
       chart.SetCurrentRow(step.row);
       chart.SetDataPoint(step.row, column, value, false);
       for (const int blank : step.blank_rows) chart.SetDataPoint(blank, column, 0.0, true);

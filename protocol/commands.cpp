@@ -36,6 +36,13 @@ std::int32_t Co2FactorFromField(std::string_view factor_box) {
   return TruncateToInt32(ReadDecimalNumber(factor_box) * 1000);
 }
 
+bool FitsPairForm(std::int32_t value) { return value >= 0 && value <= 9999; }
+bool FitsPairForm(const TariffValues& t) {
+  return FitsPairForm(t.tier_limit) && FitsPairForm(t.price1) && FitsPairForm(t.price2);
+}
+bool FitsPairForm(const LimitValues& l) { return FitsPairForm(l.energy_limit) && FitsPairForm(l.cost_limit); }
+bool FitsCo2Factor(std::int32_t factor_milli) { return factor_milli >= 0 && factor_milli <= 999; }
+
 RequestFrame WriteClockRequest(const LocalClock& clock) {
   return BuildRequest(code::kWriteClock, {Byte(clock.year - 2000), Byte(clock.month), Byte(clock.day),
                                           Byte(clock.weekday), Byte(clock.hour), Byte(clock.minute), 0, 0});

@@ -63,6 +63,14 @@ LimitValues LimitsFromFields(std::string_view energy_box, std::string_view cost_
 // Factor in kg per kWh x 1000, truncated.
 std::int32_t Co2FactorFromField(std::string_view factor_box);
 
+// Whether every two-byte value lies in 0..9999, all the pair form carries:
+// a value outside would reach the meter as another value.
+bool FitsPairForm(std::int32_t value);
+bool FitsPairForm(const TariffValues& tariff);
+bool FitsPairForm(const LimitValues& limits);
+// The meter keeps a CO2 factor of 0.000 .. 0.999 kg per kWh.
+bool FitsCo2Factor(std::int32_t factor_milli);
+
 // The computer's local clock at the moment of sending.
 RequestFrame WriteClockRequest(const LocalClock& clock);
 RequestFrame WriteTariffRequest(const TariffValues& tariff);

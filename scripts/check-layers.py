@@ -10,8 +10,10 @@ import pathlib
 import sys
 
 # The layers, lowest first:
-#   model < protocol < device < storage, link < widgets < pages < app < cli
+#   model < protocol < device < storage, link, publish < widgets < pages < app < cli
 # and resources (our artwork) beside them, for widgets, pages and app.
+# publish (readings to an MQTT broker) sits beside storage and link and
+# knows neither; only app and cli use it.
 # A folder may include itself and what its entry names: a folder ("device")
 # or a path pattern ("app/engine*"). storage and link do not know each
 # other; widgets and pages sit between the engine and the main window, so
@@ -25,12 +27,13 @@ ALLOWED = {
     "device": ["model", "protocol"],
     "storage": ["model", "protocol", "device"],
     "link": ["model", "protocol", "device"],
+    "publish": ["model", "protocol", "device"],
     "resources": [],
     "widgets": BELOW_ENGINE + ["resources"],
     "pages": BELOW_ENGINE + ["resources", "widgets"],
     # The dashboard's --demo runs simulated meters in its own process.
-    "app": BELOW_ENGINE + ["resources", "widgets", "pages", "sim/meter_simulator.h"],
-    "cli": BELOW_ENGINE + ["app/engine*"],
+    "app": BELOW_ENGINE + ["publish", "resources", "widgets", "pages", "sim/meter_simulator.h"],
+    "cli": BELOW_ENGINE + ["publish", "app/engine*"],
     "sim": [],
 }
 SOURCE_SUFFIXES = {".h", ".hpp", ".cpp", ".cc"}

@@ -5,15 +5,18 @@ set -euo pipefail
 
 # fonts-wqy-microhei: a font with the ideographic comma of the settings page's feature list
 # (Debian's default fonts lack it), for the screenshots and the demo.
+# libmosquitto-dev: the MQTT client library the publisher speaks through.
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev qt6-svg-dev libqcustomplot-dev
-  libgtest-dev libbenchmark-dev help2man fonts-wqy-microhei)
+  libgtest-dev libbenchmark-dev help2man fonts-wqy-microhei libmosquitto-dev)
 # The Debian package: cpack's dependency search runs dpkg-shlibdeps on what file(1) calls ELF.
 package_packages=(dpkg-dev file)
 # Fuzzing (clang with the libFuzzer runtime), the independent spreadsheet and bitmap readers, and for the
 # package check the validators of the menu entry and the metainfo, man's own page check and
-# Debian's package checker.
+# Debian's package checker. The publisher's tests start Debian's broker (mosquitto, with
+# mosquitto_passwd) and subscribe with its clients, make a TLS authority with openssl;
+# systemd-analyze checks the service's unit.
 test_packages=(clang libclang-rt-14-dev libfreexl-dev python3 python3-xlrd python3-pil libreoffice-calc-nogui
-  desktop-file-utils appstream man-db lintian)
+  desktop-file-utils appstream man-db lintian mosquitto mosquitto-clients openssl systemd)
 
 case "${1:-all}" in
   build) wanted=("${build_packages[@]}") ;;

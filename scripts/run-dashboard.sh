@@ -60,5 +60,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$(nproc)" --target quorvel-dashboard quorvel_manual
 
 mkdir -p "$out"
+# Help looks in the working folder first: the manual just built is found
+# there whatever the build was configured for (a build for an install
+# prefix does not look in its build tree).
+ln -sfn "$root/build/user manual.pdf" "$out/user manual.pdf"
 cd "$out"
 exec "$root/$dashboard" "${args[@]}"

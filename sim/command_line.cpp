@@ -19,6 +19,9 @@ answering the dashboard's requests until SIGINT or SIGTERM.
                          replaced, the link removed at exit); repeatable
   --meters N             N further meters without a link
   --seed S               seed of the first meter; meter i uses S + i (default 1)
+  --number N             the meter number (up to eight digits) of the next
+                         meter, in the order of --link then --meters;
+                         repeatable (default: drawn from the seed)
   --clock "YYYY-MM-DD HH:MM[:SS]"
                          the meters' clock at start (default: local time)
   --byte-interval-us U   microseconds between answer bytes; 0 sends answers
@@ -92,6 +95,13 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
          return ParseNumber(v, o.unlinked);
        }},
       {"--seed", [&](std::string_view v) { return ParseNumber(v, o.seed); }},
+      {"--number",
+       [&](std::string_view v) {
+         std::uint32_t number = 0;
+         if (v.size() > 8 || !ParseNumber(v, number)) return false;
+         o.meter_numbers.push_back(number);
+         return true;
+       }},
       {"--clock",
        [&](std::string_view v) {
          std::chrono::local_seconds clock{};
@@ -172,6 +182,10 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
   const std::size_t total = o.links.size() + o.unlinked;
   if (!line.help && !line.version && (total == 0 || total > kMaxMeters)) {
     result.error = "between 1 and " + std::to_string(kMaxMeters) + " meters, please";
+    return result;
+  }
+  if (o.meter_numbers.size() > total) {
+    result.error = "more --number than meters";
     return result;
   }
   result.line = std::move(line);

@@ -122,7 +122,12 @@ std::vector<std::uint8_t> MeterModel::AnswerReadTariff(std::uint8_t count) const
   return Frame(data);
 }
 
+void MeterModel::SetMonthUnanswered(int month, bool unanswered) {
+  if (month >= 1 && month <= 12) month_unanswered_[static_cast<std::size_t>(month)] = unanswered;
+}
+
 std::vector<std::uint8_t> MeterModel::AnswerMonthHistory(std::uint8_t month) const {
+  if (month >= 1 && month <= 12 && month_unanswered_[month]) return {};
   // A month the meter does not have is answered all the same, with every
   // day unread, so the dashboard's handling of a bad month byte can be seen.
   Data data{request::kReadMonthHistory, month};

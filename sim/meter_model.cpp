@@ -48,8 +48,11 @@ MeterModel::MeterModel(const MeterModelOptions& options, HostTime now)
   energy_wh_ = history_.TotalWh() + earlier.Between(100'000.0, 2'000'000.0);
 
   Random number_random(StreamSeed(options.seed, kNumber));
-  std::uint32_t number = options.meter_number.value_or(
-      static_cast<std::uint32_t>(number_random.Integer(10'000'000, 99'999'999)));
+  SetMeterNumber(options.meter_number.value_or(
+      static_cast<std::uint32_t>(number_random.Integer(10'000'000, 99'999'999))));
+}
+
+void MeterModel::SetMeterNumber(std::uint32_t number) {
   number %= 100'000'000;
   for (auto digit = meter_number_.rbegin(); digit != meter_number_.rend(); ++digit) {
     *digit = static_cast<std::uint8_t>(number % 10);

@@ -106,6 +106,12 @@ class MeterModel {
   void ReleaseLoad() { forced_.reset(); }
   void SetEnergyCounter(std::uint32_t counter);
   void SetHistoryDay(int month, int day, DayEntry entry) { history_.SetDay(month, day, entry); }
+  // A month whose history request the meter leaves unanswered (a meter
+  // whose history memory fails), until set answered again.
+  void SetMonthUnanswered(int month, bool unanswered);
+  // Another meter behind the same line: answers with this number from now
+  // on (printed with eight digits, as every number).
+  void SetMeterNumber(std::uint32_t number);
 
  private:
   using Micros = std::chrono::microseconds;
@@ -155,6 +161,7 @@ class MeterModel {
   PairRegister co2_ = PairRegister::Of(kDefaultCo2Milli);
   std::array<TimerSetting, kTimerCount> timers_{};
   std::array<std::uint8_t, 8> meter_number_{};
+  std::array<bool, 13> month_unanswered_{};  // by month 1..12
 };
 
 }  // namespace quorvel::sim

@@ -26,6 +26,7 @@ std::unique_ptr<MeterSimulator> MeterSimulator::Open(const MeterSimulatorOptions
     meter_options.faults = options.faults;
     meter_options.byte_interval = options.byte_interval;
     meter_options.start_clock = options.start_clock;
+    if (i < options.meter_numbers.size()) meter_options.meter_number = options.meter_numbers[i];
     Entry entry;
     entry.meter = PtyMeter::Open(meter_options, error);
     if (!entry.meter) return nullptr;  // the meters made so far clean up after themselves

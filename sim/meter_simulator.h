@@ -22,6 +22,9 @@ struct MeterSimulatorOptions {
   std::vector<std::string> links;  // one meter per link, in this order
   std::size_t unlinked = 0;        // further meters without a link
   std::uint64_t seed = 1;          // meter i (from 0) runs with seed + i
+  // Meter i answers with meter_numbers[i] where given, else with a number
+  // drawn from its seed.
+  std::vector<std::uint32_t> meter_numbers;
   FaultOptions faults;
   std::chrono::microseconds byte_interval = kByteTime9600;
   std::optional<std::chrono::local_seconds> start_clock;  // host's local time when empty

@@ -135,6 +135,24 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{std::move(line)});
 }
 
+bool IniFile::Remove(std::string_view section, std::string_view key) {
+  const auto range = FindSection(section);
+  if (!range) return false;
+  std::size_t end = range->end;
+  bool removed = false;
+  for (std::size_t i = range->begin; i < end;) {
+    const auto kv = SplitKeyValue(lines_[i].text);
+    if (kv && EqualsIgnoringCase(kv->key, key)) {
+      lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
+      --end;
+      removed = true;
+    } else {
+      ++i;
+    }
+  }
+  return removed;
+}
+
 std::string IniFile::Text() const {
   std::string text;
   for (std::size_t i = 0; i < lines_.size(); ++i) {

@@ -40,6 +40,9 @@ class IniFile {
   // Replaces the first matching key's line, or adds the key at the end of the
   // section, or adds the section at the end of the file.
   void Set(std::string_view section, std::string_view key, std::string_view value);
+  // Removes every line of the key in the first matching section; the
+  // section, its comments and its other keys stay. False when there was none.
+  bool Remove(std::string_view section, std::string_view key);
 
   // The text in UTF-8, without a byte-order mark.
   std::string Text() const;

@@ -160,12 +160,9 @@ Status SpreadsheetExport::SaveMonthData(int slot, int month, const HistoryTable&
     return Status::Fail(StatusCode::kInvalid, "no month " + std::to_string(month) + " of slot " + std::to_string(slot));
   }
   const std::string path = MonthFileName(folder_prefix, slot);
-  const bool existed = Exists(path);
   xls::AppendResult result = xls::AppendRowToFile(path, MonthColumns(), MonthRow(month, history), options_);
   for (const std::string& notice : result.notices) Tell(notice);
-  // A file that could not even be made is only traced; the caller reports
-  // the failed export.
-  if (!result.status.ok() && existed) Tell("error " + result.status.text());
+  // The caller reports the failed export with this cause.
   return std::move(result.status);
 }
 

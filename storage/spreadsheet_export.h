@@ -63,7 +63,7 @@ class SpreadsheetExport {
   Result<Consumed> LogReading(const Reading& reading, const std::string& folder_prefix);
 
   // Adds one row for month 1..12 to the slot's month file; the failure says
-  // why nothing was written.
+  // why nothing was written (nothing is told).
   Status SaveMonthData(int slot, int month, const HistoryTable& history, const std::string& folder_prefix);
 
   // The slot's last committed real-time row and the file it went to (a

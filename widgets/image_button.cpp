@@ -24,9 +24,16 @@ void ImageButton::SetSecondImage(const QString& image) {
   update();
 }
 
+void ImageButton::SetActionNames(const QString& first, const QString& second) {
+  action_names_[0] = first;
+  action_names_[1] = second;
+  setAccessibleName(action_names_[second_shown_ ? 1 : 0]);
+}
+
 void ImageButton::ShowSecondImage(bool second) {
   if (second == second_shown_) return;
   second_shown_ = second;
+  if (!action_names_[0].isEmpty()) setAccessibleName(action_names_[second ? 1 : 0]);
   update();
 }
 

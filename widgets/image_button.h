@@ -1,8 +1,9 @@
 // A flat button that is nothing but an image of our artwork: drawn at one
 // size, a little larger under the pointer. A second image shows the other
 // state of a two-state button (running / stopped, saving / not saving).
-// Its accessible name is its first tooltip, and stays; the tooltip of the
-// moment is its accessible description.
+// Its accessible name is its first tooltip, unless a two-state button names
+// what a press does while each image is shown; the tooltip of the moment is
+// its accessible description.
 #pragma once
 
 #include <QAbstractButton>
@@ -19,6 +20,9 @@ class ImageButton : public QAbstractButton {
   ImageButton(const QString& image, const QString& tip, QSize size, QSize hover_size, QWidget* parent = nullptr);
 
   void SetSecondImage(const QString& image);
+  // The accessible names while the first and the second image are shown:
+  // what pressing the button does then ("Comm Start", "Comm Stop").
+  void SetActionNames(const QString& first, const QString& second);
   // Shows the second image (true) or the first.
   void ShowSecondImage(bool second);
   bool ShowsSecondImage() const { return second_shown_; }
@@ -40,6 +44,7 @@ class ImageButton : public QAbstractButton {
   const QPixmap& Pixmap(bool hovered);
 
   QString images_[2];
+  QString action_names_[2];
   QPixmap cache_[2][2];  // [image][hovered]
   qreal cache_ratio_ = 0;
   QSize size_;

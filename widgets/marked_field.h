@@ -1,8 +1,11 @@
 // A one-line field that turns red while its value is marked invalid, and
-// back to its usual look when the mark is removed.
+// back to its usual look when the mark is removed; and a list marked the
+// same way. Black on the red reads at 5.3:1 (white would at 4:1).
 #pragma once
 
 #include <QLineEdit>
+
+class QComboBox;
 
 namespace quorvel {
 
@@ -18,5 +21,8 @@ class MarkedField : public QLineEdit {
  private:
   bool marked_ = false;
 };
+
+// The list's "marked" property says whether it is marked.
+void SetListMarked(QComboBox& list, bool marked);
 
 }  // namespace quorvel

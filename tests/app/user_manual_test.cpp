@@ -46,13 +46,28 @@ TEST(UserManual, ALinkCountsAFolderOfThatNameDoesNot) {
   EXPECT_EQ(FindUserManual(dir / "work", {dir / "built"}), dir / "built" / kUserManualFileName);
 }
 
-// The build writes the manual where Help looks last: a fresh build run from
-// any folder finds it.
-TEST(UserManual, AFreshBuildFindsItsOwnManual) {
+// A developer's build writes the manual where Help looks last: a fresh
+// build run from any folder finds it. A Release build for an install prefix
+// looks in the installed documentation only, never in its build tree.
+TEST(UserManual, ThisBuildLooksInItsBuildTreeOnlyWhenADevelopersBuild) {
+  const std::vector<fs::path> folders = UserManualFolders();
+  for (const fs::path& folder : folders) {
+    const bool in_build_tree = folder.string().starts_with(QUORVEL_BUILD_TREE);
+#ifdef QUORVEL_MANUAL_IN_BUILD_TREE
+    EXPECT_TRUE(folder == QUORVEL_INSTALLED_MANUAL_DIR || in_build_tree) << folder;
+#else
+    EXPECT_FALSE(in_build_tree) << folder;
+#endif
+  }
+  EXPECT_EQ(folders.front(), fs::path(QUORVEL_INSTALLED_MANUAL_DIR));
+#ifdef QUORVEL_MANUAL_IN_BUILD_TREE
   testing::TempDir elsewhere;
-  const auto found = FindUserManual(elsewhere.path(), UserManualFolders());
+  const auto found = FindUserManual(elsewhere.path(), folders);
   ASSERT_TRUE(found);
   EXPECT_TRUE(fs::is_regular_file(*found));
+#else
+  EXPECT_EQ(folders.size(), 1U);
+#endif
 }
 
 }  // namespace

@@ -41,6 +41,42 @@ TEST(ChartRules, ValueAxisFollowsTheReadings) {
   }
 }
 
+// The factor keeps its sign (a leading load's is negative) and may reach
+// 1.28: the axis keeps 0..1 while every factor fits, else moves out in steps
+// of 0.5 to take it in, with a division every 0.5.
+TEST(ChartRules, PowerFactorKeepsItsSignAndTheAxisTakesItIn) {
+  struct Case {
+    AxisRange before;
+    float factor;
+    AxisRange after;
+    int divisions;
+  };
+  const AxisRange fresh = InitialValueAxis(Q::kPowerFactor);
+  const std::vector<Case> cases = {
+      {fresh, 0.95F, {0.0, 1.0}, 2},
+      {fresh, 1.0F, {0.0, 1.0}, 2},
+      {fresh, 0.0F, {0.0, 1.0}, 2},
+      {fresh, -0.95F, {-1.0, 1.0}, 4},
+      {fresh, -0.3F, {-0.5, 1.0}, 3},
+      {fresh, -1.28F, {-1.5, 1.0}, 5},
+      {fresh, 1.28F, {0.0, 1.5}, 3},
+      {fresh, 1.01F, {0.0, 1.5}, 3},
+      {{-1.0, 1.0}, 0.5F, {-1.0, 1.0}, 4},   // never narrows
+      {{-1.0, 1.0}, 1.28F, {-1.0, 1.5}, 5},
+  };
+  for (const Case& c : cases) {
+    DeviceRecord record;
+    record.PowerFactor = c.factor;
+    const double plotted = PlottedValue(Q::kPowerFactor, record);
+    EXPECT_FLOAT_EQ(static_cast<float>(plotted), c.factor);
+    const AxisRange got = AdaptValueAxis(Q::kPowerFactor, c.before, plotted);
+    EXPECT_NEAR(got.min, c.after.min, 1e-9) << c.factor;
+    EXPECT_NEAR(got.max, c.after.max, 1e-9) << c.factor;
+    EXPECT_EQ(MajorDivisions(Q::kPowerFactor, got), c.divisions) << c.factor;
+  }
+  EXPECT_EQ(MajorDivisions(Q::kVoltage, {229.0, 231.0}), 2);
+}
+
 TEST(ChartRules, SweepWritesRowsInTurnAndBlanksTenAhead) {
   struct Case {
     int write_row;
@@ -135,9 +171,10 @@ TEST(ChartRules, Texts) {
       {ChartDescription("COM3 Voltage", {229.0, 231.0}), "COM3 Voltage 229..231"},
       {ChartDescription("COM3 Current", {0.37 - 0.2, 0.37 + 0.2}), "COM3 Current 0.17..0.57"},
       {ChartDescription("COM3 Current", {0.0, 0.1}), "COM3 Current 0..0.1"},
+      {ChartDescription("COM3 Power Factor", {-1.5, 1.0}), "COM3 Power Factor -1.5..1"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.got, c.want);
-  EXPECT_DOUBLE_EQ(PlottedValue(Q::kPowerFactor, record), 0.85F);
+  EXPECT_DOUBLE_EQ(PlottedValue(Q::kPowerFactor, record), -0.85F);
   EXPECT_EQ(std::string(kTextHeaderTitle).find("Real Data"), 27U);
   EXPECT_EQ(std::string(kTextHeaderTitle).size(), 27U + 9U + 17U);
 }

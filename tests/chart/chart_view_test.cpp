@@ -81,8 +81,8 @@ TEST_F(ChartViewTest, TwoMetersAreTrackedAsTwoSeries) {
   EXPECT_EQ(voltage.accessibleDescription(), QStringLiteral("COM3 Voltage 229..231"));
   EXPECT_EQ(Chart("Power factor chart").accessibleDescription(), QStringLiteral("COM3 Power Factor 0..1"));
 
-  for (const char* name : {"Return to Main", "Add Data", "Delete Data", "Real Time Data", "Chart Mode", "Text Mode",
-                           "Save to Excel", "Com Start", "Save to BMP", "Device", "Month", "Week", "Day",
+  for (const char* name : {"Return to Main", "Add Data", "Delete Data", "History Data", "Chart Mode", "Text Mode",
+                           "Save to Excel", "Com Stop", "Save to BMP", "Device", "Month", "Week", "Day",
                            "Current chart", "Voltage chart", "Power chart", "Power factor chart", "Readings"}) {
     EXPECT_NE(InView(QString::fromUtf8(name)), nullptr);
   }
@@ -120,17 +120,19 @@ TEST_F(ChartViewTest, TwoMetersAreTrackedAsTwoSeries) {
   EXPECT_FALSE(window.Charts().isVisible());
 }
 
-TEST_F(ChartViewTest, TextModeListsEveryReadingWithTheFactorsSign) {
+// The factor keeps its sign in the text list and on the chart, whose axis
+// takes in a negative factor and one above 1.
+TEST_F(ChartViewTest, TextModeAndTheChartShowTheFactorWithItsSign) {
   Start({3, 5});
-  simulator->Meter(0).WithModel([](sim::MeterModel& m) { m.ForceLoad({1.0, 230.0, -0.5}); });
-  simulator->Meter(1).WithModel([](sim::MeterModel& m) { m.ForceLoad({5.0, 230.0, -0.95}); });
+  simulator->Meter(0).WithModel([](sim::MeterModel& m) { m.ForceLoad({1.0, 230.0, -0.95}); });
+  simulator->Meter(1).WithModel([](sim::MeterModel& m) { m.ForceLoad({5.0, 230.0, 1.28}); });
   OpenView({3, 5});
   PressInView(QStringLiteral("Text Mode"));
   EXPECT_TRUE(InView<QAbstractButton>(QStringLiteral("Text Mode"))->isChecked());
   EXPECT_FALSE(InView<QAbstractButton>(QStringLiteral("Chart Mode"))->isChecked());
   const QAbstractItemModel& lines = *InView<QListView>(QStringLiteral("Readings"))->model();
   // COM5 is no series, and is listed all the same.
-  const QRegularExpression com5(QStringLiteral("^Com5: 5\\.00       230\\.0      1\\d{3}\\.\\d        -0\\.95$"));
+  const QRegularExpression com5(QStringLiteral("^Com5: 5\\.00       230\\.0      1\\d{3}\\.\\d        1\\.28$"));
   ASSERT_TRUE(SpinUntil([&] {
     for (int row = 2; row < lines.rowCount(); ++row) {
       if (com5.match(lines.index(row, 0).data().toString()).hasMatch()) return true;
@@ -144,13 +146,23 @@ TEST_F(ChartViewTest, TextModeListsEveryReadingWithTheFactorsSign) {
   PressInView(QStringLiteral("Chart Mode"));
   ChartWidget& factor = Chart("Power factor chart");
   ASSERT_TRUE(SpinUntil([&] { return PointsIn(factor, 1) > 0; }));
-  EXPECT_NEAR(factor.DataPoint(1, 1).value_or(0), 0.5, 1e-6);  // COM3's factor, drawn without its sign
+  EXPECT_NEAR(factor.DataPoint(1, 1).value_or(0), -0.95, 1e-6);
+  EXPECT_EQ(factor.accessibleDescription(), QStringLiteral("COM3 Power Factor -1..1"));
+  Choose(InView<QComboBox>(QStringLiteral("Device")), 5);
+  PressInView(QStringLiteral("Add Data"));
+  ASSERT_TRUE(SpinUntil([&] { return PointsIn(factor, 2) > 0; }));
+  EXPECT_EQ(factor.accessibleDescription(), QStringLiteral("COM3 Power Factor -1..1.5"));
+  for (int row = 1; row <= factor.RowCount(); ++row) {
+    if (const auto value = factor.DataPoint(row, 2)) {
+      EXPECT_NEAR(*value, 1.28, 1e-6);
+    }
+  }
 }
 
 TEST_F(ChartViewTest, SavingFromTheViewKeepsThePageButtonInStep) {
   Start({3}, 0, "[Path]\nFile=" + dir.path().string() + "/\n");
   OpenView({3});
-  auto* page_save = Find<ImageButton>(QStringLiteral("Stop Save"));
+  auto* page_save = Find<ImageButton>(QStringLiteral("Save to Excel"));
   auto* view_save = InView<ImageButton>(QStringLiteral("Save to Excel"));
   PressInView(QStringLiteral("Save to Excel"));
   EXPECT_TRUE(window.engine().Spreadsheets().SavingActive());
@@ -159,7 +171,7 @@ TEST_F(ChartViewTest, SavingFromTheViewKeepsThePageButtonInStep) {
   EXPECT_EQ(page_save->toolTip(), QStringLiteral("Save to Excel"));
   EXPECT_EQ(Chart("Power factor chart").Title(), QStringLiteral("Power Factor Tracking"));
 
-  PressInView(QStringLiteral("Save to Excel"));
+  PressInView(QStringLiteral("Stop Save to Excel"));
   EXPECT_FALSE(window.engine().Spreadsheets().SavingActive());
   EXPECT_FALSE(page_save->ShowsSecondImage());
   EXPECT_EQ(page_save->toolTip(), QStringLiteral("Stop Save"));
@@ -167,11 +179,44 @@ TEST_F(ChartViewTest, SavingFromTheViewKeepsThePageButtonInStep) {
 
   // Started on the page, saving shows in a view opened afterwards.
   PressInView(QStringLiteral("Return to Main"));
-  Press(QStringLiteral("Stop Save"));
+  Press(QStringLiteral("Save to Excel"));
   Press(QStringLiteral("Convert view"));
   EXPECT_TRUE(view_save->ShowsSecondImage());
   EXPECT_EQ(Chart("Current chart").Title(), QStringLiteral("Current Tracking"));
   EXPECT_TRUE(notices.texts.empty());
+}
+
+// Save to Excel pressed in the view: the view's titles and button and the
+// page's button show what runs afterwards, also when the file cannot be
+// made and saving never started.
+TEST_F(ChartViewTest, SavingThatCannotStartLeavesSavingOffEverywhere) {
+  Start({3});
+  OpenView({3});
+  auto* page_save = Find<ImageButton>(QStringLiteral("Save to Excel"));
+  const QString page_tip_off = page_save->toolTip();
+  auto* view_save = InView<ImageButton>(QStringLiteral("Save to Excel"));
+  const struct {
+    std::string folder;
+    bool saving;
+    const char* title;
+  } cases[] = {
+      {(dir / "missing").string() + "/", false, "COM3 Power Factor"},
+      {dir.path().string() + "/", true, "Power Factor Tracking"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    window.engine().CurrentSettings().File = c.folder;
+    PressInView(QStringLiteral("Save to Excel"));
+    EXPECT_EQ(window.engine().Spreadsheets().SavingActive(), c.saving);
+    EXPECT_EQ(view_save->ShowsSecondImage(), c.saving);
+    EXPECT_EQ(page_save->ShowsSecondImage(), c.saving);
+    EXPECT_EQ(page_save->toolTip() == page_tip_off, !c.saving);
+    for (const char* chart : {"Current chart", "Power factor chart"}) {
+      EXPECT_EQ(Chart(chart).Title().endsWith(QStringLiteral(" Tracking")), c.saving) << chart;
+    }
+    EXPECT_EQ(Chart("Power factor chart").Title().toStdString(), c.title);
+    EXPECT_EQ(notices.TakeTexts().size(), c.saving ? 0U : 1U);  // the file's cause, once
+  }
 }
 
 // The device of the real-time page, stopped from the view and then pulled
@@ -185,7 +230,7 @@ TEST_F(ChartViewTest, ARemovedDeviceLeavesTheBoxAndItsSeriesStops) {
   ChartWidget& power = Chart("Power chart");
   ASSERT_TRUE(SpinUntil([&] { return PointsIn(power, 1) >= 2 && PointsIn(power, 2) >= 2; }));
   Choose(box, 6);
-  PressInView(QStringLiteral("Com Start"));
+  PressInView(QStringLiteral("Com Stop"));
   EXPECT_EQ(InView(QStringLiteral("Com Start"))->toolTip(), QStringLiteral("Com Stop"));
   ASSERT_TRUE(SpinUntil([&] { return !window.engine().IsOpen(6); }));
 
@@ -197,6 +242,35 @@ TEST_F(ChartViewTest, ARemovedDeviceLeavesTheBoxAndItsSeriesStops) {
   ASSERT_TRUE(SpinUntil([&] { return PointsIn(power, 2) >= other + 3; }));  // COM3 goes on
   EXPECT_EQ(PointsIn(power, 1), kept);                                       // COM6's points stay
   EXPECT_EQ(power.ColumnLabel(1), QStringLiteral("COM6"));
+}
+
+// The view's own device pulled out while it runs, in real-time mode or in
+// history mode: back in real-time mode the view's box chooses nothing and
+// its port button shows the stopped image with its tooltip.
+TEST_F(ChartViewTest, TheViewsOwnDeviceUnpluggedLeavesNothingChosenAndThePortStopped) {
+  Start({3, 6}, 50);
+  const struct {
+    int slot;
+    std::size_t meter;
+    bool in_history_mode;
+  } cases[] = {{3, 0, true}, {6, 1, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.slot);
+    OpenView({c.slot});
+    auto* box = InView<QComboBox>(QStringLiteral("Device"));
+    auto* com = InView<ImageButton>(QStringLiteral("Com Stop"));
+    ASSERT_EQ(box->currentData().toInt(), c.slot);
+    ASSERT_TRUE(com->ShowsSecondImage());
+    EXPECT_EQ(com->toolTip(), QStringLiteral("Com Start"));
+    if (c.in_history_mode) PressInView(QStringLiteral("History Data"));
+    simulator->Unplug(c.meter);
+    ASSERT_TRUE(SpinUntil([&] { return Find<QComboBox>(QStringLiteral("Device"))->findData(c.slot) < 0; }));
+    if (c.in_history_mode) PressInView(QStringLiteral("Real Time Data"));
+    EXPECT_EQ(box->currentIndex(), -1);
+    EXPECT_FALSE(com->ShowsSecondImage());
+    EXPECT_EQ(com->toolTip(), QStringLiteral("Com Stop"));
+    PressInView(QStringLiteral("Return to Main"));
+  }
 }
 
 }  // namespace

@@ -38,14 +38,14 @@ TEST(TrackingCharts, SeriesSweepTheirOwnRowsAndTheAxesFollow) {
   EXPECT_EQ(voltage.DataPoint(3, 2), std::optional<double>(228.0F));
   EXPECT_FALSE(voltage.DataPoint(2, 1).has_value());
   EXPECT_EQ(voltage.ColumnLabel(2), "COM5");
-  EXPECT_NEAR(charts.Chart(Q::kPowerFactor).DataPoint(1, 1).value_or(0), 0.85, 1e-6);  // sign dropped
+  EXPECT_NEAR(charts.Chart(Q::kPowerFactor).DataPoint(1, 1).value_or(0), -0.85, 1e-6);  // with its sign
 
   struct Case {
     Q chart;
     const char* description;
   };
   for (const Case& c : {Case{Q::kCurrent, "COM3 Current 0.17..1.2"}, Case{Q::kVoltage, "COM3 Voltage 227..231"},
-                        Case{Q::kPower, "COM3 Power 85..201"}, Case{Q::kPowerFactor, "COM3 Power Factor 0..1"}}) {
+                        Case{Q::kPower, "COM3 Power 85..201"}, Case{Q::kPowerFactor, "COM3 Power Factor -1..1"}}) {
     EXPECT_EQ(charts.Chart(c.chart).accessibleDescription().toStdString(), c.description);
   }
 

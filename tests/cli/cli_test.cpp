@@ -10,6 +10,7 @@
 #include <csignal>
 #include <fstream>
 #include <set>
+#include <sstream>
 
 #include "cli/engine_session.h"
 #include "cli/output_text.h"
@@ -262,6 +263,7 @@ TEST_F(CliTest, WatchWaitsForAVanishedMeterAndGoesOnWhenItReturns) {
   sim::MeterSimulatorOptions options;
   options.links = {meters->Link(0)};
   options.byte_interval = std::chrono::microseconds{0};
+  options.seed = 11;  // the same meter comes back
   std::string error;
   auto again = sim::MeterSimulator::Open(options, &error);
   ASSERT_TRUE(again && again->Start(&error)) << error;
@@ -319,6 +321,57 @@ TEST_F(CliTest, PortsThatCannotBeOpenedSayWhy) {
     EXPECT_NE(run.errors.find("the settings file could not be read"), std::string::npos) << run.errors;
     EXPECT_EQ(run.errors.find("assign a port in"), std::string::npos) << run.errors;
   }
+}
+
+// Each slot remembers the meter read on it: another meter there is told
+// once, `ports` shows what each slot remembers, and --forget forgets it.
+TEST_F(CliTest, PortsShowWhatEachSlotRemembersAndAnotherMeterIsTold) {
+  StartMeters(1);
+  const std::string link = meters->Link(0);
+  const std::string number = [&] {
+    std::string digits;
+    for (const auto d : meters->Meter(0).WithModel([](sim::MeterModel& m) { return m.MeterNumberDigits(); })) {
+      digits += std::to_string(d);
+    }
+    return digits;
+  }();
+  std::ofstream(dir / "Power Meter.ini") << "; mine\n[Ports]\nCOM3=" << link
+                                         << "\n[Slots]\nCOM4=by-path/gone\nCOM4.Meter=12345678\n[Vendor]\nx=1\n";
+  const CliRun listed = Cli({"ports"}, dir.path());
+  EXPECT_EQ(listed.exit_code, 0) << listed.errors;
+  EXPECT_EQ(listed.lines, (std::vector<std::string>{"COM3\t" + link + "\t-\tassigned\t-\t-",
+                                                    "COM4\t-\t-\tabsent\tby-path/gone\t12345678"}));
+
+  const QStringList info{"info", "--port", "COM3", "--tick-ms", "250"};
+  const CliRun first = Cli(info, dir.path());
+  EXPECT_EQ(first.exit_code, 0) << first.errors;
+  EXPECT_EQ(first.errors.find("now answers as"), std::string::npos) << first.errors;
+
+  // Another meter behind the same link.
+  meters.reset();
+  sim::MeterSimulatorOptions options;
+  options.links = {link};
+  options.byte_interval = std::chrono::microseconds{0};
+  options.meter_numbers = {87654321};
+  std::string error;
+  meters = sim::MeterSimulator::Open(options, &error);
+  ASSERT_TRUE(meters && meters->Start(&error)) << error;
+  const CliRun second = Cli(info, dir.path());
+  EXPECT_EQ(second.exit_code, 0) << second.errors;
+  const std::string told = "COM3 now answers as meter 87654321, before " + number + "\n";
+  const auto at = second.errors.find(told);
+  ASSERT_NE(at, std::string::npos) << second.errors;
+  EXPECT_EQ(second.errors.find(told, at + 1), std::string::npos) << second.errors;  // once
+  EXPECT_EQ(Cli(info, dir.path()).errors.find("now answers as"), std::string::npos);  // and not again
+
+  const CliRun forgotten = Cli({"ports", "--forget", "COM4", "--forget", "com3"}, dir.path());
+  EXPECT_EQ(forgotten.exit_code, 0) << forgotten.errors;
+  EXPECT_EQ(forgotten.lines, std::vector<std::string>{"COM3\t" + link + "\t-\tassigned\t-\t-"});
+  std::ifstream file(dir / "Power Meter.ini");
+  std::ostringstream text;
+  text << file.rdbuf();
+  EXPECT_EQ(text.str(), "; mine\n[Ports]\nCOM3=" + link + "\n[Slots]\n[Vendor]\nx=1\n");
+  EXPECT_EQ(Cli({"ports", "--forget", "COM3=/dev/ttyUSB0"}, dir.path()).exit_code, 2);
 }
 
 TEST_F(CliTest, ProbeTellsAnUnplugOnceInWords) {

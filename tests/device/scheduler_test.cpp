@@ -16,21 +16,21 @@ namespace {
 class FakeMeters : public MeterOperations {
  public:
   bool IsOpen(int slot) const override { return open.count(slot) != 0; }
-  bool WriteTariff(int slot, std::int32_t count) override { return Log("WriteTariff", slot, count); }
+  WriteOutcome WriteTariff(int slot, std::int32_t count) override { return Write("WriteTariff", slot, count); }
   bool ReadTariff(int slot, std::int32_t count) override { return Log("ReadTariff", slot, count); }
   bool WriteTimer(int slot, int timer, const TimerEntry&) override { return Log("WriteTimer", slot, timer); }
   bool ReadTimer(int slot, int timer) override {
     if (Answered(timer)) answers->Settings().TimersRead[static_cast<std::size_t>(timer - 1)] = true;
     return Log("ReadTimer", slot, timer);
   }
-  bool WriteLimits(int slot) override { return Log("WriteLimits", slot); }
+  WriteOutcome WriteLimits(int slot) override { return Write("WriteLimits", slot); }
   bool ReadLimits(int slot) override { return Log("ReadLimits", slot); }
   void ReadMonthHistory(int slot, int month) override {
     if (Answered(month)) answers->Slot(slot).MonthsRead[static_cast<std::size_t>(month - 1)] = true;
     Log("ReadMonthHistory", slot, month);
   }
   bool WriteClock(int slot) override { return Log("WriteClock", slot); }
-  bool WriteCo2Factor(int slot) override { return Log("WriteCo2Factor", slot); }
+  WriteOutcome WriteCo2Factor(int slot) override { return Write("WriteCo2Factor", slot); }
   bool ReadCo2Factor(int slot) override { return Log("ReadCo2Factor", slot); }
   bool ReadMeterNumber(int slot) override { return Log("ReadMeterNumber", slot); }
   bool ResetTimers(int slot) override { return Log("ResetTimers", slot); }
@@ -39,6 +39,11 @@ class FakeMeters : public MeterOperations {
   bool Log(const std::string& name, int slot, int argument = -1) {
     calls.push_back(name + " " + std::to_string(slot) + (argument >= 0 ? " " + std::to_string(argument) : ""));
     return failing.count(name) == 0;
+  }
+  // A write whose fields break their rules sends nothing.
+  WriteOutcome Write(const std::string& name, int slot, int argument = -1) {
+    if (refusing.count(name) != 0) return WriteOutcome::kRefused;
+    return Log(name, slot, argument) ? WriteOutcome::kSent : WriteOutcome::kFailed;
   }
   std::vector<std::string> TakeCalls() { return std::exchange(calls, {}); }
   // Each entry of `lost` costs one answer of that number.
@@ -52,6 +57,7 @@ class FakeMeters : public MeterOperations {
 
   std::set<int> open{3};
   std::set<std::string> failing;
+  std::set<std::string> refusing;
   // When set, reads of timers and months answer at once, but for the lost.
   DeviceTable* answers = nullptr;
   std::multiset<int> lost;
@@ -298,6 +304,32 @@ TEST_F(SchedulerTest, FailedStepsClearOnlyTheirOwnCounter) {
       bystander = 0;
     }
     EXPECT_FALSE(pending.AnyPending()) << c.failing;
+  }
+}
+
+// A field that breaks its rule when the request is built: nothing is sent,
+// nothing is told (the field shows it), and the read-back that would
+// overwrite the field is dropped; the rest goes on.
+TEST_F(SchedulerTest, RefusedWritesSendNothingAndDropTheirReadBack) {
+  const struct {
+    const char* refusing;
+    std::function<void(PendingOperations&)> raise;
+  } cases[] = {
+      {"WriteTariff", [](auto& p) { p.PriceSetCount = p.PriceLoadCount = 1; }},
+      {"WriteLimits", [](auto& p) { p.LimitSetRequest = p.LimitReadRequest = 1; }},
+      {"WriteCo2Factor", [](auto& p) { p.Co2SetRequest = 1; }},
+  };
+  for (const auto& c : cases) {
+    pending = PendingOperations{};
+    c.raise(pending);
+    pending.MeterNumberRequest = 1;
+    meters.refusing = {c.refusing};
+    Tick();
+    EXPECT_EQ(meters.TakeCalls(), Calls{}) << c.refusing;
+    EXPECT_EQ(notifier.TakeTexts(), std::vector<std::string>{}) << c.refusing;
+    Tick();
+    EXPECT_EQ(meters.TakeCalls(), Calls{"ReadMeterNumber 3"}) << c.refusing;
+    EXPECT_FALSE(pending.AnyPending()) << c.refusing;
   }
 }
 

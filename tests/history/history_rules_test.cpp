@@ -52,6 +52,23 @@ TEST(HistoryRules, ProgramTexts) {
   EXPECT_EQ(HistoryTitle(12, 0), "COM12:2009");
 }
 
+// Each month saved is told in words of its own, so that two months never
+// read alike; a failure says why.
+TEST(HistoryRules, MonthSaveTexts) {
+  const struct {
+    int month;
+    bool saved;
+    const char* cause;
+    const char* text;
+  } cases[] = {
+      {1, true, "", "Save to Excel Success: Jan saved to /x/Com3MonthData.xls"},
+      {9, true, "", "Save to Excel Success: Sept saved to /x/Com3MonthData.xls"},
+      {7, false, "it was not read from COM3", "Save to Excel Error: July was not saved: it was not read from COM3"},
+      {2, false, "", "Save to Excel Error: Feb was not saved: unknown error"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MonthSaveText(c.month, c.saved, "/x/Com3MonthData.xls", c.cause), c.text);
+}
+
 // A year starting on a Thursday: week 1 is 1-3 January, week 2 4-10
 // January; the last week (27-31 December) is incomplete and not shown. A
 // year the week-day function does not know starts its count at 7.
@@ -132,6 +149,31 @@ TEST(HistoryRules, MonthsNotReadAreUnknown) {
   EXPECT_TRUE(BarsOfColumn(days, 1).empty());
   EXPECT_EQ(days.lines[2], "01:   --         1.00          0.00          0.00");
   EXPECT_EQ(days.column_labels[0], "COM3:1 not read");
+}
+
+// What a screen reader hears of the chart: every form carries its values.
+TEST(HistoryRules, TheDescriptionCarriesTheValuesOfEveryForm) {
+  History h(1.0);
+  h.read[0] = false;  // January
+  h.Day(2, 2) = 2.5;
+  std::string february = "COM3:2 days 1: 1.00, 2: 2.50";
+  for (int day = 3; day <= 28; ++day) february += ", " + std::to_string(day) + ": 1.00";
+  const struct {
+    HistoryKind kind;
+    MonthColumns months;
+    std::string after_axis;
+  } cases[] = {
+      {HistoryKind::kByDay, Chosen({2, 1}), "; " + february + "; COM3:1 not read"},
+      {HistoryKind::kByDay, Chosen({}), ""},
+      {HistoryKind::kByMonth, {}, "; 1: --, 2: 29.50, 3: 31.00"},
+      {HistoryKind::kByWeek, {}, "; 1: --, 2: --, 3: --, 4: --, 5: --, 6: 8.50"},
+  };
+  for (const auto& c : cases) {
+    const std::string text = HistoryDescription("COM3:2015", c.kind, DrawHistory(c.kind, h.Source(), c.months));
+    const std::string expected = "COM3:2015 0..300" + c.after_axis;
+    // The day form's description ends with its months; the others go on to month 12 or week 52.
+    EXPECT_EQ(c.kind == HistoryKind::kByDay ? text : text.substr(0, expected.size()), expected);
+  }
 }
 
 TEST(HistoryRules, ChoosingMonths) {

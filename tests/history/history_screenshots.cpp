@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
   Named<QAbstractButton>(window.RealTime(), "Convert view")->click();
   ChartView& view = window.Charts();
   view.resize(session.ViewSize());
-  Named<QAbstractButton>(view, "Real Time Data")->click();
+  Named<QAbstractButton>(view, "History Data")->click();
   const auto shoot = [&](const char* name) { session.Save(view.grab(), name); };
   const auto settle = [&] {
     while (view.History().Waiting()) Wait(100);

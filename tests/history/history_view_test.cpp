@@ -8,9 +8,11 @@
 #include <QListView>
 
 #include <filesystem>
+#include <map>
 
 #include "model/calendar.h"
 #include "pages/chart_view.h"
+#include "protocol/commands.h"
 #include "pages/history_display.h"
 #include "pages/realtime_page.h"
 #include "pages/tracking_charts.h"
@@ -102,15 +104,29 @@ class HistoryViewTest : public testing::WindowTest {
     return values;
   }
 
+  // Requests of `code` sent from now on.
+  int& CountSent(std::uint8_t code) {
+    int& sent = sent_[code];
+    sent = 0;
+    if (!counting_) {
+      counting_ = true;
+      QObject::connect(&window.engine(), &Engine::requestSent, &window,
+                       [this](int, const QByteArray& frame) { ++sent_[static_cast<std::uint8_t>(frame.at(1))]; });
+    }
+    return sent;
+  }
+
   testing::AnswerPacedTicks ticks{window};
+  std::map<std::uint8_t, int> sent_;
+  bool counting_ = false;
 };
 
 TEST_F(HistoryViewTest, MonthWeekAndDayFormsOfTheMetersYear) {
   Start({3});
   OpenView(3, true);
-  Press("Real Time Data");
+  Press("History Data");
   EXPECT_EQ(InView<QComboBox>("Device")->itemText(3), QStringLiteral("April"));
-  EXPECT_FALSE(Shown("Com Start"));
+  EXPECT_FALSE(Shown("Com Stop"));  // hidden, its device still running
   EXPECT_TRUE(Shown("Month"));
   EXPECT_EQ(Chart().Title(), QStringLiteral("COM3:2015"));
 
@@ -165,7 +181,7 @@ TEST_F(HistoryViewTest, SavesChosenMonthsAndTheEnlargedChart) {
   // mode keeps.
   Q_EMIT InView<ChartWidget>("Voltage chart")->doubleClicked();
   Press("Save to BMP");
-  Press("Real Time Data");
+  Press("History Data");
   Press("Month");
   ASSERT_TRUE(SpinUntil([&] { return !History().Waiting(); }));
   Press("Save to BMP");  // the history chart, under the current chart's name
@@ -190,42 +206,150 @@ TEST_F(HistoryViewTest, SavesChosenMonthsAndTheEnlargedChart) {
     ChooseMonth(month);
     Press("Add Data");
   }
-  Press("Save to Excel");
-  EXPECT_EQ(notices.TakeTexts(), (std::vector<std::string>{"Save to Excel Success", "Save to Excel Success"}));
+  // One message per month, in words of its own; a failure names its cause.
+  const struct {
+    std::string folder;
+    std::string told;  // for each month, the month's name in place of %
+  } cases[] = {
+      {folder, "Save to Excel Success: % saved to " + folder + "Com3MonthData.xls"},
+      {folder + "missing/", "Save to Excel Error: % was not saved: cannot create " + folder + "missing/Com3MonthData.xls"},
+  };
+  for (const auto& c : cases) {
+    window.engine().CurrentSettings().File = c.folder;
+    Press("Save to Excel");
+    const std::vector<std::string> told = notices.TakeTexts();
+    ASSERT_EQ(told.size(), 2U) << c.told;
+    for (std::size_t i = 0; i < told.size(); ++i) {
+      std::string want = c.told;
+      want.replace(want.find('%'), 1, i == 0 ? "Jan" : "April");
+      EXPECT_TRUE(told[i].starts_with(want)) << told[i];
+    }
+  }
   EXPECT_TRUE(fs::exists(dir / "Com3MonthData.xls"));
   if (!read) QUORVEL_READER_MISSING();
 }
 
+// The read's progress shows in the view without widening it; the text list
+// holds the lines of the chosen form only, whichever form came before.
+TEST_F(HistoryViewTest, TheTextListShowsTheChosenFormOnlyAndProgressKeepsTheWidth) {
+  Start({3});
+  OpenView(3, true);
+  const int width = window.Charts().width();
+  Press("History Data");
+  Press("Text Mode");
+  Press("Month");
+  ASSERT_TRUE(SpinUntil([&] { return Shown("Progress"); }));
+  EXPECT_EQ(window.Charts().width(), width);
+  ASSERT_TRUE(SpinUntil([&] { return !History().Waiting(); }));
+  EXPECT_EQ(window.Charts().width(), width);
+
+  const struct {
+    const char* form;
+    int lines;  // below the header line
+    const char* first;
+    std::vector<std::string> told;
+  } cases[] = {
+      {"Month", 12, "1:    31.00", {}},
+      {"Day", 0, "", {"Please select month"}},
+      {"Week", 52, "1:    3.00", {}},
+      {"Day", 0, "", {"Please select month"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.form);
+    Press(c.form);
+    EXPECT_EQ(notices.TakeTexts(), c.told);
+    const QStringList lines = Lines();
+    ASSERT_EQ(lines.size(), 1 + c.lines);
+    EXPECT_EQ(lines.at(0), QString::fromLatin1(kHistoryHeaderLine));
+    if (c.lines > 0) {
+      EXPECT_EQ(lines.at(1), QString::fromUtf8(c.first));
+    }
+  }
+}
+
 // A meter that answers nothing: the wait ends after the bound with a
-// message; a device pulled out ends it at once. The months never read are
-// unknown, never zeros.
+// message, and the read with it; a device pulled out ends it at once. The
+// months never read are unknown, never zeros.
 TEST_F(HistoryViewTest, TheWaitAlwaysEnds) {
   Start({3, 5}, "", 1.0);
   OpenView(3);
-  Press("Real Time Data");
+  Press("History Data");
   EXPECT_EQ(Chart().Title(), QStringLiteral("COM3:2009"));  // no date read
   History().SetWaitBound(std::chrono::milliseconds{300});
   Press("Month");
   ASSERT_TRUE(SpinUntil([&] { return !History().Waiting(); }));
   EXPECT_EQ(notices.TakeTexts(), std::vector<std::string>{"The meter on COM3 did not answer the history request"});
-  // No wait cursor comes back while the engine still asks.
+  // No wait cursor comes back, and nothing more is asked or told.
+  const int& months_asked = CountSent(code::kReadMonthHistory);
   testing::Spin(300);
   EXPECT_TRUE(notices.texts.empty());
+  EXPECT_EQ(months_asked, 0);
   EXPECT_FALSE(window.Busy().Running());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  // The engine's read ends in its own time, with nothing read.
-  ASSERT_TRUE(SpinUntil([&] { return !notices.texts.empty(); }));
   EXPECT_EQ(Column(1), std::vector<double>{});
   EXPECT_TRUE(Chart().accessibleDescription().endsWith(QStringLiteral("11: --, 12: --")));
   Press("Return to Main");
 
   OpenView(5);
-  Press("Real Time Data");
+  Press("History Data");
   Press("Week");
   EXPECT_TRUE(History().Waiting());
   simulator->Meter(1).Unplug();
   ASSERT_TRUE(SpinUntil([&] { return !History().Waiting(); }));
   EXPECT_FALSE(Shown("Progress"));
+}
+
+// A history read ends once: after the meter was asked again for the months
+// that did not answer, or when the view stops waiting for a meter that
+// sends no month. One message is told, nothing more is asked and live
+// polling goes on; every form and mode then draws what came ("--" for a
+// missing month) without reading again, until "Load History Data" asks.
+TEST_F(HistoryViewTest, AReadEndsOnceAndItsFormsDrawWhatCame) {
+  Start({3, 5});
+  const struct {
+    int slot;
+    std::vector<int> unanswered;
+    std::chrono::milliseconds bound;
+    std::string told;
+    const char* month_sums;  // in the month form's description
+  } cases[] = {
+      {3, {7}, kHistoryWaitBound, "History load incomplete: month 7 did not answer", "6: 30.00, 7: --, 8: 31.00"},
+      {5, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, std::chrono::milliseconds{300},
+       "The meter on COM5 did not answer the history request", "11: --, 12: --"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.slot);
+    simulator->Meter(c.slot == 3 ? 0 : 1).WithModel([&](sim::MeterModel& m) {
+      for (const int month : c.unanswered) m.SetMonthUnanswered(month, true);
+    });
+    OpenView(c.slot, true);
+    History().SetWaitBound(c.bound);
+    Press("History Data");
+    Press("Month");
+    ASSERT_TRUE(SpinUntil([&] { return !History().Waiting(); }));
+    ASSERT_TRUE(SpinUntil([&] { return !notices.texts.empty(); }));
+    EXPECT_EQ(notices.TakeTexts(), std::vector<std::string>{c.told});
+    EXPECT_TRUE(Chart().accessibleDescription().contains(QString::fromUtf8(c.month_sums)))
+        << Chart().accessibleDescription().toStdString();
+
+    const int& months_asked = CountSent(code::kReadMonthHistory);
+    const int& polls = CountSent(code::kReadRealTime);
+    ASSERT_TRUE(SpinUntil([&] { return polls >= 3; }));
+    Press("Week");
+    EXPECT_FALSE(History().Waiting());
+    EXPECT_TRUE(Chart().accessibleDescription().contains(QStringLiteral(": --")));
+    Press("Real Time Data");
+    Press("History Data");
+    EXPECT_FALSE(History().Waiting());
+    testing::Spin(1500);
+    EXPECT_EQ(months_asked, 0);
+    EXPECT_TRUE(notices.texts.empty());
+    Press("Return to Main");
+  }
+  // The page's "Load History Data" reads the months again.
+  const int& months_asked = CountSent(code::kReadMonthHistory);
+  Named<QAbstractButton>(window.RealTime(), QStringLiteral("Load History Data"))->click();
+  EXPECT_TRUE(SpinUntil([&] { return months_asked > 0; }));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "link/meter_line.h"
@@ -110,6 +111,34 @@ TEST(EngineWithMeters, WritesReachTheMeterAndReadBack) {
   EXPECT_EQ(bench.notices.texts, expected);
 }
 
+
+// The request is built, and its values checked, at the tick: a value the
+// pair form cannot carry would reach the meter as another one.
+TEST(EngineWithMeters, ValuesTheWireCannotCarryAreNeverSent) {
+  MeterBench bench({2});
+  ASSERT_TRUE(bench.Open(2));
+  for (int i = 0; i < 4; ++i) bench.TickAndAwait();  // greeting
+  const struct {
+    const char* what;
+    std::function<void(FixedRequestFields&)> set;
+    void (Engine::*request)();
+  } cases[] = {
+      {"a price of 1000.0", [](auto& f) { f.tariff = {5000, 10000, 400}; }, &Engine::RequestTariffWrite},
+      {"a negative boundary", [](auto& f) { f.tariff = {-5, 300, 400}; }, &Engine::RequestTariffWrite},
+      {"a kWh limit of 10000", [](auto& f) { f.limits = {10000, 0, true}; }, &Engine::RequestLimitsWrite},
+      {"a negative cost limit", [](auto& f) { f.limits = {300, -5, false}; }, &Engine::RequestLimitsWrite},
+      {"a CO2 factor of 1.000", [](auto& f) { f.co2_factor_milli = 1000; }, &Engine::RequestCo2Write},
+      {"a negative CO2 factor", [](auto& f) { f.co2_factor_milli = -500; }, &Engine::RequestCo2Write},
+  };
+  for (const auto& c : cases) {
+    bench.fields = FixedRequestFields{};
+    c.set(bench.fields);
+    (bench.engine.*c.request)();
+    EXPECT_TRUE(bench.Tick().empty()) << c.what;
+    EXPECT_FALSE(bench.engine.RequestsPending()) << c.what;  // nor read back over the field
+  }
+  EXPECT_EQ(bench.notices.texts, std::vector<std::string>{});
+}
 TEST(EngineWithMeters, TimersAreWrittenOnlyWhereChangedAndReadFromTwentyDown) {
   MeterBench bench({6});
   ASSERT_TRUE(bench.engine.OpenDevice(6));
@@ -214,8 +243,10 @@ TEST(EngineWithMeters, AHistoryReadWithoutAnswersEndsAndPassesNoZerosOff) {
   ASSERT_EQ(bench.display.history_boxes.size(), 1U);
   EXPECT_EQ(bench.display.history_boxes[0].day, kUnknownHistoryText);
   EXPECT_EQ(bench.display.history_boxes[0].month, kUnknownHistoryText);
-  EXPECT_FALSE(bench.engine.SaveMonthData(8, 7).ok());
-  EXPECT_EQ(bench.notices.TakeTexts(), std::vector<std::string>{"Not saved: July was not read from COM8."});
+  const Status unread = bench.engine.SaveMonthData(8, 7);
+  EXPECT_FALSE(unread.ok());
+  EXPECT_EQ(unread.text(), "it was not read from COM8");
+  EXPECT_TRUE(bench.notices.texts.empty());
 }
 
 TEST(EngineWithMeters, AMeterThatComesBackIsOpenedAgain) {
@@ -290,6 +321,90 @@ TEST(EngineWithMeters, ALossAScanSeesBeforeTheMonitorsWordIsToldOnce) {
   ASSERT_TRUE(again && again->Start(&error)) << error;
   ASSERT_TRUE(SpinUntil([&] { return bench.engine.IsOpen(3); }));
   EXPECT_EQ(bench.engine.List().SelectedSlot(), 3);
+}
+
+std::string NumberOf(sim::PtyMeter& meter) {
+  std::string number;
+  for (const auto d : meter.WithModel([](sim::MeterModel& m) { return m.MeterNumberDigits(); })) {
+    number += std::to_string(d);
+  }
+  return number;
+}
+
+std::vector<std::string> MovedMeterNotices(const testing::RecordingNotifier& notices) {
+  std::vector<std::string> moved;
+  for (const std::string& text : notices.texts) {
+    if (text.find("now answers as meter") != std::string::npos) moved.push_back(text);
+  }
+  return moved;
+}
+
+// A slot remembers the meter read on it, across a replug and a restart; a
+// different meter answering there is told once, and the files know it.
+TEST(EngineWithMeters, AnotherMeterOnASlotIsToldOnce) {
+  MeterBench bench({3}, {}, std::chrono::microseconds{0}, 250);
+  const std::string first = NumberOf(bench.Meter(3));
+  const std::filesystem::path settings = bench.dir / "Power Meter.ini";
+  ASSERT_TRUE(bench.Open(3));
+  for (int i = 0; i < 4; ++i) bench.TickAndAwait();  // the greeting reads the number
+  EXPECT_EQ(bench.engine.RememberedSlots().meters.at(3), first);
+  EXPECT_EQ(LoadSlotMemory(IniFile::Load(settings).file).meters.at(3), first);
+  EXPECT_TRUE(MovedMeterNotices(bench.notices).empty());
+
+  // Another meter's adapter plugged in where the first one was.
+  std::vector<int> returned;
+  QObject::connect(&bench.engine, &Engine::deviceReturned, [&](int slot) { returned.push_back(slot); });
+  bench.Unplug(3);
+  ASSERT_TRUE(SpinUntil([&] { return bench.engine.AwaitingReturn(3); }));
+  sim::MeterSimulatorOptions options;
+  options.links = {bench.simulator->Link(0)};
+  options.byte_interval = std::chrono::microseconds{0};
+  options.meter_numbers = {87654321};
+  std::string error;
+  auto other = sim::MeterSimulator::Open(options, &error);
+  ASSERT_TRUE(other && other->Start(&error)) << error;
+  ASSERT_TRUE(SpinUntil([&] { return !returned.empty(); }));
+  for (int i = 0; i < 4; ++i) bench.TickAndAwait();  // read as on opening
+  const std::vector<std::string> told{"COM3 now answers as meter 87654321, before " + first};
+  EXPECT_EQ(MovedMeterNotices(bench.notices), told);
+  EXPECT_EQ(bench.TickAndAwait(), (SentList{{3, 0x97, 0}}));
+  bench.engine.CloseDevice(3);  // and started again: the greeting reads the number again
+  ASSERT_TRUE(SpinUntil([&] { return !bench.engine.IsOpen(3); }));
+  ASSERT_TRUE(bench.Open(3));
+  for (int i = 0; i < 4; ++i) bench.TickAndAwait();
+  EXPECT_EQ(MovedMeterNotices(bench.notices), told);  // once
+  EXPECT_EQ(LoadSlotMemory(IniFile::Load(settings).file).meters.at(3), "87654321");
+
+  // The next start remembers it: the first meter back on COM3 is told again,
+  // also when the slot is opened without a greeting (as the chart view does)
+  // and chosen later.
+  bench.engine.Shutdown();
+  other.reset();
+  sim::MeterSimulatorOptions back = options;
+  back.meter_numbers = {static_cast<std::uint32_t>(std::stoul(first))};
+  auto again = sim::MeterSimulator::Open(back, &error);
+  ASSERT_TRUE(again && again->Start(&error)) << error;
+  testing::ShownLimits display;
+  testing::RecordingNotifier notices;
+  FixedRequestFields fields;
+  Engine engine{display, notices, fields};
+  Engine::Options restart;
+  restart.settings_path = settings;
+  restart.tick_ms = 0;
+  restart.port_scan_ms = 0;
+  restart.port_assignments = {{3, bench.simulator->Link(0)}};
+  engine.Start(restart);
+  std::vector<int> kinds;
+  QObject::connect(&engine, &Engine::requestSent, [&](int, const QByteArray& frame) { kinds.push_back(static_cast<std::uint8_t>(frame[1])); });
+  ASSERT_TRUE(engine.OpenDevice(3));
+  engine.Tick();
+  EXPECT_EQ(kinds, std::vector<int>{0x97});
+  engine.Select(3);
+  for (int i = 0; i < 4; ++i) engine.Tick();
+  EXPECT_EQ(kinds, (std::vector<int>{0x97, 0x86, 0xAC, 0xC7, 0xC8}));
+  ASSERT_TRUE(SpinUntil([&] { return !MovedMeterNotices(notices).empty(); }));
+  EXPECT_EQ(MovedMeterNotices(notices),
+            std::vector<std::string>{"COM3 now answers as meter " + first + ", before 87654321"});
 }
 
 TEST(EngineWithMeters, OneDeviceUnderTwoNamesIsOpenedOnce) {

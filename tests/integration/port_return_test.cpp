@@ -85,7 +85,10 @@ TEST(MeterReturn, AnUnplugIsToldOnceInWordsAndTheReturnedMeterIsReadAsOnOpening)
     EXPECT_EQ(read.Price1, 305);
     EXPECT_EQ(read.MeterNumber, Digits(again->Meter(0)));
     EXPECT_EQ(bench.TickAndAwait(), (SentList{{3, 0x97, 0}, {5, 0x97, 0}}));
-    EXPECT_TRUE(bench.notices.texts.empty()) << bench.notices.texts.front();
+    // Another meter than before on COM3, told once.
+    EXPECT_EQ(bench.notices.TakeTexts(),
+              std::vector<std::string>{"COM3 now answers as meter " + Digits(again->Meter(0)) + ", before " +
+                                       Digits(bench.Meter(3))});
   }
 }
 

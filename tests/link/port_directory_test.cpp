@@ -21,19 +21,24 @@ TEST(AssignSlots, AdaptersTakeTheirOwnNumberPlusOne) {
   const SlotPorts slots = AssignSlots({Adapter("ttyUSB2"), Adapter("ttyUSB11", 0x5523), Other("ttyUSB0"),
                                        Adapter("ttyUSB18"), Adapter("ttyS0"), Adapter("ttyACM0")},
                                       {}, ExistsAmong({}));
-  ASSERT_EQ(slots.size(), 2U);
+  ASSERT_EQ(slots.size(), 5U);
   EXPECT_EQ(slots.at(3).path, "/dev/ttyUSB2");
   EXPECT_TRUE(slots.at(3).adapter);
   EXPECT_EQ(slots.at(3).usb_id, "1a86:7523");
   EXPECT_EQ(slots.at(12).usb_id, "1a86:5523");
-  // ttyUSB18 would be slot 19: there is none.
+  // ttyUSB18 would be slot 19, and the names without a number have none of
+  // their own: they take the lowest free slots, in name order.
+  EXPECT_EQ(slots.at(1).path, "/dev/ttyACM0");
+  EXPECT_EQ(slots.at(2).path, "/dev/ttyS0");
+  EXPECT_EQ(slots.at(4).path, "/dev/ttyUSB18");
 }
 
 TEST(AssignSlots, WindowsNamesAreTheirSlots) {
   const SlotPorts slots = AssignSlots({{"COM3", "COM3", 0x1a86, 0x7523}, {"COM19", "COM19", 0x1a86, 0x7523}}, {},
                                       ExistsAmong({}));
-  ASSERT_EQ(slots.size(), 1U);
+  ASSERT_EQ(slots.size(), 2U);
   EXPECT_EQ(slots.at(3).path, "COM3");
+  EXPECT_EQ(slots.at(1).path, "COM19");  // beyond the slots: the lowest free one
 }
 
 TEST(AssignSlots, AssignmentsOverrideTheAutomaticSlots) {

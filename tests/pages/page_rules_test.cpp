@@ -2,7 +2,11 @@
 // week numbers, the history arrows, the key rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "pages/field_checks.h"
+#include "pages/field_text.h"
 #include "pages/history_cursor.h"
 #include "pages/key_rules.h"
 #include "model/calendar.h"
@@ -22,7 +26,11 @@ TEST(ClockFields, ValidOnlyWithinTheRangesAndCutToTheirLength) {
       {"2009/06/23", "25:00", false, true},  {"2009/06/23", "09:60", false, true},
       {"1997/06/23", "09:30", true, false},  {"3000/12/31", "00:00", false, false},
       {"2009/13/01", "09:30", true, false},  {"2009/06/32", "09:30", true, false},
-      {"", "", true, false},  /* an empty time reads as 00:00 */ {"2009/06/2399", "09:3099", false, false},
+      {"", "", true, true},  {"2009/06/2399", "09:3099", false, false},
+      // Cut and read by characters; only ASCII digits are digits.
+      {"2009/06/2\u00E9", "09:30", true, false},       {"2009/06/2\uFF13", "09:30", true, false},
+      {"2009/06/23", "\uFF10\uFF19:30", false, true}, {"2009/6/23", "9:30", true, true},
+      {"2009-06-23", "09.30", true, true},             {" 2009/06/23", "+9:30", true, true},
   };
   for (const auto& c : cases) {
     FieldMarks marks;
@@ -30,9 +38,21 @@ TEST(ClockFields, ValidOnlyWithinTheRangesAndCutToTheirLength) {
     EXPECT_EQ(CheckClockFields(fields, marks), !c.date_marked && !c.time_marked) << c.date << " " << c.time;
     EXPECT_EQ(marks.IsMarked(field_id::kDate), c.date_marked) << c.date;
     EXPECT_EQ(marks.IsMarked(field_id::kTime), c.time_marked) << c.time;
-    EXPECT_LE(fields.date.size(), 10U);
-    EXPECT_LE(fields.time.size(), 5U);
+    EXPECT_LE(Characters(fields.date).size(), 10U);
+    EXPECT_LE(Characters(fields.time).size(), 5U);
+    EXPECT_EQ(Utf8(Characters(fields.date)), fields.date) << "a character cut in two";
   }
+}
+
+TEST(FieldText, CutAndCountedByCharacters) {
+  const struct {
+    const char* text;
+    std::size_t count;
+    const char* first;
+  } cases[] = {{"2009/06/2\u00E95", 10, "2009/06/2\u00E9"}, {"\uFF12\uFF13:\uFF10\uFF10x", 5, "\uFF12\uFF13:\uFF10\uFF10"},
+               {"ab", 5, "ab"}, {"\xC3", 1, "\xC3"}, {"\U0001F600x", 1, "\U0001F600"}};
+  for (const auto& c : cases) EXPECT_EQ(FirstCharacters(c.text, c.count), c.first) << c.text;
+  EXPECT_EQ(Characters("a\xC3" "b"), std::u32string(U"a\uFFFDb"));  // a lone lead byte
 }
 
 TEST(ClockFields, AValidDownloadRemovesEveryMark) {
@@ -45,26 +65,59 @@ TEST(ClockFields, AValidDownloadRemovesEveryMark) {
   for (const int id : {field_id::kTime, field_id::kCurrent}) EXPECT_FALSE(marks.IsMarked(id));
 }
 
-TEST(TariffFields, TheBoundaryLiesAboveOneAndBelowTheUpperEnd) {
+TEST(TariffFields, TheBoundaryLiesAboveOneAndBelowTheUpperEndAndPricesAreNumbersBelowAThousand) {
   const struct {
     const char* boundary;
-    bool upper_end_marked;
-    bool boundary_marked;
-  } cases[] = {{"5000", false, false}, {"9999", true, false}, {"1", false, true}, {"", false, true}, {"2", false, false}};
+    const char* price1;
+    const char* price2;
+    std::vector<int> marked;
+  } cases[] = {
+      {"5000", "30.0", "40.0", {}},
+      {"2", "0", "999.9", {}},
+      {"9999", "30.0", "40.0", {field_id::kTierUpperEnd}},
+      {"1", "30.0", "40.0", {field_id::kTierBoundary}},
+      {"", "30.0", "40.0", {field_id::kTierBoundary}},
+      {"\uFF15000", "30.0", "40.0", {field_id::kTierBoundary}},
+      {"5000", "-5", "1000", {field_id::kPrice1, field_id::kPrice2}},
+      {"5000", "", ".", {field_id::kPrice1, field_id::kPrice2}},
+      {"5000", "30,5", "4.0.0", {field_id::kPrice1, field_id::kPrice2}},
+      {"5000", "\uFF13\uFF10.0", "1e2", {field_id::kPrice1, field_id::kPrice2}},
+  };
   for (const auto& c : cases) {
     FieldMarks marks;
-    EXPECT_EQ(CheckTariffFields(c.boundary, "9999", marks), !c.upper_end_marked && !c.boundary_marked) << c.boundary;
-    EXPECT_EQ(marks.IsMarked(field_id::kTierUpperEnd), c.upper_end_marked) << c.boundary;
-    EXPECT_EQ(marks.IsMarked(field_id::kTierBoundary), c.boundary_marked) << c.boundary;
+    marks.Mark(mark_slot::kCurrent, field_id::kCurrent);
+    const std::optional<TariffValues> tariff = CheckTariffFields({c.boundary, "9999", c.price1, c.price2}, marks);
+    EXPECT_EQ(tariff.has_value(), c.marked.empty()) << c.boundary << " " << c.price1 << " " << c.price2;
+    for (const int field : {field_id::kTierUpperEnd, field_id::kTierBoundary, field_id::kPrice1, field_id::kPrice2}) {
+      const bool expected = std::find(c.marked.begin(), c.marked.end(), field) != c.marked.end();
+      EXPECT_EQ(marks.IsMarked(field), expected) << c.boundary << " " << c.price1 << " " << c.price2 << ": " << field;
+    }
+    EXPECT_EQ(marks.IsMarked(field_id::kCurrent), !c.marked.empty());  // a valid download removes every mark
   }
+  FieldMarks marks;
+  const auto sent = CheckTariffFields({"1234", "9999", "30.55", "99.9"}, marks);
+  ASSERT_TRUE(sent.has_value());
+  EXPECT_EQ((std::array{sent->tier_limit, sent->price1, sent->price2}), (std::array{1234, 305, 999}));
 }
 
-TEST(Co2Factor, TheMeterTakesZeroToPointNineNineNine) {
-  EXPECT_EQ(CheckCo2Factor("0.999"), Co2FactorCheck::kAccepted);
-  EXPECT_EQ(CheckCo2Factor("0.000"), Co2FactorCheck::kAccepted);
-  EXPECT_EQ(CheckCo2Factor("1"), Co2FactorCheck::kTooLarge);
-  EXPECT_EQ(CheckCo2Factor("1.000"), Co2FactorCheck::kTooLarge);
-  EXPECT_EQ(CheckCo2Factor("-0.5"), Co2FactorCheck::kNegative);
+TEST(Co2Factor, TheMeterTakesZeroToPointNineNineNineWrittenInAsciiDigits) {
+  const struct {
+    const char* text;
+    Co2FactorCheck check;
+  } cases[] = {{"0.999", Co2FactorCheck::kAccepted},    {"0.000", Co2FactorCheck::kAccepted},
+               {".5", Co2FactorCheck::kAccepted},       {"1", Co2FactorCheck::kTooLarge},
+               {"1.000", Co2FactorCheck::kTooLarge},    {"-0.5", Co2FactorCheck::kNegative},
+               {"", Co2FactorCheck::kNotANumber},       {"abc", Co2FactorCheck::kNotANumber},
+               {"0,45", Co2FactorCheck::kNotANumber},   {"\uFF10.5", Co2FactorCheck::kNotANumber},
+               {"0.5kg", Co2FactorCheck::kNotANumber}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(CheckCo2Factor(c.text), c.check) << c.text;
+    FieldMarks marks;
+    EXPECT_EQ(CheckCo2FactorField(c.text, marks).has_value(), c.check == Co2FactorCheck::kAccepted) << c.text;
+    EXPECT_EQ(marks.IsMarked(field_id::kCo2Factor), c.check != Co2FactorCheck::kAccepted) << c.text;
+  }
+  FieldMarks marks;
+  EXPECT_EQ(CheckCo2FactorField("0.785", marks), 785);
 }
 
 TEST(DateField, SelectsTheWeekDayOfARealDate) {
@@ -170,6 +223,29 @@ TEST(KeyRules, TimeAndDateDigitsOvertypeAndSkipTheSeparators) {
                 {TypeIntoDateField, kBackspace, KeyVerdict::kSwallow}, {TypeIntoDateField, U'/', KeyVerdict::kPass},
                 {TypeIntoDateField, U'x', KeyVerdict::kPass}};
   for (const auto& o : others) EXPECT_EQ(o.rule({"00:00", 1}, o.typed, 10).verdict, o.verdict) << int(o.typed);
+}
+
+// Tab and Shift+Tab (and the control characters of shortcuts) are never a
+// field's to keep; carets count characters, so a character is never cut.
+TEST(KeyRules, ControlCharactersPassAndCaretsCountCharacters) {
+  for (const char32_t control : {U'\t', char32_t{0x19}, char32_t{0x16}, char32_t{0x1B}}) {
+    EXPECT_EQ(TypeIntoTimeField({"00:00", 2}, control).verdict, KeyVerdict::kPass) << int(control);
+    EXPECT_EQ(TypeIntoDateField({"2009/06/23", 2}, control).verdict, KeyVerdict::kPass) << int(control);
+    EXPECT_EQ(TypeIntoPriceField({"30.0", 2}, control).verdict, KeyVerdict::kPass) << int(control);
+  }
+  const struct {
+    const char* text;
+    int caret;
+    const char* after;
+    int caret_after;
+  } cases[] = {{"\u00E9009/06/23", 1, "\u00E9109/06/23", 2}, {"2009/06/2\u00E9", 9, "2009/06/21", 10},
+               {"2009/06/2\u00E9", 10, "2009/06/2\u00E9", 10}};
+  for (const auto& c : cases) {
+    const KeyOutcome outcome = TypeIntoDateField({c.text, c.caret}, U'1');
+    EXPECT_EQ(outcome.edit.text, c.after) << c.text;
+    EXPECT_EQ(outcome.edit.caret, c.caret_after) << c.text;
+  }
+  EXPECT_EQ(TypeIntoPriceField({"\u00E99.9", 1}, U'9').verdict, KeyVerdict::kPass);
 }
 
 TEST(KeyRules, PricesStayBelowAThousand) {

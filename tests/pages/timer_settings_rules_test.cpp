@@ -3,11 +3,14 @@
 // stored, the limit fields, the program texts.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
+#include <tuple>
 
 #include "model/display.h"
 #include "pages/program_texts.h"
 #include "pages/settings_rules.h"
+#include "pages/field_text.h"
 #include "pages/timer_rules.h"
 
 namespace quorvel {
@@ -25,22 +28,24 @@ TEST(TimerRules, DayPatternsKeepTheirBackslashes) {
   EXPECT_EQ(kDayPatterns[8], "MON-FRI");              // mode 9
 }
 
-TEST(TimerRules, TimeFieldsReadHourFromTheFirstTwoAndMinuteFromTheFourth) {
+// "HH:MM" in ASCII digits, hour 0..24, minute 0..59; anything else is no
+// time (never read as 00:00).
+TEST(TimerRules, TimeFieldsAreHoursColonMinutesInAsciiDigits) {
   const struct {
     const char* text;
-    int hour;
+    int hour;  // -1: refused
     int minute;
-    bool valid;
   } cases[] = {
-      {"08:00", 8, 0, true},  {"17:30", 17, 30, true}, {"24:00", 24, 0, true},  {"25:00", 25, 0, false},
-      {"12:60", 12, 60, false}, {"8:30", 8, 0, true},  {"ab:cd", 0, 0, true},   {"12:5", 12, 5, true},
-      {"", 0, 0, true},       {"-1:00", -1, 0, false},
+      {"08:00", 8, 0},  {"17:30", 17, 30}, {"24:00", 24, 0},  {"25:00", -1, 0}, {"12:60", -1, 0},
+      {"8:30", -1, 0},  {"ab:cd", -1, 0},  {"12:5", -1, 0},   {"", -1, 0},      {"-1:00", -1, 0},
+      {"\uFF12\uFF13:\uFF10\uFF10", -1, 0}, {"12-30", -1, 0}, {"24:59", 24, 59},
   };
   for (const auto& c : cases) {
-    const TimeOfDay t = ReadTimeField(c.text);
-    EXPECT_EQ(t.hour, c.hour) << c.text;
-    EXPECT_EQ(t.minute, c.minute) << c.text;
-    EXPECT_EQ(IsTimerTime(t), c.valid) << c.text;
+    const std::optional<TimeOfDay> t = ReadTimeOfDay(c.text);
+    EXPECT_EQ(t.has_value(), c.hour >= 0) << c.text;
+    if (t && c.hour >= 0) {
+      EXPECT_EQ((std::pair{t->hour, t->minute}), (std::pair{c.hour, c.minute})) << c.text;
+    }
   }
 }
 
@@ -56,15 +61,19 @@ TEST(TimerRules, OnlyTickedValidRowsAreStoredAndRefusedRowsMarked) {
   rows[4] = {true, "25:00", "01:00", 0};     // timer 5: hour 25
   rows[6] = {true, "24:00xyz", "23:59", 15};  // timer 7: cut, hour 24 taken
   rows[8] = {false, "99:99", "99:99", 0};    // timer 9: not ticked, not looked at
+  rows[10] = {true, "08:00", "09:00", -1};   // timer 11: no day pattern
+  rows[11] = {true, "\uFF12\uFF13:\uFF10\uFF10x", "09:00", 1};  // timer 12: full-width digits
   TimerMarks marks;
   const TimerEdits edits = CheckTimerRows(rows, marks);
 
   for (int timer = 1; timer <= kTimerCount; ++timer) {
     const auto& edit = edits[static_cast<std::size_t>(timer - 1)];
     EXPECT_EQ(edit.has_value(), timer == 3 || timer == 7) << timer;
-    EXPECT_EQ(marks.IsMarked(OnFieldId(timer)), timer == 5) << timer;
-    EXPECT_EQ(marks.IsMarked(OffFieldId(timer)), timer == 5) << timer;
+    EXPECT_EQ(marks.IsMarked(OnFieldId(timer)), timer == 5 || timer == 12) << timer;
+    EXPECT_EQ(marks.IsMarked(OffFieldId(timer)), timer == 5 || timer == 12) << timer;
+    EXPECT_EQ(marks.DaysMarked(timer), timer == 11) << timer;
   }
+  EXPECT_EQ(rows[11].on_time, "\uFF12\uFF13:\uFF10\uFF10");  // cut by characters, none cut in two
   EXPECT_EQ(Bytes(edits[2]), (std::array<int, 5>{8, 0, 17, 30, 9}));
   EXPECT_EQ(Bytes(edits[6]), (std::array<int, 5>{24, 0, 23, 59, 16}));
   EXPECT_EQ(rows[6].on_time, "24:00");
@@ -123,6 +132,42 @@ TEST(SettingsRules, SavingTakesTheNumbersOfTheChosenEntries) {
 TEST(SettingsRules, LimitFieldsTakeAtMostFourDigits) {
   for (const char* text : {"", "0", "9999"}) EXPECT_TRUE(LimitTextAccepted(text)) << text;
   for (const char* text : {"10000", "12a", "-1", " 5", "1.5"}) EXPECT_FALSE(LimitTextAccepted(text)) << text;
+}
+
+// An empty or non-numeric limit is refused, never sent as 0.
+TEST(SettingsRules, ALimitWriteTakesOneToFourAsciiDigitsInEachField) {
+  const struct {
+    const char* energy;
+    const char* cost;
+    bool energy_refused;
+    bool cost_refused;
+  } cases[] = {{"9999", "0", false, false}, {"", "100", true, false},  {"300", "", false, true},
+               {"-5", "1.5", true, true},   {"10000", "12a", true, true}, {"\uFF11\uFF12", " 5", true, true}};
+  for (const auto& c : cases) {
+    const LimitCheck check = CheckLimitFields({c.energy, c.cost, false});
+    EXPECT_EQ(check.energy_refused, c.energy_refused) << c.energy;
+    EXPECT_EQ(check.cost_refused, c.cost_refused) << c.cost;
+    EXPECT_EQ(check.values.has_value(), !c.energy_refused && !c.cost_refused) << c.energy << " " << c.cost;
+  }
+  const LimitCheck yes = CheckLimitFields({"9999", "0", false});
+  ASSERT_TRUE(yes.values.has_value());
+  EXPECT_EQ((std::tuple{yes.values->energy_limit, yes.values->cost_limit, yes.values->shutdown}),
+            (std::tuple{9999, 0, true}));
+}
+
+TEST(SettingsRules, TheFolderChooserOpensInTheFieldsFolderOrTheWorkingFolder) {
+  const std::filesystem::path working = std::filesystem::temp_directory_path();
+  std::filesystem::create_directories(working / "quorvel-chooser" / "bmp");
+  const struct {
+    std::string field;
+    std::filesystem::path start;
+  } cases[] = {{"", working},
+               {(working / "quorvel-chooser").string(), working / "quorvel-chooser"},
+               {"quorvel-chooser/bmp", working / "quorvel-chooser" / "bmp"},
+               {(working / "quorvel-chooser" / "gone").string(), working},
+               {"/no/such/Desktop", working}};
+  for (const auto& c : cases) EXPECT_EQ(FolderChooserStart(c.field, working), c.start) << c.field;
+  std::filesystem::remove_all(working / "quorvel-chooser");
 }
 
 TEST(ProgramTexts, BulletsAndIdeographicCommasAreUtf8) {

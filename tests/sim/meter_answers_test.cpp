@@ -97,6 +97,22 @@ INSTANTIATE_TEST_SUITE_P(
                       SilentCase{"bad_last_byte", WithTail(0xAA, 0x0A)}),
     CaseName{});
 
+// A month set unanswered gets no answer until it is set answered again;
+// the other months answer meanwhile.
+TEST(MonthHistory, AMonthSetUnansweredIsNotAnswered) {
+  MeterModel model(Options(kSunday), kT0);
+  model.SetMonthUnanswered(7, true);
+  const struct {
+    int month;
+    bool answered;
+  } cases[] = {{7, false}, {6, true}, {8, true}, {0, true}, {13, true}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(!model.Answer(Request(0x8B, {static_cast<std::uint8_t>(c.month)})).empty(), c.answered) << c.month;
+  }
+  model.SetMonthUnanswered(7, false);
+  EXPECT_FALSE(model.Answer(Request(0x8B, {7})).empty());
+}
+
 TEST(TariffReadKind, IsCountClampedIntoItsRange) {
   MeterModel model(Options(kSunday), kT0);
   const std::pair<std::uint8_t, std::uint8_t> cases[] = {

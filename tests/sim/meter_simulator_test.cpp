@@ -154,6 +154,29 @@ TEST(CommandLine, TakesEveryOption) {
   EXPECT_FALSE(parsed.line->help);
 }
 
+TEST(CommandLine, GivesMetersTheirNumbersInOrder) {
+  const auto parsed = Parse({"--link", "/tmp/m/COM3", "--meters", "2", "--number", "12345678", "--number=42"});
+  ASSERT_TRUE(parsed.line) << parsed.error;
+  EXPECT_EQ(parsed.line->options.meter_numbers, (std::vector<std::uint32_t>{12345678, 42}));
+}
+
+// Each meter of a bench answers with the number it was given; the others
+// keep theirs from the seed, and a meter can be made another one.
+TEST(MeterSimulator, MetersAnswerWithTheNumbersGiven) {
+  TempDir dir;
+  MeterSimulatorOptions options = Fast({(dir.path() / "COM3").string(), (dir.path() / "COM4").string()});
+  options.meter_numbers = {87654321};
+  std::string error;
+  auto bench = MeterSimulator::Open(options, &error);
+  ASSERT_TRUE(bench && bench->Start(&error)) << error;
+  EXPECT_EQ(AskNumber(bench->Link(0)), "87654321");
+  const std::string drawn = AskNumber(bench->Link(1));
+  EXPECT_NE(drawn, "87654321");
+  EXPECT_EQ(drawn.size(), 8U);
+  bench->Meter(1).WithModel([](MeterModel& model) { model.SetMeterNumber(1200); });
+  EXPECT_EQ(AskNumber(bench->Link(1)), "00001200");
+}
+
 TEST(CommandLine, DefaultsToOneMeterAtTheLinesPace) {
   const auto parsed = Parse({});
   ASSERT_TRUE(parsed.line);
@@ -194,7 +217,10 @@ INSTANTIATE_TEST_SUITE_P(
                       BadArgs{"delays_crossed", {"--delay-min-ms", "500", "--delay-max-ms", "100"}},
                       BadArgs{"impossible_clock", {"--clock", "2011-02-29 10:00"}},
                       BadArgs{"clock_out_of_range", {"--clock", "1999-12-31 23:59"}},
-                      BadArgs{"empty_link", {"--link", ""}}),
+                      BadArgs{"empty_link", {"--link", ""}},
+                      BadArgs{"number_too_long", {"--number", "123456789"}},
+                      BadArgs{"number_not_digits", {"--number", "12ab"}},
+                      BadArgs{"more_numbers_than_meters", {"--number", "1", "--number", "2"}}),
     CaseName{});
 
 // The program itself.

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QImage>
+#include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QSize>
 #include <QTimer>
@@ -80,18 +82,37 @@ class ScreenshotSession {
     return *meters_.back();
   }
 
-  // The window on `engine_options`, shown.
-  MainWindow& StartWindow() {
-    window_ = std::make_unique<MainWindow>(&quiet_);
+  // The window on `engine_options`, shown. Its messages are dropped, or
+  // shown in its own message boxes with `messages`.
+  MainWindow& StartWindow(bool messages = false) {
+    window_ = std::make_unique<MainWindow>(messages ? nullptr : &quiet_);
     window_->Start(engine_options);
     window_->show();
     return *window_;
   }
 
+  // The session's own folder, which holds its settings file.
+  const std::filesystem::path& Folder() const { return folder_; }
+
   // The size WIDTH HEIGHT of the command line, else 1000 x 720.
   QSize ViewSize() const { return size_; }
 
   void Save(const QImage& picture, const char* name) const { picture.save(Path(name)); }
+  // `window` with the message boxes open over it, centred as a window-modal
+  // box opens (the offscreen platform draws no window frames).
+  static QPixmap WithMessages(QWidget& window) {
+    QPixmap picture = window.grab();
+    QPainter painter(&picture);
+    for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
+      if (!box->isVisible()) continue;
+      const QPixmap shown = box->grab();
+      const QPoint at((picture.width() - shown.width()) / 2, (picture.height() - shown.height()) / 2);
+      painter.drawPixmap(at, shown);
+      painter.setPen(QColor(0x2E, 0xC4, 0xB6));
+      painter.drawRect(QRect(at, shown.size()).adjusted(-1, -1, 0, 0));
+    }
+    return picture;
+  }
   void Save(const QPixmap& picture, const char* name) const { picture.save(Path(name)); }
 
   // Removes the settings folder and ends at once: the window and the meters

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <fstream>
+#include <ostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@
 #include "sim/meter_simulator.h"
 #include "tests/support/recording_notifier.h"
 #include "tests/support/temp_dir.h"
+
+// Failed expectations on texts print the text, not its UTF-16 units.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace quorvel::testing {
 

@@ -19,8 +19,7 @@
 #include "protocol/commands.h"
 #include "sim/meter_simulator.h"
 #include "storage/settings.h"
-#include "tests/support/spin.h"
-#include "tests/support/window_test.h"
+#include "tests/window/dashboard.h"
 #include "widgets/busy_indicator.h"
 #include "widgets/image_button.h"
 #include "widgets/marked_field.h"
@@ -28,52 +27,8 @@
 namespace quorvel {
 namespace {
 
-using testing::AnswerPacedTicks;
+using testing::Dashboard;
 using testing::SpinUntil;
-using namespace std::chrono;
-
-// 2009/06/23 09:30, a Tuesday in week 25.
-const local_seconds kJune23 = local_days{year{2009} / 6 / 23} + hours{9} + minutes{30};
-
-class Dashboard : public testing::WindowTest {
- protected:
-  void Start(const std::vector<int>& slots, int port_scan_ms = 0, const std::string& ini = "") {
-    sim::MeterSimulatorOptions options;
-    options.byte_interval = microseconds{0};
-    options.start_clock = kJune23;
-    Engine::Options engine_options;
-    engine_options.tick_ms = 0;  // ticked by `ticks`
-    engine_options.port_scan_ms = port_scan_ms;
-    ASSERT_NO_FATAL_FAILURE(StartMeters(slots, options, ini, engine_options));
-    for (std::size_t i = 0; i < slots.size(); ++i) meter_of[slots[i]] = i;
-    window.Start(engine_options);
-    ticks.Start();
-    window.show();
-  }
-  sim::PtyMeter& Meter(int slot) { return simulator->Meter(meter_of.at(slot)); }
-
-  template <typename W = QWidget>
-  W* Find(const QString& name) {
-    return Named<W>(window, name);
-  }
-  QString Text(const QString& name) { return Find<QLineEdit>(name)->text(); }
-  void Type(const QString& name, const QString& text) { Find<QLineEdit>(name)->setText(text); }
-  void Press(const QString& name) { Find<QAbstractButton>(name)->click(); }
-  QString Tip(const QString& name) { return Find(name)->toolTip(); }
-  // Selects the slot in the device box and presses the comm button.
-  void Open(int slot) {
-    auto* box = Find<QComboBox>(QStringLiteral("Device"));
-    window.RealTime().SelectEntry(box->findData(slot));
-    Press(QStringLiteral("Comm Start"));
-    ASSERT_TRUE(window.engine().IsOpen(slot)) << notices.texts.back();
-  }
-  bool Told(const std::string& text) {
-    return SpinUntil([&] { return std::find(notices.texts.begin(), notices.texts.end(), text) != notices.texts.end(); });
-  }
-
-  std::map<int, std::size_t> meter_of;
-  AnswerPacedTicks ticks{window};
-};
 
 TEST_F(Dashboard, OpenShowsTheMeterInItsFormatsAndCloseStops) {
   Start({3, 5});
@@ -84,7 +39,7 @@ TEST_F(Dashboard, OpenShowsTheMeterInItsFormatsAndCloseStops) {
   Press(QStringLiteral("Comm Start"));
   EXPECT_EQ(notices.TakeTexts(), std::vector<std::string>{"Please Select Device"});
   Open(5);
-  auto* comm = Find<ImageButton>(QStringLiteral("Comm Start"));
+  auto* comm = Find<ImageButton>(QStringLiteral("Comm Stop"));
   EXPECT_TRUE(comm->ShowsSecondImage());
   ASSERT_TRUE(SpinUntil([&] { return Text(QStringLiteral("CO2")) == QStringLiteral("785.000"); }));
   EXPECT_EQ(Text(QStringLiteral("Voltage")), QStringLiteral("230.0"));
@@ -107,7 +62,7 @@ TEST_F(Dashboard, OpenShowsTheMeterInItsFormatsAndCloseStops) {
   Meter(5).WithModel([](sim::MeterModel& m) { m.ForceLoad({5.0, 230.0, 1.0}); });
   EXPECT_TRUE(SpinUntil([&] { return !current->IsMarked(); }));
 
-  Press(QStringLiteral("Comm Start"));
+  Press(QStringLiteral("Comm Stop"));
   EXPECT_FALSE(comm->ShowsSecondImage());
   EXPECT_EQ(comm->toolTip(), QStringLiteral("Comm Stop"));
   EXPECT_TRUE(SpinUntil([&] { return !window.engine().IsOpen(5); }));
@@ -121,7 +76,7 @@ TEST_F(Dashboard, InvalidFieldsTurnRedAndSendNothingUntilValid) {
   auto* time = Find<MarkedField>(QStringLiteral("Time"));
   auto* boundary = Find<MarkedField>(QStringLiteral("Tier boundary"));
   auto* upper_end = Find<MarkedField>(QStringLiteral("Tier 2 end"));
-  Press(QStringLiteral("Load Device DateTime"));  // the meter's clock no longer overwrites the fields
+  Press(QStringLiteral("Stop Load DateTime"));  // the meter's clock no longer overwrites the fields
   EXPECT_EQ(Tip(QStringLiteral("Load Device DateTime")), QStringLiteral("Stop Load DateTime"));
   Type(QStringLiteral("Time"), QStringLiteral("25:00"));
   Press(QStringLiteral("Time Data Download"));
@@ -234,11 +189,11 @@ TEST_F(Dashboard, APortInUseIsToldInWordsAndSavingFollowsItsButton) {
   other.close();
 
   Open(3);
-  Press(QStringLiteral("Stop Save"));
+  Press(QStringLiteral("Save to Excel"));
   EXPECT_EQ(Tip(QStringLiteral("Stop Save")), QStringLiteral("Save to Excel"));
   EXPECT_TRUE(window.engine().Spreadsheets().SavingActive());
   Press(QStringLiteral("Stop Save"));
-  EXPECT_EQ(Tip(QStringLiteral("Stop Save")), QStringLiteral("Stop Save"));
+  EXPECT_EQ(Tip(QStringLiteral("Save to Excel")), QStringLiteral("Stop Save"));
   EXPECT_FALSE(window.engine().Spreadsheets().SavingActive());
 }
 
@@ -291,8 +246,8 @@ TEST_F(Dashboard, TheTimeFieldOvertypesAndEveryControlHasItsName) {
 
   for (const char* name :
        {"Power Meter Real Time", "Power Meter Set", "System Set", "Exit", "Comm Start", "Convert view",
-        "Time Data Download", "Price Data Download", "Price Data Load from Device", "Stop Save", "Load History Data",
-        "Load CO2 Factor", "Load Device DateTime", "Date", "Time", "Device", "Voltage", "Current", "Power", "Factor",
+        "Time Data Download", "Price Data Download", "Price Data Load from Device", "Save to Excel", "Load History Data",
+        "Load CO2 Factor", "Stop Load DateTime", "Date", "Time", "Device", "Voltage", "Current", "Power", "Factor",
         "Energy", "CO2", "Week day", "Tier 1 price", "Tier 2 price", "Tier 1 start", "Tier boundary", "Tier 2 end",
         "Day energy", "Week energy", "Month energy", "CO2 factor", "History position", "Limit indicator",
         "User manual", "Parameter Load from Device", "Parameter Download", "File Path", "BMP Path", "Log Path",

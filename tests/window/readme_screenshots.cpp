@@ -1,7 +1,8 @@
 // Takes the README's screenshots of the window against three simulated
-// meters: live readings, a history read in progress, the history after the
-// read, a field marked red, the timer page (timers read, a row refused)
-// and the settings page. Not a test; run by hand:
+// meters: the page as it opens (no meter chosen, nothing read), live
+// readings, a history read in progress, the history after the read, a field
+// marked red, the timer page (timers read, a row refused) and the settings
+// page. Not a test; run by hand:
 //   cmake --build build --target readme_screenshots
 //   build/tests/window/readme_screenshots docs/screenshots
 #include <QAbstractButton>
@@ -27,6 +28,9 @@ int main(int argc, char** argv) {
   const auto shoot = [&](const char* name) { session.Save(window.Snapshot(), name); };
   const auto press = [&](const char* name) { Named<QAbstractButton>(window, name)->click(); };
 
+  Wait(300);
+  shoot("start.png");
+
   window.RealTime().SelectEntry(0);
   press("Comm Start");
   Wait(6500);
@@ -41,7 +45,7 @@ int main(int argc, char** argv) {
   Wait(300);
   shoot("history.png");
 
-  press("Load Device DateTime");
+  press("Stop Load DateTime");
   Named<QLineEdit>(window, "Time")->setText(QStringLiteral("25:10"));
   press("Time Data Download");
   Wait(300);
