@@ -40,10 +40,12 @@ Engine::~Engine() { Shutdown(); }
 void Engine::Start(const Options& options) {
   options_ = options;
   settings_file_ = SettingsFile(options.settings_path);
-  settings_ = settings_file_.Load(&settings_problem_);
-  if (!settings_problem_.empty()) {
+  SettingsFile::Loaded loaded = settings_file_.Load();
+  settings_ = loaded.settings;
+  settings_status_ = std::move(loaded.status);
+  if (!settings_status_.ok()) {
     notifier_.Notify(Notice{
-        "", "The settings file could not be read (" + settings_problem_ + "); the defaults are used.",
+        "", "The settings file could not be read (" + settings_status_.text() + "); the defaults are used.",
         NoticeIcon::kWarning});
   }
   spreadsheets_.SetWriterOptions(options.spreadsheet);
@@ -55,7 +57,7 @@ void Engine::Start(const Options& options) {
   std::map<int, std::string> assignments = LoadPortAssignments(settings_file_.Profile());
   for (const auto& [slot, path] : options.port_assignments) assignments[slot] = path;
   slot_memory_ = slot_memory_saved_ = LoadSlotMemory(settings_file_.Profile());
-  slot_memory_problem_told_ = !settings_problem_.empty();  // told above
+  slot_memory_problem_told_ = !settings_status_.ok();  // told above
   directory_ = PortDirectory(std::move(assignments), slot_memory_.adapters);
   directory_.Refresh();
   NoteRememberedAdapters();
@@ -263,11 +265,11 @@ void Engine::NoteMeterNumber(int slot) {
 
 void Engine::SaveSlotMemory() {
   if (!options_.remember_slots) return;
-  const std::string problem = SaveSlotMemoryChanges(settings_file_.Path(), slot_memory_saved_, slot_memory_);
-  if (problem.empty()) {
+  const Status saved = SaveSlotMemoryChanges(settings_file_.Path(), slot_memory_saved_, slot_memory_);
+  if (saved.ok()) {
     slot_memory_saved_ = slot_memory_;
   } else if (!std::exchange(slot_memory_problem_told_, true)) {
-    notifier_.Notify(Notice{"", "The slots of the adapters and meters could not be remembered: " + problem,
+    notifier_.Notify(Notice{"", "The slots of the adapters and meters could not be remembered: " + saved.text(),
                             NoticeIcon::kWarning});
   }
 }
@@ -315,9 +317,9 @@ Status Engine::SaveMonthData(int slot, int month) {
 
 void Engine::StoreSettings(const Settings& from_page) {
   settings_ = from_page;
-  const std::string problem = settings_file_.Save(settings_);
-  if (!problem.empty()) {
-    notifier_.Notify(Notice{"", "The settings could not be saved: " + problem, NoticeIcon::kWarning});
+  const Status saved = settings_file_.Save(settings_);
+  if (!saved.ok()) {
+    notifier_.Notify(Notice{"", "The settings could not be saved: " + saved.text(), NoticeIcon::kWarning});
   }
 }
 

@@ -160,9 +160,9 @@ class Engine : public QObject,
   bool RequestsPending() const { return pending_.AnyPending(); }
   DeviceList& List() { return list_; }
   Settings& CurrentSettings() { return settings_; }
-  // Why the settings file could not be read at start-up (empty: it was, or
+  // Why the settings file could not be read at start-up (ok: it was, or
   // there is none yet); the defaults are in use then.
-  const std::string& SettingsProblem() const { return settings_problem_; }
+  const Status& SettingsStatus() const { return settings_status_; }
   PortDirectory& Ports() { return directory_; }
   // The adapters' slots and the meter number last read on each slot, as
   // remembered now (written to the settings file as they change).
@@ -242,7 +242,7 @@ class Engine : public QObject,
   Options options_;
   SettingsFile settings_file_;
   Settings settings_;
-  std::string settings_problem_;
+  Status settings_status_;
   DeviceTable devices_;
   PendingOperations pending_;
   DeviceList list_;

@@ -127,15 +127,14 @@ int RunPorts(const std::vector<std::string>& args) {
   }
   if (in.Failed()) return kExitUsage;
   SettingsFile settings;
-  std::string problem;
-  LoadSettingsFile("ports", settings, &problem);
+  Status read = LoadSettingsFile("ports", settings).status;
   for (const int slot : forget) {
-    if (const std::string failed = ForgetSlot(settings.Path(), slot); !failed.empty()) {
-      Tell("ports", "cannot forget " + ComName(slot) + ": " + Printable(failed));
+    if (const Status forgot = ForgetSlot(settings.Path(), slot); !forgot.ok()) {
+      Tell("ports", "cannot forget " + ComName(slot) + ": " + Printable(forgot.text()));
       return kExitFailed;
     }
   }
-  if (!forget.empty()) LoadSettingsFile("ports", settings, &problem);
+  if (!forget.empty()) read = LoadSettingsFile("ports", settings).status;
   const SlotMemory memory = LoadSlotMemory(settings.Profile());
   std::map<int, std::string> assignments = LoadPortAssignments(settings.Profile());
   for (const PortArgument& port : ports) {
@@ -147,9 +146,9 @@ int RunPorts(const std::vector<std::string>& args) {
   directory.Refresh();
   SlotMemory now = memory;
   now.adapters = directory.Remembered();
-  if (problem.empty()) {
-    if (const std::string failed = SaveSlotMemoryChanges(settings.Path(), memory, now); !failed.empty()) {
-      Tell("ports", "the adapters' slots could not be remembered: " + Printable(failed));
+  if (read.ok()) {
+    if (const Status saved = SaveSlotMemoryChanges(settings.Path(), memory, now); !saved.ok()) {
+      Tell("ports", "the adapters' slots could not be remembered: " + Printable(saved.text()));
     }
   }
   const SlotPorts& found = directory.Current();
@@ -172,7 +171,7 @@ int RunPorts(const std::vector<std::string>& args) {
   for (const UnusableAssignment& assignment : unusable) Tell("ports", Printable(DescribeUnusable(assignment)));
   if (found.empty()) {
     // Advice to assign a port only to whom has assigned none.
-    Tell("ports", !problem.empty() ? "no meter ports found: plug in a meter's USB adapter, or give one as --port "
+    Tell("ports", !read.ok() ? "no meter ports found: plug in a meter's USB adapter, or give one as --port "
                                      "COMn=PATH"
                   : unusable.empty()
                       ? std::string("no meter ports found: plug in a meter's USB adapter, or assign a port in \"") +
@@ -180,7 +179,7 @@ int RunPorts(const std::vector<std::string>& args) {
                       : std::string("no meter ports found: plug the meters in, or correct their paths"));
     return kExitFailed;
   }
-  return problem.empty() && unusable.empty() ? kExitDone : kExitPartly;
+  return read.ok() && unusable.empty() ? kExitDone : kExitPartly;
 }
 
 int RunWatch(const std::vector<std::string>& args) {

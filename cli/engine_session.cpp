@@ -88,27 +88,27 @@ std::string OpenFailureMessage(int slot, const OpenError& error) {
   return "cannot open " + port + ": " + (error.text.empty() ? "unknown error" : Printable(error.text));
 }
 
-std::string NotOfferedMessage(const PortArgument& port, const std::string& settings_problem,
+std::string NotOfferedMessage(const PortArgument& port, const Status& settings_status,
                               const PortDirectory& directory) {
   const std::string name = ComName(port.slot);
   if (const std::optional<UnusableAssignment> unusable = directory.Unusable(port.slot)) {
     return "cannot open " + name + ": " + Printable(DescribeUnusable(*unusable));
   }
-  if (!settings_problem.empty()) {
+  if (!settings_status.ok()) {
     return "cannot open " + name + ": not a meter adapter, and the settings file could not be read (" +
-           Printable(settings_problem) + "), so its [Ports] assignments are unknown";
+           Printable(settings_status.text()) + "), so its [Ports] assignments are unknown";
   }
   return "cannot open " + name + ": no such device (not a meter adapter, and not assigned under [Ports] or with "
          "COMn=PATH)";
 }
 
-Settings LoadSettingsFile(const std::string& command, SettingsFile& file, std::string* problem) {
-  const Settings settings = file.Load(problem);
-  if (!problem->empty()) {
+SettingsFile::Loaded LoadSettingsFile(const std::string& command, SettingsFile& file) {
+  SettingsFile::Loaded loaded = file.Load();
+  if (!loaded.status.ok()) {
     std::fprintf(stderr, "quorvel-cli %s: the settings file could not be read (%s); its [Ports] and baud rate are "
-                 "not used\n", command.c_str(), Printable(*problem).c_str());
+                 "not used\n", command.c_str(), Printable(loaded.status.text()).c_str());
   }
-  return settings;
+  return loaded;
 }
 
 EngineSession::EngineSession(std::string command, const std::vector<PortArgument>& ports, int tick_ms,
@@ -155,7 +155,7 @@ bool EngineSession::Start(const std::function<void(Engine&)>& configure) {
     if (!engine_.Select(port.slot)) {
       // Not offered: no adapter, no assignment, or a path that is not there.
       std::fprintf(stderr, "quorvel-cli %s: %s\n", command_.c_str(),
-                   NotOfferedMessage(port, engine_.SettingsProblem(), engine_.Ports()).c_str());
+                   NotOfferedMessage(port, engine_.SettingsStatus(), engine_.Ports()).c_str());
       return false;
     }
     if (!engine_.StartDevice(port.slot)) {

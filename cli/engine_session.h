@@ -36,14 +36,14 @@ class StderrNotifier : public Notifier {
 std::string OpenFailureMessage(int slot, const OpenError& error);
 // Why a slot given without a working device is not offered: its assignment
 // (on the command line or under [Ports]) names no device, or it has none;
-// `settings_problem` why the settings file could not be read, if it could
+// `settings_status` why the settings file could not be read, if it could
 // not.
-std::string NotOfferedMessage(const PortArgument& port, const std::string& settings_problem,
+std::string NotOfferedMessage(const PortArgument& port, const Status& settings_status,
                               const PortDirectory& directory);
 
 // Loads the settings file for a verb that runs without the engine; says on
 // standard error when it could not be read (then its [Ports] are unknown).
-Settings LoadSettingsFile(const std::string& command, SettingsFile& file, std::string* problem);
+SettingsFile::Loaded LoadSettingsFile(const std::string& command, SettingsFile& file);
 
 class EngineSession {
  public:

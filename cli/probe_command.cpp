@@ -110,14 +110,14 @@ int RunProbe(const std::vector<std::string>& args) {
   }
   const int slot = port_argument->slot;
   SettingsFile settings_file;
-  std::string problem;
-  const Settings settings = LoadSettingsFile("probe", settings_file, &problem);
+  const SettingsFile::Loaded loaded = LoadSettingsFile("probe", settings_file);
+  const Settings& settings = loaded.settings;
   std::map<int, std::string> assignments = LoadPortAssignments(settings_file.Profile());
   if (port_argument->path) assignments[slot] = *port_argument->path;
   PortDirectory directory(assignments);
   directory.Refresh();
   if (!directory.Accepts(slot)) {
-    std::fprintf(stderr, "quorvel-cli probe: %s\n", NotOfferedMessage(*port_argument, problem, directory).c_str());
+    std::fprintf(stderr, "quorvel-cli probe: %s\n", NotOfferedMessage(*port_argument, loaded.status, directory).c_str());
     return kExitFailed;
   }
 

@@ -152,8 +152,8 @@ int RunServe(const std::vector<std::string>& args) {
     return kExitFailed;
   }
   const IniFile::LoadResult loaded = IniFile::Load(*config);
-  if (!loaded.problem.empty()) {
-    Tell("serve", "cannot read the settings file " + Printable(loaded.problem));
+  if (!loaded.status.ok()) {
+    Tell("serve", "cannot read the settings file " + Printable(loaded.status.text()));
     return kExitFailed;
   }
   std::vector<std::string> problems;

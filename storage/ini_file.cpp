@@ -63,18 +63,21 @@ IniFile IniFile::Parse(std::string_view text, TextEncoding encoding) {
 IniFile::LoadResult IniFile::Load(const std::filesystem::path& path) {
   std::error_code ec;
   const bool exists = std::filesystem::exists(path, ec);
-  if (!exists) return {IniFile{}, ec ? path.string() + ": " + ec.message() : std::string{}};
+  const auto failed = [&](StatusCode code, const std::string& why) {
+    return LoadResult{IniFile{}, Status::Fail(code, path.string() + ": " + why)};
+  };
+  if (!exists) return ec ? failed(StatusCode::kIoError, ec.message()) : LoadResult{};
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec) return {IniFile{}, path.string() + ": " + ec.message()};
-  if (size > kMaxSize) return {IniFile{}, path.string() + ": too large for a settings file"};
+  if (ec) return failed(StatusCode::kIoError, ec.message());
+  if (size > kMaxSize) return failed(StatusCode::kInvalid, "too large for a settings file");
   std::ifstream in(path, std::ios::binary);
-  if (!in) return {IniFile{}, path.string() + ": " + std::strerror(errno)};
+  if (!in) return failed(StatusCode::kIoError, std::strerror(errno));
   std::ostringstream bytes;
   bytes << in.rdbuf();
   const std::optional<DecodedText> decoded = DecodeText(bytes.str());
   // Never parsed as bytes: a save would add lines in another encoding.
-  if (!decoded) return {IniFile{}, path.string() + ": not valid UTF-16 text, though it begins like it"};
-  return {Parse(decoded->text, decoded->encoding), {}};
+  if (!decoded) return failed(StatusCode::kInvalid, "not valid UTF-16 text, though it begins like it");
+  return {Parse(decoded->text, decoded->encoding), Status::Ok()};
 }
 
 std::optional<IniFile::SectionRange> IniFile::FindSection(std::string_view section) const {
@@ -166,32 +169,28 @@ namespace {
 
 // The file a path names, past every symbolic link: a link to a settings file
 // elsewhere keeps pointing there after a save.
-std::optional<std::filesystem::path> FinalTarget(std::filesystem::path path, std::string* problem) {
+Result<std::filesystem::path> FinalTarget(std::filesystem::path path) {
   for (int hops = 0; hops < 40; ++hops) {
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::symlink_status(path, ec);
     if (ec || !std::filesystem::is_symlink(status)) return path;
     const std::filesystem::path target = std::filesystem::read_symlink(path, ec);
-    if (ec) {
-      *problem = "cannot follow " + path.string() + ": " + ec.message();
-      return std::nullopt;
-    }
+    if (ec) return Status::Fail(StatusCode::kIoError, "cannot follow " + path.string() + ": " + ec.message());
     path = target.is_absolute() ? target : path.parent_path() / target;
   }
-  *problem = "cannot follow " + path.string() + ": too many levels of symbolic links";
-  return std::nullopt;
+  return Status::Fail(StatusCode::kIoError, "cannot follow " + path.string() + ": too many levels of symbolic links");
 }
 
 }  // namespace
 
-std::string IniFile::Save(const std::filesystem::path& path) const {
-  std::string problem;
-  const std::optional<std::filesystem::path> target = FinalTarget(path, &problem);
-  if (!target) return problem;
+Status IniFile::Save(const std::filesystem::path& path) const {
+  const Result<std::filesystem::path> followed = FinalTarget(path);
+  if (!followed.ok()) return followed.status();
+  const std::filesystem::path* target = &followed.value();
   const std::optional<std::string> bytes = EncodeText(Text(), encoding_);
   if (!bytes) {
-    return "cannot write " + target->string() + " in " + EncodingName(encoding_) +
-           ", its encoding: a value is not text that it can hold";
+    return Status::Fail(StatusCode::kInvalid, "cannot write " + target->string() + " in " + EncodingName(encoding_) +
+                                                  ", its encoding: a value is not text that it can hold");
   }
 
   std::filesystem::path temporary = *target;
@@ -203,10 +202,10 @@ std::string IniFile::Save(const std::filesystem::path& path) const {
   const auto fail = [&](const std::string& what, const xls::IoResult& io) {
     file = xls::File{};
     (void)xls::RemoveFile(temporary_name);
-    return what + ": " + io.text;
+    return Status::Fail(StatusCode::kIoError, what + ": " + io.text);
   };
   xls::IoResult io = xls::File::CreateNew(temporary_name, &file);
-  if (!io.ok()) return "cannot write " + temporary_name + ": " + io.text;
+  if (!io.ok()) return Status::Fail(StatusCode::kIoError, "cannot write " + temporary_name + ": " + io.text);
   io = file.WriteAt(0, xls::ByteView(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
   if (io.ok()) io = file.SyncData();
   if (!io.ok()) return fail("cannot write " + temporary_name, io);
@@ -222,10 +221,10 @@ std::string IniFile::Save(const std::filesystem::path& path) const {
   std::filesystem::rename(temporary, *target, ec);
   if (ec) {
     (void)xls::RemoveFile(temporary_name);
-    return "cannot replace " + target->string() + ": " + ec.message();
+    return Status::Fail(StatusCode::kIoError, "cannot replace " + target->string() + ": " + ec.message());
   }
   (void)xls::SyncDirectoryOf(target->string());
-  return {};
+  return Status::Ok();
 }
 
 }  // namespace quorvel

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/status.h"
 #include "storage/text_encoding.h"
 
 namespace quorvel {
@@ -26,8 +27,8 @@ class IniFile {
 
   struct LoadResult;
   // A file that is missing, unreadable, too large or not in an encoding it
-  // claims gives an empty profile and a reason (empty for a missing file,
-  // which is the normal first run).
+  // claims gives an empty profile, with a failed Status saying why (a
+  // missing file is no failure: it is the normal first run).
   static LoadResult Load(const std::filesystem::path& path);
 
   // The value of the first matching key in the first matching section,
@@ -50,9 +51,9 @@ class IniFile {
   // Writes the whole text, in the encoding the file was found in, to a
   // temporary file beside the file `path` names (the target of a symbolic
   // link: the link stays), forces it to the disk and renames it over that
-  // file, so a failed write or a crash never leaves half a file. Returns an
-  // empty text on success, else the reason.
-  std::string Save(const std::filesystem::path& path) const;
+  // file, so a failed write or a crash never leaves half a file. The failure
+  // says why.
+  Status Save(const std::filesystem::path& path) const;
 
  private:
   struct Line {
@@ -74,7 +75,11 @@ class IniFile {
 
 struct IniFile::LoadResult {
   IniFile file;
-  std::string problem;  // why the file could not be used; empty when it could
+  Status status;  // why the file could not be used; ok when it could
 };
+
+// A change of some lines starts from the file as it is on disk; one that
+// cannot be read is not overwritten, and this says why.
+inline Status CannotUpdate(const Status& load) { return Status::Fail(load.code(), "cannot update " + load.text()); }
 
 }  // namespace quorvel

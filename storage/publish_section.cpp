@@ -111,9 +111,9 @@ void SavePublishSettings(const PublishSettings& s, IniFile& ini) {
   ini.Set(kPublishSection, "KeyFile", s.KeyFile);
 }
 
-std::string SavePublishSection(const std::filesystem::path& path, const PublishSettings& settings) {
+Status SavePublishSection(const std::filesystem::path& path, const PublishSettings& settings) {
   IniFile::LoadResult current = IniFile::Load(path);
-  if (!current.problem.empty()) return "cannot update " + current.problem;
+  if (!current.status.ok()) return CannotUpdate(current.status);
   SavePublishSettings(settings, current.file);
   return current.file.Save(path);
 }

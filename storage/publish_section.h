@@ -24,8 +24,8 @@ PublishSettings LoadPublishSettings(const IniFile& ini, std::vector<std::string>
 void SavePublishSettings(const PublishSettings& settings, IniFile& ini);
 
 // Writes the section into the file as it is on disk now (other lines stay as
-// they are); a file that cannot be read is not overwritten. Returns an empty
-// text on success, else the reason.
-std::string SavePublishSection(const std::filesystem::path& path, const PublishSettings& settings);
+// they are); a file that cannot be read is not overwritten. The failure says
+// why.
+Status SavePublishSection(const std::filesystem::path& path, const PublishSettings& settings);
 
 }  // namespace quorvel

@@ -107,22 +107,21 @@ std::map<int, std::string> LoadPortAssignments(const IniFile& ini) {
   return ports;
 }
 
-Settings SettingsFile::Load(std::string* problem) {
+SettingsFile::Loaded SettingsFile::Load() {
   IniFile::LoadResult loaded = IniFile::Load(path_);
   ini_ = std::move(loaded.file);
-  if (problem) *problem = loaded.problem;
-  return LoadSettings(ini_);
+  return {LoadSettings(ini_), std::move(loaded.status)};
 }
 
-std::string SettingsFile::Save(Settings& settings) {
+Status SettingsFile::Save(Settings& settings) {
   // Start from the file as it is now, so lines written by anyone else since
   // start-up survive; a file that cannot be read is not overwritten.
   IniFile::LoadResult current = IniFile::Load(path_);
-  if (!current.problem.empty()) return "cannot update " + current.problem;
+  if (!current.status.ok()) return CannotUpdate(current.status);
   SaveSettings(settings, current.file);
-  std::string problem = current.file.Save(path_);
-  if (problem.empty()) ini_ = std::move(current.file);
-  return problem;
+  Status saved = current.file.Save(path_);
+  if (saved.ok()) ini_ = std::move(current.file);
+  return saved;
 }
 
 }  // namespace quorvel

@@ -36,12 +36,16 @@ class SettingsFile {
  public:
   explicit SettingsFile(std::filesystem::path path = kSettingsFileName) : path_(std::move(path)) {}
 
-  // Returns the settings; `problem` tells why the file could not be read
-  // (empty when it was read or simply does not exist yet).
-  Settings Load(std::string* problem = nullptr);
-  // Writes `settings` (normalising its paths). Returns an empty text on
-  // success, else the reason.
-  std::string Save(Settings& settings);
+  // The settings, with the Status of the file: a failure says why it could
+  // not be read, and the settings are the defaults then (a file that does
+  // not exist yet is no failure).
+  struct Loaded {
+    Settings settings;
+    Status status;
+  };
+  Loaded Load();
+  // Writes `settings` (normalising its paths); the failure says why not.
+  Status Save(Settings& settings);
 
   const IniFile& Profile() const { return ini_; }
   const std::filesystem::path& Path() const { return path_; }

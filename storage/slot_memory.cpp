@@ -60,21 +60,20 @@ void WriteSlotMemoryChanges(const SlotMemory& before, const SlotMemory& after, I
   WriteChanges(before.meters, after.meters, &MeterKey, ini);
 }
 
-std::string SaveSlotMemoryChanges(const std::filesystem::path& path, const SlotMemory& before,
-                                  const SlotMemory& after) {
-  if (before == after) return {};
+Status SaveSlotMemoryChanges(const std::filesystem::path& path, const SlotMemory& before, const SlotMemory& after) {
+  if (before == after) return Status::Ok();
   IniFile::LoadResult current = IniFile::Load(path);
-  if (!current.problem.empty()) return "cannot update " + current.problem;
+  if (!current.status.ok()) return CannotUpdate(current.status);
   WriteSlotMemoryChanges(before, after, current.file);
   return current.file.Save(path);
 }
 
-std::string ForgetSlot(const std::filesystem::path& path, int slot) {
+Status ForgetSlot(const std::filesystem::path& path, int slot) {
   IniFile::LoadResult current = IniFile::Load(path);
-  if (!current.problem.empty()) return "cannot update " + current.problem;
+  if (!current.status.ok()) return CannotUpdate(current.status);
   const bool adapter = current.file.Remove(kSlotSection, ComName(slot));
   const bool meter = current.file.Remove(kSlotSection, MeterKey(slot));
-  if (!adapter && !meter) return {};
+  if (!adapter && !meter) return Status::Ok();
   return current.file.Save(path);
 }
 

@@ -35,12 +35,11 @@ SlotMemory LoadSlotMemory(const IniFile& ini);
 void WriteSlotMemoryChanges(const SlotMemory& before, const SlotMemory& after, IniFile& ini);
 
 // The same on the file as it is on disk now (a file that cannot be read is
-// not overwritten). Returns an empty text on success, else the reason.
-std::string SaveSlotMemoryChanges(const std::filesystem::path& path, const SlotMemory& before,
-                                  const SlotMemory& after);
+// not overwritten). The failure says why.
+Status SaveSlotMemoryChanges(const std::filesystem::path& path, const SlotMemory& before, const SlotMemory& after);
 
 // Forgets what is remembered of `slot` (its adapter and its meter) in the
-// file. Returns an empty text on success, else the reason.
-std::string ForgetSlot(const std::filesystem::path& path, int slot);
+// file. The failure says why not.
+Status ForgetSlot(const std::filesystem::path& path, int slot);
 
 }  // namespace quorvel

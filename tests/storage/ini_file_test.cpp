@@ -74,7 +74,7 @@ TEST(IniFile, BinaryJunkParsesToNothingUseful) {
 TEST(IniFile, LoadTellsWhyAFileCannotBeUsed) {
   const testing::TempDir dir;
   IniFile::LoadResult missing = IniFile::Load(dir / "absent.ini");
-  EXPECT_TRUE(missing.problem.empty());  // the normal first run
+  EXPECT_TRUE(missing.status.ok());  // the normal first run
 
   {
     std::ofstream huge(dir / "huge.ini", std::ios::binary);
@@ -82,17 +82,17 @@ TEST(IniFile, LoadTellsWhyAFileCannotBeUsed) {
     for (int i = 0; i < 20; ++i) huge << block;
   }
   const IniFile::LoadResult too_large = IniFile::Load(dir / "huge.ini");
-  EXPECT_NE(too_large.problem.find("too large"), std::string::npos);
+  EXPECT_NE(too_large.status.text().find("too large"), std::string::npos);
   EXPECT_TRUE(too_large.file.Text().empty());
 }
 
 TEST(IniFile, SaveReplacesTheFileWholeOrNotAtAll) {
   const testing::TempDir dir;
   IniFile ini = IniFile::Parse("[Comm]\nBaudrate=9600\n");
-  EXPECT_EQ(ini.Save(dir / "a.ini"), "");
+  EXPECT_TRUE(ini.Save(dir / "a.ini").ok());
   EXPECT_EQ(IniFile::Load(dir / "a.ini").file.Get("Comm", "Baudrate"), "9600");
 
-  const std::string problem = ini.Save(dir / "no-such-folder" / "a.ini");
+  const std::string problem = ini.Save(dir / "no-such-folder" / "a.ini").text();
   EXPECT_NE(problem.find("no-such-folder"), std::string::npos);
 }
 

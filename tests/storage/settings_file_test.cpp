@@ -66,15 +66,16 @@ TEST(SettingsFileEncoding, ReadWhateverTheEditorSavedAndWrittenBackTheSameWay) {
     }
 
     SettingsFile file(path);
-    std::string problem;
-    Settings s = file.Load(&problem);
+    const SettingsFile::Loaded loaded = file.Load();
+    const std::string& problem = loaded.status.text();
+    Settings s = loaded.settings;
     EXPECT_EQ(problem, "");
     EXPECT_EQ(s.Baudrate, 4800);
     EXPECT_EQ(LoadPortAssignments(file.Profile()), (std::map<int, std::string>{{3, "/dev/ttyUSB0"}}));
     EXPECT_EQ(file.Profile().Get("Extra", "Note"), "Z\xC3\xA4hler");
 
     s.Acquisition = 10;
-    ASSERT_EQ(file.Save(s), "");
+    ASSERT_TRUE(file.Save(s).ok());
     const std::string saved = ReadAll(path);
     EXPECT_EQ(saved.substr(0, c.starts_with.size()), c.starts_with);
     // One encoding from the first byte to the last.
@@ -85,7 +86,7 @@ TEST(SettingsFileEncoding, ReadWhateverTheEditorSavedAndWrittenBackTheSameWay) {
     EXPECT_NE(back.find("[Extra]\r\nNote=Z\xC3\xA4hler\r\n"), std::string::npos) << back;
     EXPECT_NE(back.find("Baudrate=4800\r\n"), std::string::npos) << back;
     EXPECT_NE(back.find("Acquisition=10\r\n"), std::string::npos) << back;
-    EXPECT_EQ(SettingsFile(path).Load().Acquisition, 10);
+    EXPECT_EQ(SettingsFile(path).Load().settings.Acquisition, 10);
   }
 }
 
@@ -96,10 +97,11 @@ TEST(SettingsFileEncoding, AFileThatIsNotTheUtf16ItClaimsIsNamedAndNeverAppended
   const std::string bytes = std::string("\xFF\xFE[\0C\0\x00\xD8=\0", 10);
   WriteAll(path, bytes);
   SettingsFile file(path);
-  std::string problem;
-  Settings s = file.Load(&problem);
+  const SettingsFile::Loaded loaded = file.Load();
+  const std::string& problem = loaded.status.text();
+  Settings s = loaded.settings;
   EXPECT_NE(problem.find("not valid UTF-16"), std::string::npos) << problem;
-  EXPECT_NE(file.Save(s), "");
+  EXPECT_FALSE(file.Save(s).ok());
   EXPECT_EQ(ReadAll(path), bytes);
 }
 
@@ -149,9 +151,9 @@ TEST(SettingsFileLinks, SaveWritesThroughTheLinkToTheFileItNames) {
     if (c.target_exists) fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
 
     SettingsFile file(link);
-    Settings s = file.Load();
+    Settings s = file.Load().settings;
     s.Acquisition = 5;
-    ASSERT_EQ(file.Save(s), "");
+    ASSERT_TRUE(file.Save(s).ok());
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
     const std::string saved = ReadAll(target);
     EXPECT_NE(saved.find("Acquisition=5\n"), std::string::npos) << saved;
@@ -159,7 +161,7 @@ TEST(SettingsFileLinks, SaveWritesThroughTheLinkToTheFileItNames) {
       EXPECT_TRUE(saved.starts_with(before)) << saved;
       EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     }
-    EXPECT_EQ(SettingsFile(link).Load().Acquisition, 5);
+    EXPECT_EQ(SettingsFile(link).Load().settings.Acquisition, 5);
     // Nothing of the save is left beside the file or the link.
     for (const fs::path& folder : {target.parent_path(), link.parent_path()}) {
       for (const auto& entry : fs::directory_iterator(folder)) {

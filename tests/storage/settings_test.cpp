@@ -135,17 +135,17 @@ TEST(SettingsFile, RoundTripKeepsUnknownSectionsAndComments) {
     out << "; my meters\n[Ports]\nCOM3=/tmp/meters/COM3\n\n[Comm]\nBaudrate=4800\n\n[Extra]\nColour=blue\n";
   }
   SettingsFile file(path);
-  Settings s = file.Load();
+  Settings s = file.Load().settings;
   EXPECT_EQ(s.Baudrate, 4800);
   s.Acquisition = 10;
-  EXPECT_EQ(file.Save(s), "");
+  EXPECT_TRUE(file.Save(s).ok());
 
   std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
   EXPECT_NE(text.str().find("; my meters\n[Ports]\nCOM3=/tmp/meters/COM3\n"), std::string::npos) << text.str();
   EXPECT_NE(text.str().find("[Extra]\nColour=blue\n"), std::string::npos);
-  EXPECT_EQ(SettingsFile(path).Load().Acquisition, 10);
+  EXPECT_EQ(SettingsFile(path).Load().settings.Acquisition, 10);
 }
 
 TEST(SettingsFile, CorruptOrHugeFileGivesDefaultsAndIsNotOverwritten) {
@@ -157,11 +157,12 @@ TEST(SettingsFile, CorruptOrHugeFileGivesDefaultsAndIsNotOverwritten) {
     for (int i = 0; i < 17; ++i) out << block;  // over a mebibyte
   }
   SettingsFile file(path);
-  std::string problem;
-  Settings s = file.Load(&problem);
+  const SettingsFile::Loaded loaded = file.Load();
+  const std::string& problem = loaded.status.text();
+  Settings s = loaded.settings;
   EXPECT_EQ(s.Baudrate, 9600);
   EXPECT_NE(problem.find("too large"), std::string::npos);
-  EXPECT_NE(file.Save(s), "");
+  EXPECT_FALSE(file.Save(s).ok());
   EXPECT_EQ(std::filesystem::file_size(path), 17U << 16);
 }
 
@@ -170,7 +171,7 @@ TEST(SettingsFile, UnwritableFolderIsReported) {
   std::ofstream(dir / "not-a-folder") << "x";  // even root cannot create files inside a file
   SettingsFile file(dir / "not-a-folder" / "Power Meter.ini");
   Settings s;
-  EXPECT_NE(file.Save(s).find("not-a-folder"), std::string::npos);
+  EXPECT_NE(file.Save(s).text().find("not-a-folder"), std::string::npos);
 }
 
 TEST(LoadPortAssignments, MapsComNamesToPaths) {

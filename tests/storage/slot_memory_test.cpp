@@ -74,7 +74,7 @@ TEST(SlotMemory, RoundTripKeepsUnknownSectionsAndComments) {
   after.adapters[3] = "by-path/socket-3";  // seen the first time
   after.meters[2] = "22222222";       // another meter answered
   after.meters[3] = "33333333";
-  ASSERT_EQ(SaveSlotMemoryChanges(path, loaded, after), "");
+  ASSERT_TRUE(SaveSlotMemoryChanges(path, loaded, after).ok());
   EXPECT_EQ(Read(path),
             "; my meters\r\n"
             "[Comm]\r\n"
@@ -103,10 +103,10 @@ TEST(SlotMemory, WritesOnlyTheChangesOnTheFileAsItIsNow) {
   std::ofstream(path) << "[Slots]\nCOM2=by-path/socket-2\n[SysSet]\nAutoSave=true\n";  // COM1 forgotten by hand
   SlotMemory now = at_start;
   now.meters[2] = "12345678";
-  ASSERT_EQ(SaveSlotMemoryChanges(path, at_start, now), "");
+  ASSERT_TRUE(SaveSlotMemoryChanges(path, at_start, now).ok());
   EXPECT_EQ(Read(path), "[Slots]\nCOM2=by-path/socket-2\nCOM2.Meter=12345678\n[SysSet]\nAutoSave=true\n");
-  EXPECT_EQ(SaveSlotMemoryChanges(dir / "missing-folder" / "x.ini", at_start, now).empty(), false);
-  EXPECT_EQ(SaveSlotMemoryChanges(dir / "missing-folder" / "x.ini", now, now), "");  // nothing to write
+  EXPECT_EQ(SaveSlotMemoryChanges(dir / "missing-folder" / "x.ini", at_start, now).ok(), false);
+  EXPECT_TRUE(SaveSlotMemoryChanges(dir / "missing-folder" / "x.ini", now, now).ok());  // nothing to write
 }
 
 TEST(SlotMemory, ForgettingASlotRemovesItsAdapterAndMeter) {
@@ -114,12 +114,12 @@ TEST(SlotMemory, ForgettingASlotRemovesItsAdapterAndMeter) {
   const auto path = dir / "Power Meter.ini";
   std::ofstream(path) << "[Slots]\nCOM1=by-path/a\nCOM1.Meter=1\n; note\ncom1=by-path/again\nCOM10=by-path/b\n"
                           "[Ports]\nCOM1=/dev/ttyACM0\n";
-  ASSERT_EQ(ForgetSlot(path, 1), "");
+  ASSERT_TRUE(ForgetSlot(path, 1).ok());
   EXPECT_EQ(Read(path), "[Slots]\n; note\nCOM10=by-path/b\n[Ports]\nCOM1=/dev/ttyACM0\n");
-  ASSERT_EQ(ForgetSlot(path, 4), "");  // nothing to forget: the file is left alone
+  ASSERT_TRUE(ForgetSlot(path, 4).ok());  // nothing to forget: the file is left alone
   EXPECT_EQ(Read(path), "[Slots]\n; note\nCOM10=by-path/b\n[Ports]\nCOM1=/dev/ttyACM0\n");
   std::ofstream(path, std::ios::binary) << std::string(2 << 20, '[');
-  EXPECT_NE(ForgetSlot(path, 10), "");  // a file that cannot be read is not overwritten
+  EXPECT_FALSE(ForgetSlot(path, 10).ok());  // a file that cannot be read is not overwritten
   EXPECT_EQ(std::filesystem::file_size(path), std::uintmax_t{2 << 20});
 }
 

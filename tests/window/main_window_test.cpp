@@ -341,7 +341,7 @@ TEST_F(Dashboard, SettingsPageShowsTheFileAndSaveToIniStoresIt) {
   Find<QComboBox>(QStringLiteral("Default Device"))->setCurrentText(QStringLiteral("COMM5"));
   Press(QStringLiteral("Save To INI"));
   EXPECT_EQ(window.engine().CurrentSettings().Acquisition, 60);  // at once
-  const Settings reread = SettingsFile(dir / "Power Meter.ini").Load();  // as after a restart
+  const Settings reread = SettingsFile(dir / "Power Meter.ini").Load().settings;  // as after a restart
   EXPECT_EQ(reread.Acquisition, 60);
   EXPECT_EQ(reread.DefaultDevice, 5);
   EXPECT_EQ(reread.File, dir.path().string() + "/");
