@@ -78,6 +78,10 @@ std::vector<std::unique_ptr<sim::PtyMeter>> StartMeters(int count, Engine::Optio
 
 std::vector<HandOffRule> RoundOrder(int rounds_per_rule) {
   std::vector<HandOffRule> order;
+  if (const char* only = std::getenv("QUORVEL_BENCH_RULE")) {
+    const HandOffRule rule = std::string(only) == "each_read" ? HandOffRule::kEachRead : HandOffRule::kBatch;
+    return std::vector<HandOffRule>(static_cast<std::size_t>(rounds_per_rule), rule);
+  }
   for (int pair = 0; pair < rounds_per_rule; ++pair) {
     const bool each_read_first = pair % 2 == 0;
     order.push_back(each_read_first ? HandOffRule::kEachRead : HandOffRule::kBatch);

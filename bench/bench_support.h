@@ -61,6 +61,7 @@ std::vector<std::unique_ptr<sim::PtyMeter>> StartMeters(int count, Engine::Optio
 // The two ways a serial monitor hands received bytes over, weighed in one
 // run: rounds alternate each-read, batch, batch, each-read, ... so that a
 // machine whose load drifts (other builds on it) weighs on both alike.
+// QUORVEL_BENCH_RULE=batch or =each_read runs that rule alone (to profile it).
 std::vector<HandOffRule> RoundOrder(int rounds_per_rule);
 const char* RuleName(HandOffRule rule);  // "each_read", "batch"
 

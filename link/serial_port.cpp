@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "link/serial_platform.h"
@@ -106,6 +107,7 @@ class CSerialPort::Monitor : public QObject {
  private:
   void OnReadyRead();
   void ReadOnWhileBytesCome(QByteArray& batch);
+  bool TakeWaiting(QByteArray& batch);
   bool EndsBatch(const QByteArray& batch) const;
   void OnError(QSerialPort::SerialPortError error);
   void HandleLoss();
@@ -241,12 +243,16 @@ void CSerialPort::Monitor::OnReadyRead() {
   if (!reading_ || ended_ || gathering_) return;
   // Shutdown goes before received data: a port being closed delivers nothing more.
   while (!shared_->shutdown) {
-    QByteArray bytes = port_->readAll();
-    if (bytes.isEmpty()) return;
-    if (batching_.rule == HandOffRule::kBatch && !take_what_is_there_) {
-      ReadOnWhileBytesCome(bytes);
+    QByteArray bytes;
+    if (batching_.rule == HandOffRule::kEachRead) {
+      bytes = port_->readAll();
+    } else {
+      TakeWaiting(bytes);
+      // Bytes pulled in because a write is due go over as they are.
+      if (!bytes.isEmpty() && !take_what_is_there_) ReadOnWhileBytesCome(bytes);
       if (shared_->shutdown) break;
     }
+    if (bytes.isEmpty()) return;
     received_hand_offs.fetch_add(1, std::memory_order_relaxed);
     SerialPortOwner* owner = owner_;
     const unsigned port = port_number_;
@@ -262,23 +268,31 @@ void CSerialPort::Monitor::OnReadyRead() {
 // the batch ends with its end byte, its first byte has waited as long as a
 // batch may, a shutdown comes, or the device stops being read. Sleeps a gap
 // at a time rather than waking for every byte: at the line's pace each look
-// finds about two new bytes.
+// finds about two new bytes. A shutdown is seen within a gap.
 void CSerialPort::Monitor::ReadOnWhileBytesCome(QByteArray& batch) {
   using Clock = std::chrono::steady_clock;
   const auto started = Clock::now();
   gathering_ = true;
   while (!EndsBatch(batch) && Clock::now() - started + batching_.quiet_gap <= batching_.age_bound) {
-    {
-      std::unique_lock lock(shared_->mutex);
-      if (shared_->changed.wait_for(lock, batching_.quiet_gap, [&] { return shared_->shutdown.load(); })) break;
-    }
+    std::this_thread::sleep_for(batching_.quiet_gap);
+    if (shared_->shutdown) break;
     port_->waitForReadyRead(0);  // takes in what the device holds, without waiting
     if (!reading_ || ended_) break;  // the device vanished: what came before it still goes over
-    const QByteArray more = port_->readAll();
-    if (more.isEmpty()) break;  // quiet for a whole gap
-    batch.append(more);
+    if (!TakeWaiting(batch)) break;  // quiet for a whole gap
   }
   gathering_ = false;
+}
+
+// Appends what the port has taken in to `batch`; false when there was nothing.
+// (readAll would allocate a buffer of the port's read chunk size each time.)
+bool CSerialPort::Monitor::TakeWaiting(QByteArray& batch) {
+  const qint64 waiting = port_->bytesAvailable();
+  if (waiting <= 0) return false;
+  const qsizetype at = batch.size();
+  batch.resize(at + static_cast<qsizetype>(waiting));
+  const qint64 got = port_->read(batch.data() + at, waiting);
+  batch.resize(at + static_cast<qsizetype>(std::max<qint64>(got, 0)));
+  return got > 0;
 }
 
 bool CSerialPort::Monitor::EndsBatch(const QByteArray& batch) const {
