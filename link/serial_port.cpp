@@ -8,7 +8,6 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "link/serial_platform.h"
@@ -85,6 +84,7 @@ class CSerialPort::Monitor : public QObject {
   // How received bytes are gathered before they are handed over.
   struct Batching {
     HandOffRule rule = HandOffRule::kBatch;
+    std::chrono::microseconds character{};  // one character time
     std::chrono::microseconds quiet_gap{};  // two character times
     std::chrono::microseconds age_bound{};  // kBatchCharacters character times
     std::optional<std::uint8_t> end_byte;
@@ -125,6 +125,7 @@ class CSerialPort::Monitor : public QObject {
   bool ended_ = false;
   bool loss_reported_ = false;
   bool gathering_ = false;         // inside ReadOnWhileBytesCome
+  qsizetype expected_size_ = 0;    // of the last batch that ended with its end byte
   bool take_what_is_there_ = false;  // a write is due: hand over without gathering
 };
 
@@ -266,21 +267,33 @@ void CSerialPort::Monitor::OnReadyRead() {
 
 // Adds to `batch` what the line brings until it has been quiet for a gap,
 // the batch ends with its end byte, its first byte has waited as long as a
-// batch may, a shutdown comes, or the device stops being read. Sleeps a gap
-// at a time rather than waking for every byte: at the line's pace each look
-// finds about two new bytes. A shutdown is seen within a gap.
+// batch may, a shutdown comes, or the device stops being read. Looks a gap
+// at a time rather than waking for every byte. The first look waits for as
+// many bytes as the port's last batch held: a meter polled once a second
+// answers alike each time, so an answer at the line's pace is mostly taken
+// whole at one look; an answer shorter than the one before goes over when
+// the longer one would have ended. A shutdown ends the wait at once.
 void CSerialPort::Monitor::ReadOnWhileBytesCome(QByteArray& batch) {
   using Clock = std::chrono::steady_clock;
   const auto started = Clock::now();
+  const qsizetype missing = expected_size_ - batch.size();
+  // Half a character more, so that the look comes after the last byte.
+  std::chrono::microseconds wait = batching_.quiet_gap;
+  if (missing > 2) wait = std::chrono::microseconds{(2 * missing + 1) * batching_.character.count() / 2};
+  wait = std::min(wait, batching_.age_bound - batching_.quiet_gap);
   gathering_ = true;
-  while (!EndsBatch(batch) && Clock::now() - started + batching_.quiet_gap <= batching_.age_bound) {
-    std::this_thread::sleep_for(batching_.quiet_gap);
-    if (shared_->shutdown) break;
+  while (!EndsBatch(batch) && Clock::now() - started + wait <= batching_.age_bound) {
+    {
+      std::unique_lock lock(shared_->mutex);
+      if (shared_->changed.wait_for(lock, wait, [&] { return shared_->shutdown.load(); })) break;
+    }
     port_->waitForReadyRead(0);  // takes in what the device holds, without waiting
     if (!reading_ || ended_) break;  // the device vanished: what came before it still goes over
-    if (!TakeWaiting(batch)) break;  // quiet for a whole gap
+    if (!TakeWaiting(batch)) break;  // quiet for at least a gap
+    wait = batching_.quiet_gap;
   }
   gathering_ = false;
+  expected_size_ = EndsBatch(batch) ? batch.size() : 0;
 }
 
 // Appends what the port has taken in to `batch`; false when there was nothing.
@@ -416,7 +429,8 @@ bool CSerialPort::OpenPort(SerialPortOwner* owner, unsigned port_number, int bau
   thread_ = std::make_unique<QThread>();
   thread_->setObjectName(QStringLiteral("serial monitor %1").arg(port_number));
   const std::chrono::microseconds character = CharacterTime(baud, parity, data_bits, stop_bits);
-  const Monitor::Batching batching{hand_off_rule.load(), 2 * character, kBatchCharacters * character, batch_end_};
+  const Monitor::Batching batching{hand_off_rule.load(), character, 2 * character, kBatchCharacters * character,
+                                   batch_end_};
   monitor_ = new Monitor(shared_, &owner_context_, owner, &notifier_, port_number, batching);
   monitor_->moveToThread(thread_.get());
   thread_->start();

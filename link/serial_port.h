@@ -12,8 +12,10 @@
 // byte keeps reading while the line keeps bringing more, and hands the batch
 // over when the line has been quiet for two character times, when the last
 // byte read is the batch-end byte (SetBatchEnd), or when the batch's first
-// byte has waited kBatchCharacters character times. One answer of a meter
-// then costs the owner's thread one wake-up, not one per byte.
+// byte has waited kBatchCharacters character times. It looks at the line a
+// quiet gap at a time, the first time after as many characters as its last
+// batch held. One answer of a meter then costs the owner's thread one
+// wake-up, not one per byte, and the monitor one or two.
 #pragma once
 
 #include <QObject>

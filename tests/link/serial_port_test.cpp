@@ -300,6 +300,32 @@ TEST_F(SerialPortTest, TheEndByteEndsABatchWithoutWaitingForTheLineToGoQuiet) {
   EXPECT_EQ(owner.pieces, frames);
 }
 
+TEST_F(SerialPortTest, AnswersLongerAndShorterThanTheOneBeforeGoOverWholeAndAlone) {
+  // The first look of a batch waits for as many characters as the last
+  // batch held: neither a shorter nor a longer answer may be cut or joined.
+  port.SetBatchEnd(0xAA);
+  ASSERT_TRUE(Open(port, 100));  // 100 ms a character
+  ASSERT_TRUE(port.StartMonitor());
+  Spin(20);
+  const std::vector<std::vector<Bytes>> answers{
+      {{0x55, 0x0A, 0x97, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0x71, 0xAA}},  // in one piece: the size to expect
+      {{0x55, 0x01}, {0x56, 0xAA}},                                 // shorter, in two bursts
+      {{0x55, 0x0A, 0x97, 1, 2, 3}, {4, 5, 6, 7, 8, 9}, {0x71}, {0xAA}},
+      {{0x55, 0x10, 0x8B, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, {14, 15, 0x42, 0xAA}},  // longer
+  };
+  std::vector<Bytes> whole;
+  for (const std::vector<Bytes>& bursts : answers) {
+    whole.emplace_back();
+    for (const Bytes& burst : bursts) {
+      pty.Send(burst);
+      whole.back().insert(whole.back().end(), burst.begin(), burst.end());
+      QThread::msleep(5);
+    }
+    ASSERT_TRUE(SpinUntil([&] { return owner.pieces.size() == whole.size(); }));
+  }
+  EXPECT_EQ(owner.pieces, whole);
+}
+
 TEST_F(SerialPortTest, AStreamThatNeverPausesStillGoesOverInPieces) {
   // 600 baud: a batch ends after a gap of 33 ms or at 533 ms of age; the
   // stream brings a byte every 4 ms for 1.6 s and never an end byte.
