@@ -102,6 +102,7 @@ void PublishPanel::Build() {
   grid->addWidget(discovery_prefix, 4, 3, 1, 2);
 
   MarkedField* client_id = AddField(PublishField::kClientId, QStringLiteral("Client id"));
+  client_id->setPlaceholderText(QStringLiteral("this computer's"));  // the window names it
   MarkedField* user = AddField(PublishField::kUser, QStringLiteral("User"));
   user->setPlaceholderText(QStringLiteral("none"));
   // The right-hand fields keep to their size; the host and client id take the rest.

@@ -9,9 +9,13 @@ std::string Ended(std::string text) {
   return text;
 }
 
+std::string Count(std::uint64_t count, const char* one, const char* many) {
+  return GroupDigits(count) + " " + (count == 1 ? one : many);
+}
+
 std::string Counts(const PublisherStatus& status) {
-  return GroupDigits(status.queued) + " readings waiting, " + GroupDigits(status.dropped) + " dropped, " +
-         GroupDigits(status.delivered) + " messages sent.";
+  return Count(status.queued, "reading", "readings") + " waiting, " + GroupDigits(status.dropped) + " dropped, " +
+         Count(status.delivered, "message", "messages") + " sent.";
 }
 
 // Whole seconds to the next attempt, rounded up: "in 1 s" until it starts.

@@ -50,6 +50,15 @@ TEST(StatusText, TheStateLineSaysHowTheConnectionStands) {
   }
 }
 
+TEST(StatusText, OneOfAKindIsSaidSo) {
+  PublisherStatus status;
+  status.link = LinkState::kConnected;
+  status.broker = "b:1";
+  status.queued = 1;
+  status.delivered = 1;
+  EXPECT_EQ(StateLine(status, Clock::now()), "Connected to the broker at b:1.\n1 reading waiting, 0 dropped, 1 message sent.");
+}
+
 TEST(StatusText, OnlyWhatTheUserCanMendNeedsTheUser) {
   const struct {
     LinkFailure failure;
