@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
 
   window.RealTime().SelectEntry(0);
   press("Comm Start");
-  Wait(4000);
+  Wait(8000);  // the meter greeted (its number read) and its readings on their way
   press("System Set");
   Named<QTabWidget>(window, "About and publishing")->setCurrentIndex(3);
   Wait(1500);
