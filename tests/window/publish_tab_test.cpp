@@ -126,6 +126,17 @@ TEST_F(PublishTab, ASaveStoresTheSectionAndPublishesAndARestartKeepsTheMetersNum
   }
   EXPECT_EQ(notices.texts, std::vector<std::string>{});
 
+  // Discovery switched off: Home Assistant's configs are emptied before the restart.
+  const std::string config = "homeassistant/sensor/quorvel_" + id + "/power/config";
+  ASSERT_TRUE(subscriber.Last(config).has_value());
+  EXPECT_FALSE(subscriber.Last(config)->payload.empty());
+  ShowTab();
+  Find<QCheckBox>(QStringLiteral("Home Assistant discovery"))->setChecked(false);
+  Press(QStringLiteral("Save and apply"));
+  EXPECT_TRUE(subscriber.AwaitLast(config, ""));
+  EXPECT_NE(Ini().find("Discovery=false"), std::string::npos);
+  ASSERT_TRUE(AwaitState(QStringLiteral("Connected"))) << State().toStdString();
+
   // Exit: the meter and this client go offline.
   window.Exit();
   ASSERT_TRUE(SpinUntil([&] { return window.ExitDone(); }));
