@@ -9,10 +9,8 @@
 
 #include "app/dashboard_options.h"
 #include "app/demo_meters.h"
-#include "app/engine_publish_link.h"
 #include "app/main_window.h"
 #include "app/stop_signals.h"
-#include "storage/publish_section.h"
 
 namespace {
 
@@ -97,27 +95,6 @@ int main(int argc, char** argv) {
   // Ended, by Exit or a signal: whatever boxes are still open.
   QObject::connect(&window, &MainWindow::exitFinished, &app, &QCoreApplication::quit);
   window.Start(engine_options);
-  // Readings to an MQTT broker when the settings file's [Publish] section
-  // asks for it; what the publisher has to say goes to standard error.
-  std::unique_ptr<quorvel::publish::Publisher> publisher;
-  std::unique_ptr<quorvel::EnginePublishLink> publish_link;
-  std::vector<std::string> publish_problems;
-  const quorvel::PublishSettings publish_settings =
-      quorvel::LoadPublishSettings(quorvel::IniFile::Load(engine_options.settings_path).file, &publish_problems);
-  if (publish_settings.Enabled) {
-    const auto tell = [](const std::string& sentence) {
-      std::fprintf(stderr, "quorvel-dashboard: %s\n", sentence.c_str());
-    };
-    publisher = quorvel::publish::MakePublisher(publish_settings, quorvel::DashboardVersionText(), tell,
-                                                &publish_problems, &publish_problems);
-    if (publisher) {
-      publish_link = std::make_unique<quorvel::EnginePublishLink>(window.engine(), *publisher);
-      publisher->Start();
-    }
-  }
-  for (const std::string& problem : publish_problems) {
-    std::fprintf(stderr, "quorvel-dashboard: %s\n", problem.c_str());
-  }
   window.show();
 
   if (!options.screenshot.empty()) {

@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include "app/publisher_host.h"
 #include "app/user_manual.h"
 #include "pages/chart_view.h"
 #include "pages/page_widget.h"
@@ -75,7 +76,9 @@ MainWindow::MainWindow(Notifier* notifier, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
-  // The engine goes first, while the pages it may still show to exist.
+  // The publisher says goodbye while the engine it listens to still exists;
+  // the engine goes next, while the pages it may still show to exist.
+  publisher_host_.reset();
   engine_->disconnect(this);
   engine_->disconnect(chart_view_);
   engine_.reset();
@@ -130,6 +133,7 @@ void MainWindow::BuildPages() {
     stack->addWidget(page);
   }
   stack->setCurrentWidget(realtime_);
+  publisher_host_ = std::make_unique<PublisherHost>(*engine_, *notifier_, settings_page_->Publishing());
 
   connect(realtime_, &RealTimePage::longOperationStarted, busy_, &BusyIndicator::Start);
   connect(timer_page_, &TimerPage::longOperationStarted, busy_, &BusyIndicator::Start);
@@ -180,6 +184,7 @@ void MainWindow::ConnectEngine() {
 
 void MainWindow::Start(const Engine::Options& options) {
   engine_->Start(options);
+  publisher_host_->Start(options.settings_path);
   realtime_->RefreshDeviceBox();
 }
 
@@ -219,8 +224,10 @@ void MainWindow::Exit() {
 
 void MainWindow::ShutDownPorts() {
   // Files closed, every port told to shut down; the monitors have had a
-  // second to end after their devices were stopped.
+  // second to end after their devices were stopped. The publisher has told
+  // the broker they closed, and says goodbye meanwhile.
   engine_->Shutdown();
+  publisher_host_->Stop();
   QTimer::singleShot(kExitWaitMs, this, &MainWindow::FinishExit);
 }
 

@@ -27,6 +27,7 @@ class BusyIndicator;
 class ChartView;
 class PageWidget;
 class ImageButton;
+class PublisherHost;
 class RealTimePage;
 class SettingsPage;
 class TimerPage;
@@ -42,7 +43,8 @@ class MainWindow : public QWidget, public Display, public RequestFields {
   explicit MainWindow(Notifier* notifier = nullptr, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // Settings, slots, port list and the tick; nothing is opened.
+  // Settings, slots, port list and the tick; nothing is opened. Readings
+  // are published when the settings file's [Publish] section says so.
   void Start(const Engine::Options& options);
 
   void ShowPage(Page page);
@@ -67,6 +69,7 @@ class MainWindow : public QWidget, public Display, public RequestFields {
   TimerPage& Timers() { return *timer_page_; }
   SettingsPage& SystemSettings() { return *settings_page_; }
   BusyIndicator& Busy() { return *busy_; }
+  PublisherHost& Publishing() { return *publisher_host_; }
 
   // Display
   void ShowClock(const ClockTexts& texts) override;
@@ -111,6 +114,7 @@ class MainWindow : public QWidget, public Display, public RequestFields {
   std::unique_ptr<WindowNotifier> own_notifier_;
   Notifier* notifier_;
   std::unique_ptr<Engine> engine_;
+  std::unique_ptr<PublisherHost> publisher_host_;  // ends before the engine
   QImage background_;
   QPixmap background_pixmap_;
   bool first_paint_ = true;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <utility>
 
 #include <unistd.h>
 
@@ -73,6 +74,40 @@ std::vector<std::unique_ptr<sim::PtyMeter>> StartMeters(int count, Engine::Optio
     meters.push_back(std::move(meter));
   }
   return meters;
+}
+
+std::vector<HandOffRule> RoundOrder(int rounds_per_rule) {
+  std::vector<HandOffRule> order;
+  if (const char* only = std::getenv("QUORVEL_BENCH_RULE")) {
+    const HandOffRule rule = std::string(only) == "each_read" ? HandOffRule::kEachRead : HandOffRule::kBatch;
+    return std::vector<HandOffRule>(static_cast<std::size_t>(rounds_per_rule), rule);
+  }
+  for (int pair = 0; pair < rounds_per_rule; ++pair) {
+    const bool each_read_first = pair % 2 == 0;
+    order.push_back(each_read_first ? HandOffRule::kEachRead : HandOffRule::kBatch);
+    order.push_back(each_read_first ? HandOffRule::kBatch : HandOffRule::kEachRead);
+  }
+  return order;
+}
+
+const char* RuleName(HandOffRule rule) { return rule == HandOffRule::kBatch ? "batch" : "each_read"; }
+
+void ReportRules(benchmark::State& state, const RuleFigures& each_read, const RuleFigures& batch,
+                 const std::string& cpu_name) {
+  const auto cpu_pct = [](const RuleFigures& f) {
+    return f.elapsed_seconds > 0 ? 100.0 * f.cpu_seconds / f.elapsed_seconds : 0.0;
+  };
+  for (const auto& [rule, f] : {std::pair{HandOffRule::kEachRead, &each_read}, std::pair{HandOffRule::kBatch, &batch}}) {
+    const std::string name = RuleName(rule);
+    state.counters[name + "_" + cpu_name + "_pct"] = cpu_pct(*f);
+    state.counters[name + "_p50_us"] = Percentile(f->latencies_us, 0.50);
+    state.counters[name + "_p99_us"] = Percentile(f->latencies_us, 0.99);
+    state.counters[name + "_max_us"] = Percentile(f->latencies_us, 1.0);
+    state.counters[name + "_hand_offs_per_answer"] =
+        f->answers > 0 ? static_cast<double>(f->hand_offs) / static_cast<double>(f->answers) : 0.0;
+    state.counters[name + "_answers"] = static_cast<double>(f->answers);
+  }
+  if (cpu_pct(each_read) > 0) state.counters[cpu_name + "_ratio"] = cpu_pct(batch) / cpu_pct(each_read);
 }
 
 int RunBenchmarks(int argc, char** argv) {

@@ -4,6 +4,9 @@
 // memory).
 #pragma once
 
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -54,6 +57,27 @@ struct BenchFolder {
 using MeterAdjust = std::function<void(int slot, sim::PtyMeterOptions&)>;
 std::vector<std::unique_ptr<sim::PtyMeter>> StartMeters(int count, Engine::Options& options, std::string* error,
                                                         const MeterAdjust& adjust = {});
+
+// The two ways a serial monitor hands received bytes over, weighed in one
+// run: rounds alternate each-read, batch, batch, each-read, ... so that a
+// machine whose load drifts (other builds on it) weighs on both alike.
+// QUORVEL_BENCH_RULE=batch or =each_read runs that rule alone (to profile it).
+std::vector<HandOffRule> RoundOrder(int rounds_per_rule);
+const char* RuleName(HandOffRule rule);  // "each_read", "batch"
+
+// What the rounds of one rule measured.
+struct RuleFigures {
+  double cpu_seconds = 0;      // of the measured threads
+  double elapsed_seconds = 0;
+  std::uint64_t hand_offs = 0;  // hand-offs of received bytes
+  std::uint64_t answers = 0;    // frames decoded
+  std::vector<double> latencies_us;
+};
+// Counters "<rule>_<what>" of each rule (cpu_pct, p50_us, p99_us, max_us,
+// hand_offs_per_answer, answers) and "cpu_ratio" (batch over each-read),
+// with `cpu_name` in place of "cpu".
+void ReportRules(benchmark::State& state, const RuleFigures& each_read, const RuleFigures& batch,
+                 const std::string& cpu_name);
 
 // Google Benchmark's run, after the program made its application.
 int RunBenchmarks(int argc, char** argv);

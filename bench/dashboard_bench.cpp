@@ -9,8 +9,13 @@
 //  - EighteenMetersLoad: the window on the real one-second tick with 18
 //    meters: its share of one core (the meters' own threads, named
 //    "quorvel-meter", left out) and the resident memory of the process.
-// QUORVEL_BENCH_SECONDS sets each run's length (default 20 for the latency,
-// 60 for the load). Runs offscreen unless QT_QPA_PLATFORM says otherwise.
+// Both run the serial monitors' two ways of handing received bytes over
+// (each read at a time, the earlier way, and in batches) in alternating
+// rounds of one run, and report each way's figures, its hand-offs per
+// decoded answer, and the ratio of the CPU shares.
+// QUORVEL_BENCH_SECONDS sets how long each way is measured (default 20 for
+// the latency, 60 for the load; in two rounds, one below 10 s). Runs
+// offscreen unless QT_QPA_PLATFORM says otherwise.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -123,6 +128,7 @@ struct Rig {
     });
     if (meters.empty()) return;
     window.Start(options);
+    QObject::connect(&window.engine(), &Engine::frameDecoded, [this] { ++answers; });
     window.show();
     for (int slot = meter_count; slot >= 1; --slot) {
       window.engine().Select(slot);
@@ -133,6 +139,7 @@ struct Rig {
     const std::lock_guard lock(mutex);
     written.clear();
     window.shown.clear();
+    answers = 0;
   }
 
   std::vector<double> LatenciesUs() {
@@ -149,24 +156,45 @@ struct Rig {
   std::mutex mutex;
   std::vector<std::int64_t> written;
   std::vector<std::unique_ptr<sim::PtyMeter>> meters;
+  std::uint64_t answers = 0;  // frames decoded since the meters were greeted
   bench::QuietNotifier quiet;
   TimedWindow window{&quiet};
 };
 
-void BM_AnswerToField(benchmark::State& state) {
-  const int meter_count = static_cast<int>(state.range(0));
-  for (auto _ : state) {
-    Rig rig(meter_count, 200);
+// Runs `measure` on a fresh rig in alternating rounds of the two hand-off
+// rules, `seconds` per rule in all, and reports both rules' figures.
+void RunRules(benchmark::State& state, int meter_count, int tick_ms, double seconds, const std::string& cpu_name) {
+  const int rounds_per_rule = seconds < 10 ? 1 : 2;
+  bench::RuleFigures each_read;
+  bench::RuleFigures batch;
+  for (const HandOffRule rule : bench::RoundOrder(rounds_per_rule)) {
+    bench::RuleFigures& figures = rule == HandOffRule::kBatch ? batch : each_read;
+    SetHandOffRule(rule);
+    Rig rig(meter_count, tick_ms);
     if (!rig.error.empty()) {
+      SetHandOffRule(HandOffRule::kBatch);
       state.SkipWithError(rig.error.c_str());
       return;
     }
-    RunFor(BenchSeconds(20));
+    const std::uint64_t hand_offs_before = ReceivedHandOffs();
+    const double cpu_before = bench::ThreadCpu().others;
+    const auto started = Clock::now();
+    RunFor(seconds / rounds_per_rule);
+    figures.elapsed_seconds += std::chrono::duration<double>(Clock::now() - started).count();
+    figures.cpu_seconds += bench::ThreadCpu().others - cpu_before;
+    figures.hand_offs += ReceivedHandOffs() - hand_offs_before;
+    figures.answers += rig.answers;
     const std::vector<double> us = rig.LatenciesUs();
-    state.counters["answers"] = static_cast<double>(us.size());
-    state.counters["p50_us"] = Percentile(us, 0.50);
-    state.counters["p99_us"] = Percentile(us, 0.99);
-    state.counters["max_us"] = Percentile(us, 1.0);
+    figures.latencies_us.insert(figures.latencies_us.end(), us.begin(), us.end());
+    state.counters["rss_mb"] = std::max(state.counters["rss_mb"].value, bench::ResidentMegabytes());
+  }
+  SetHandOffRule(HandOffRule::kBatch);
+  bench::ReportRules(state, each_read, batch, cpu_name);
+}
+
+void BM_AnswerToField(benchmark::State& state) {
+  for (auto _ : state) {
+    RunRules(state, static_cast<int>(state.range(0)), 200, BenchSeconds(20), "window_cpu_fast_tick");
   }
 }
 BENCHMARK(BM_AnswerToField)->Arg(3)->Arg(18)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
@@ -174,21 +202,7 @@ BENCHMARK(BM_AnswerToField)->Arg(3)->Arg(18)->Iterations(1)->Unit(benchmark::kSe
 // --- Load with 18 meters ----------------------------------------------------------------
 
 void BM_EighteenMetersLoad(benchmark::State& state) {
-  for (auto _ : state) {
-    Rig rig(kSlotCount, 1000);
-    if (!rig.error.empty()) {
-      state.SkipWithError(rig.error.c_str());
-      return;
-    }
-    const double seconds = BenchSeconds(60);
-    const double cpu_before = bench::ThreadCpu().others;
-    const auto started = Clock::now();
-    RunFor(seconds);
-    const double elapsed = std::chrono::duration<double>(Clock::now() - started).count();
-    state.counters["window_cpu_pct"] = 100.0 * (bench::ThreadCpu().others - cpu_before) / elapsed;
-    state.counters["rss_mb"] = bench::ResidentMegabytes();
-    state.counters["answers"] = static_cast<double>(rig.LatenciesUs().size());
-  }
+  for (auto _ : state) RunRules(state, kSlotCount, 1000, BenchSeconds(60), "window_cpu");
 }
 BENCHMARK(BM_EighteenMetersLoad)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 

@@ -1,11 +1,12 @@
 // The line every meter speaks. Only the baud rate comes from the settings;
 // parity, character size, stop bits, watched events and the write buffer
-// are fixed.
+// are fixed. An answer's end byte ends a batch of received bytes.
 #pragma once
 
 #include <cstdint>
 
 #include "link/serial_port.h"
+#include "protocol/receive_slot.h"
 
 namespace quorvel {
 
@@ -17,6 +18,7 @@ inline constexpr int kWriteBufferSize = 512;
 
 // Opens the port of a slot on the meters' line; see CSerialPort::OpenPort.
 inline bool OpenMeterLine(CSerialPort& port, SerialPortOwner* owner, int slot, int baudrate) {
+  port.SetBatchEnd(kFrameEnd);
   return port.OpenPort(owner, static_cast<unsigned>(slot), baudrate, kLineParity, kLineDataBits, kLineStopBits,
                        kLineEventMask, kWriteBufferSize);
 }

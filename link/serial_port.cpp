@@ -4,6 +4,7 @@
 #include <QSerialPort>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -26,6 +27,26 @@ struct CSerialPort::Shared {
   std::size_t write_length = 0;
   bool write_queued = false;  // a wake-up for the monitor is on its way
 };
+
+namespace {
+
+std::atomic<HandOffRule> hand_off_rule{HandOffRule::kBatch};
+std::atomic<std::uint64_t> received_hand_offs{0};
+
+}  // namespace
+
+void SetHandOffRule(HandOffRule rule) { hand_off_rule = rule; }
+
+std::uint64_t ReceivedHandOffs() { return received_hand_offs.load(std::memory_order_relaxed); }
+
+std::chrono::microseconds CharacterTime(int baud, char parity, int data_bits, int stop_bits) {
+  const bool sensible = baud > 0 && data_bits >= 5 && data_bits <= 8 && (stop_bits == 1 || stop_bits == 2);
+  if (!sensible) return CharacterTime(9600, 'N', 8, 1);
+  const bool parity_bit = parity != 'N' && parity != 'n';
+  const long long bits = 1 + data_bits + (parity_bit ? 1 : 0) + stop_bits;
+  // Rounded up: a gap measured a little long only joins bytes that came close together.
+  return std::chrono::microseconds{(bits * 1'000'000 + baud - 1) / baud};
+}
 
 std::string SerialFailureText(const std::string& call, const std::string& system_text, unsigned port_number) {
   std::string text = "WARNING:  " + call + " Failed with the following error: \n" + system_text +
@@ -60,13 +81,23 @@ class CSerialPort::Monitor : public QObject {
     std::string failure_text;
   };
 
+  // How received bytes are gathered before they are handed over.
+  struct Batching {
+    HandOffRule rule = HandOffRule::kBatch;
+    std::chrono::microseconds character{};  // one character time
+    std::chrono::microseconds quiet_gap{};  // two character times
+    std::chrono::microseconds age_bound{};  // kBatchCharacters character times
+    std::optional<std::uint8_t> end_byte;
+  };
+
   Monitor(std::shared_ptr<Shared> shared, QObject* owner_context, SerialPortOwner* owner, Notifier* notifier,
-          unsigned port_number)
+          unsigned port_number, const Batching& batching)
       : shared_(std::move(shared)),
         owner_context_(owner_context),
         owner_(owner),
         notifier_(notifier),
-        port_number_(port_number) {}
+        port_number_(port_number),
+        batching_(batching) {}
 
   OpenResult Open(const Config& config);
   void StartReading();
@@ -75,6 +106,9 @@ class CSerialPort::Monitor : public QObject {
 
  private:
   void OnReadyRead();
+  void ReadOnWhileBytesCome(QByteArray& batch);
+  bool TakeWaiting(QByteArray& batch);
+  bool EndsBatch(const QByteArray& batch) const;
   void OnError(QSerialPort::SerialPortError error);
   void HandleLoss();
   bool HandOver(std::function<void()> work);
@@ -85,11 +119,15 @@ class CSerialPort::Monitor : public QObject {
   SerialPortOwner* owner_;
   Notifier* notifier_;
   unsigned port_number_;
+  const Batching batching_;
   std::unique_ptr<QSerialPort> port_;
   bool reading_ = false;
   bool ended_ = false;
   bool loss_reported_ = false;
   bool read_failure_told_ = false;
+  bool gathering_ = false;         // inside ReadOnWhileBytesCome
+  qsizetype expected_size_ = 0;    // of the last batch that ended with its end byte
+  bool take_what_is_there_ = false;  // a write is due: hand over without gathering
 };
 
 CSerialPort::Monitor::OpenResult CSerialPort::Monitor::Open(const Config& config) {
@@ -211,20 +249,77 @@ bool CSerialPort::Monitor::HandOver(std::function<void()> work) {
 }
 
 void CSerialPort::Monitor::OnReadyRead() {
-  if (!reading_ || ended_) return;
+  // A read made while gathering a batch belongs to that batch.
+  if (!reading_ || ended_ || gathering_) return;
   // Shutdown goes before received data: a port being closed delivers nothing more.
   while (!shared_->shutdown) {
-    const QByteArray bytes = port_->readAll();
+    QByteArray bytes;
+    if (batching_.rule == HandOffRule::kEachRead) {
+      bytes = port_->readAll();
+    } else {
+      TakeWaiting(bytes);
+      // Bytes pulled in because a write is due go over as they are.
+      if (!bytes.isEmpty() && !take_what_is_there_) ReadOnWhileBytesCome(bytes);
+      if (shared_->shutdown) break;
+    }
     if (bytes.isEmpty()) return;
     read_failure_told_ = false;
+    received_hand_offs.fetch_add(1, std::memory_order_relaxed);
     SerialPortOwner* owner = owner_;
     const unsigned port = port_number_;
-    HandOver([owner, port, bytes] {
+    HandOver([owner, port, bytes = std::move(bytes)] {
       owner->OnBytesReceived(
           port, std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
     });
   }
   CloseAndEnd();
+}
+
+// Adds to `batch` what the line brings until it has been quiet for a gap,
+// the batch ends with its end byte, its first byte has waited as long as a
+// batch may, a shutdown comes, or the device stops being read. Looks a gap
+// at a time rather than waking for every byte. The first look waits for as
+// many bytes as the port's last batch held: a meter polled once a second
+// answers alike each time, so an answer at the line's pace is mostly taken
+// whole at one look; an answer shorter than the one before goes over when
+// the longer one would have ended. A shutdown ends the wait at once.
+void CSerialPort::Monitor::ReadOnWhileBytesCome(QByteArray& batch) {
+  using Clock = std::chrono::steady_clock;
+  const auto started = Clock::now();
+  const qsizetype missing = expected_size_ - batch.size();
+  // Half a character more, so that the look comes after the last byte.
+  std::chrono::microseconds wait = batching_.quiet_gap;
+  if (missing > 2) wait = std::chrono::microseconds{(2 * missing + 1) * batching_.character.count() / 2};
+  wait = std::min(wait, batching_.age_bound - batching_.quiet_gap);
+  gathering_ = true;
+  while (!EndsBatch(batch) && Clock::now() - started + wait <= batching_.age_bound) {
+    {
+      std::unique_lock lock(shared_->mutex);
+      if (shared_->changed.wait_for(lock, wait, [&] { return shared_->shutdown.load(); })) break;
+    }
+    port_->waitForReadyRead(0);  // takes in what the device holds, without waiting
+    if (!reading_ || ended_) break;  // the device vanished: what came before it still goes over
+    if (!TakeWaiting(batch)) break;  // quiet for at least a gap
+    wait = batching_.quiet_gap;
+  }
+  gathering_ = false;
+  expected_size_ = EndsBatch(batch) ? batch.size() : 0;
+}
+
+// Appends what the port has taken in to `batch`; false when there was nothing.
+// (readAll would allocate a buffer of the port's read chunk size each time.)
+bool CSerialPort::Monitor::TakeWaiting(QByteArray& batch) {
+  const qint64 waiting = port_->bytesAvailable();
+  if (waiting <= 0) return false;
+  const qsizetype at = batch.size();
+  batch.resize(at + static_cast<qsizetype>(waiting));
+  const qint64 got = port_->read(batch.data() + at, waiting);
+  batch.resize(at + static_cast<qsizetype>(std::max<qint64>(got, 0)));
+  return got > 0;
+}
+
+bool CSerialPort::Monitor::EndsBatch(const QByteArray& batch) const {
+  return batching_.end_byte && !batch.isEmpty() && static_cast<std::uint8_t>(batch.back()) == *batching_.end_byte;
 }
 
 void CSerialPort::Monitor::OnError(QSerialPort::SerialPortError error) {
@@ -284,8 +379,13 @@ void CSerialPort::Monitor::ServiceWrite() {
   }
   if (ended_ || !port_ || !port_->isOpen()) return;
   // Received data goes before a queued write: pull in what is waiting (this
-  // delivers it through readyRead) before the purge below discards it.
-  if (reading_) port_->waitForReadyRead(0);
+  // delivers it through readyRead, as it is: what comes later is purged)
+  // before the purge below discards it.
+  if (reading_) {
+    take_what_is_there_ = true;
+    port_->waitForReadyRead(0);
+    take_what_is_there_ = false;
+  }
   if (ended_ || shared_->shutdown) return;
 
   std::vector<std::uint8_t> bytes;
@@ -342,7 +442,10 @@ bool CSerialPort::OpenPort(SerialPortOwner* owner, unsigned port_number, int bau
 
   thread_ = std::make_unique<QThread>();
   thread_->setObjectName(QStringLiteral("serial monitor %1").arg(port_number));
-  monitor_ = new Monitor(shared_, &owner_context_, owner, &notifier_, port_number);
+  const std::chrono::microseconds character = CharacterTime(baud, parity, data_bits, stop_bits);
+  const Monitor::Batching batching{hand_off_rule.load(), character, 2 * character, kBatchCharacters * character,
+                                   batch_end_};
+  monitor_ = new Monitor(shared_, &owner_context_, owner, &notifier_, port_number, batching);
   monitor_->moveToThread(thread_.get());
   thread_->start();
 

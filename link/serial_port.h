@@ -7,13 +7,24 @@
 // owner through a blocking hand-off on the owner's thread, and a shutdown
 // always wins over that hand-off, so the owner may wait for a monitor to end
 // while that monitor has bytes for it.
+//
+// Bytes that arrive together are handed over together: a monitor woken by a
+// byte keeps reading while the line keeps bringing more, and hands the batch
+// over when the line has been quiet for two character times, when the last
+// byte read is the batch-end byte (SetBatchEnd), or when the batch's first
+// byte has waited kBatchCharacters character times. It looks at the line a
+// quiet gap at a time, the first time after as many characters as its last
+// batch held. One answer of a meter then costs the owner's thread one
+// wake-up, not one per byte, and the monitor one or two.
 #pragma once
 
 #include <QObject>
 #include <QThread>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -54,6 +65,25 @@ struct OpenError {
   unsigned same_device_port = 0;
 };
 
+// How a monitor hands received bytes over. kBatch is the program's way;
+// kEachRead hands every read over as it comes, the way before batches,
+// kept so that a benchmark can weigh the two in one run.
+enum class HandOffRule { kBatch, kEachRead };
+// The rule for monitors of ports opened from now on (all ports of the
+// process). Only benchmarks change it.
+void SetHandOffRule(HandOffRule rule);
+// Hand-offs of received bytes made by every port of the process so far.
+std::uint64_t ReceivedHandOffs();
+
+// The longest a batch keeps its first byte, in character times of the line:
+// a stream that never pauses (noise, a line at the wrong speed) still
+// reaches the owner at least this often, and an answer of up to about this
+// many bytes arriving at the line's pace still goes over in one piece.
+inline constexpr int kBatchCharacters = 32;
+// Time of one character (start bit, data bits, parity bit, stop bits) at
+// `baud`; a nonsensical line counts as 9600 baud 8N1.
+std::chrono::microseconds CharacterTime(int baud, char parity, int data_bits, int stop_bits);
+
 // "WARNING:  <call> Failed with the following error: ..." cut to 199 characters.
 std::string SerialFailureText(const std::string& call, const std::string& system_text, unsigned port_number);
 
@@ -70,6 +100,10 @@ class CSerialPort {
   bool OpenPort(SerialPortOwner* owner, unsigned port_number, int baud, char parity, int data_bits,
                 int stop_bits, std::uint32_t event_mask, int write_buffer_size);
   bool StartMonitor();
+  // The byte that ends a batch at once when it is the last byte read (a
+  // frame's end byte), or none: batches then end at a quiet gap or their
+  // age bound only. Takes effect at the next OpenPort.
+  void SetBatchEnd(std::optional<std::uint8_t> end_byte) { batch_end_ = end_byte; }
   // Queues the bytes for the monitor to send and returns at once. There is
   // one buffer: a second Write before the monitor took the first replaces it.
   void Write(std::span<const std::uint8_t> bytes);
@@ -96,6 +130,7 @@ class CSerialPort {
   SerialPortOwner* owner_ = nullptr;
   unsigned port_number_ = 0;
   std::uint32_t event_mask_ = 0;
+  std::optional<std::uint8_t> batch_end_;
   OpenError open_error_;
 };
 

@@ -3,7 +3,9 @@
 // The password itself is never held here: only the file it is read from.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace quorvel {
 
@@ -27,5 +29,10 @@ struct PublishSettings {
   bool Tls() const { return !CaFile.empty() || !CertFile.empty(); }
   int BrokerPort() const { return Port != 0 ? Port : (Tls() ? kMqttTlsPort : kMqttPort); }
 };
+
+// Why a topic prefix cannot be used ("it contains '#', a wildcard"), or
+// nothing. Levels are separated by '/'; a prefix may have several. The
+// publisher and the window's Publish tab ask the same rule.
+std::optional<std::string> TopicPrefixProblem(std::string_view prefix);
 
 }  // namespace quorvel

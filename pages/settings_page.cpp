@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include "pages/publish_panel.h"
 #include "widgets/marked_field.h"
 
 namespace quorvel {
@@ -23,7 +24,10 @@ QString StartFolder(const QString& field_text) {
 
 }  // namespace
 
-void SettingsPage::Entering() { Fill(ChoicesFromSettings(ops_.CurrentSettings())); }
+void SettingsPage::Entering() {
+  Fill(ChoicesFromSettings(ops_.CurrentSettings()));
+  publish_->Entering();
+}
 
 void SettingsPage::Fill(const SettingsChoices& c) {
   default_device_->setCurrentIndex(c.default_device);

@@ -1,7 +1,8 @@
 // The system settings page: the folders, the spreadsheet interval,
 // automatic saving and the serial-line settings of the settings file, the
 // meter's energy and cost limits with the shutdown choice, the program's
-// description and features, and the About view. It fills itself from the
+// description and features, the About view, and the Publish tab (where
+// readings go, pages/publish_panel.h). It fills itself from the
 // settings whenever it is shown and stores them with "Save To INI"; the
 // limits go to and come from the selected meter by the tick.
 #pragma once
@@ -31,6 +32,7 @@ namespace quorvel {
 class AboutView;
 class ImageButton;
 class MarkedField;
+class PublishPanel;
 
 class SettingsPage : public PageWidget {
   Q_OBJECT
@@ -53,6 +55,9 @@ class SettingsPage : public PageWidget {
 
   // The folder dialog by default; tests put their own.
   void SetFolderChooser(FolderChooser chooser) { choose_folder_ = std::move(chooser); }
+
+  // The Publish tab: where readings go, and how the connection stands.
+  PublishPanel& Publishing() { return *publish_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -101,6 +106,7 @@ class SettingsPage : public PageWidget {
   QPlainTextEdit* description_ = nullptr;
   QListWidget* features_ = nullptr;
   AboutView* about_ = nullptr;
+  PublishPanel* publish_ = nullptr;
 };
 
 }  // namespace quorvel

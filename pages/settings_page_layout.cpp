@@ -19,6 +19,7 @@
 
 #include "pages/about_view.h"
 #include "pages/program_texts.h"
+#include "pages/publish_panel.h"
 #include "pages/settings_page.h"
 #include "resources/artwork.h"
 #include "widgets/image_button.h"
@@ -120,7 +121,7 @@ SettingsPage::SettingsPage(DashboardOperations& operations, QWidget* parent)
   // Enter and Escape never reach a control; a style sheet that gives a
   // field its palette again keeps its placeholder readable.
   for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
-  for (QLineEdit* field : {file_path_, bmp_path_, log_path_}) {
+  for (QLineEdit* field : findChildren<QLineEdit*>()) {
     field->ensurePolished();
     KeepPlaceholderReadable(field);
   }
@@ -269,18 +270,30 @@ QWidget* SettingsPage::BuildAboutProgram() {
   features_->setWordWrap(true);
   features_->setObjectName(QStringLiteral("small"));
   about_ = new AboutView(this);
+  // Publishing has its place here, so that no control of the page moves;
+  // it scrolls should a larger font need more room than the tab has.
+  publish_ = new PublishPanel;
+  auto* publish_scroll = new QScrollArea(this);
+  publish_scroll->setWidget(publish_);
+  publish_scroll->setWidgetResizable(true);
+  publish_scroll->setFrameShape(QFrame::NoFrame);
+  publish_scroll->setFocusPolicy(Qt::NoFocus);
+  publish_scroll->setObjectName(QStringLiteral("publishScroll"));
+  publish_scroll->viewport()->setAutoFillBackground(false);
+  publish_->setAutoFillBackground(false);
   tabs->addTab(description_, QStringLiteral("Description"));
   tabs->addTab(features_, QStringLiteral("Features"));
   tabs->addTab(about_, QStringLiteral("About"));
-  tabs->setAccessibleName(QStringLiteral("About this program"));
-  tabs->tabBar()->setAccessibleName(QStringLiteral("About this program"));
+  tabs->addTab(publish_scroll, QStringLiteral("Publish"));
+  tabs->setAccessibleName(QStringLiteral("About and publishing"));
+  tabs->tabBar()->setAccessibleName(QStringLiteral("About and publishing"));
   return tabs;
 }
 
 void SettingsPage::ApplyStyle() {
   setStyleSheet(QStringLiteral(R"(
     QWidget { font-size: 13pt; }
-    QScrollArea, QWidget#settingsContent { background: transparent; }
+    QScrollArea, QWidget#settingsContent, QWidget#publishPanel { background: transparent; }
     QLabel { color: #E8F3F1; background: transparent; }
     QLabel#note { color: #B9D3D0; font-size: 10pt; }
     QGroupBox { color: #ECFA42; border: 1px solid rgba(46, 196, 182, 140); border-radius: 8px; margin-top: 16px;

@@ -5,14 +5,6 @@
 namespace quorvel::publish {
 namespace {
 
-std::string Grouped(std::uint64_t number) {
-  std::string digits = std::to_string(number);
-  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) {
-    digits.insert(static_cast<std::size_t>(at), " ");
-  }
-  return digits;
-}
-
 std::string Because(const std::string& detail) { return detail.empty() ? "" : " (" + detail + ")"; }
 
 // A connection that ended and a broker that does not answer are one
@@ -23,6 +15,14 @@ bool SameTrouble(LinkFailure a, LinkFailure b) {
 }
 
 }  // namespace
+
+std::string GroupDigits(std::uint64_t number) {
+  std::string digits = std::to_string(number);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) {
+    digits.insert(static_cast<std::size_t>(at), " ");
+  }
+  return digits;
+}
 
 std::chrono::seconds ReconnectBackoff::Next() {
   const std::chrono::seconds now = next_;
@@ -68,7 +68,7 @@ std::optional<std::string> ConnectionReport::Failed(const FailureReason& reason)
   told_ = reason.kind;
   std::string text = ExplainFailure(reason, broker_);
   if (new_outage) {
-    text += "; readings wait (up to " + Grouped(queue_limit_) +
+    text += "; readings wait (up to " + GroupDigits(queue_limit_) +
             ") and the connection is tried again after 1 s, then doubling up to every 60 s";
   }
   return text;
@@ -83,8 +83,8 @@ std::string ConnectionReport::Connected(std::uint64_t dropped) {
     text = "connected to the broker at " + broker_ + " again";
   }
   if (in_outage_ && dropped > dropped_at_outage_) {
-    text += "; " + Grouped(dropped - dropped_at_outage_) + " readings were dropped meanwhile (" +
-            Grouped(dropped) + " since the start)";
+    text += "; " + GroupDigits(dropped - dropped_at_outage_) + " readings were dropped meanwhile (" +
+            GroupDigits(dropped) + " since the start)";
   }
   ever_connected_ = true;
   in_outage_ = false;
@@ -95,7 +95,7 @@ std::string ConnectionReport::Connected(std::uint64_t dropped) {
 std::optional<std::string> ConnectionReport::Overflowing() {
   if (overflow_told_) return std::nullopt;
   overflow_told_ = true;
-  return "the queue of " + Grouped(queue_limit_) +
+  return "the queue of " + GroupDigits(queue_limit_) +
          " readings waiting for the broker is full; the oldest are dropped (and counted) until it is back";
 }
 

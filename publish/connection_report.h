@@ -40,6 +40,9 @@ struct FailureReason {
   std::string detail;  // the library's or the system's words, if any
 };
 
+// "12 345": a count with its thousands apart.
+std::string GroupDigits(std::uint64_t number);
+
 // The sentence for a failure, with what to check; `broker` is "host:port".
 std::string ExplainFailure(const FailureReason& reason, const std::string& broker);
 

@@ -42,6 +42,8 @@ struct Publisher::Core {
   ReconnectBackoff backoff;
   LinkState link = LinkState::kStopped;
   std::string last_problem;
+  std::optional<LinkFailure> failure;
+  SteadyClock::time_point retry_at;
   bool stopping = false;
   SteadyClock::time_point stop_deadline;
   bool finished = false;
@@ -137,6 +139,8 @@ PublisherStatus Publisher::Status() const {
   status.link = core_->link;
   status.broker = core_->options.broker.Address();
   status.last_problem = core_->last_problem;
+  status.failure = core_->failure;
+  status.retry_at = core_->retry_at;
   status.queued = core_->outbox.QueuedReadings();
   status.dropped = core_->outbox.Dropped();
   status.delivered = core_->delivered;
@@ -156,6 +160,7 @@ void Publisher::Run(const std::shared_ptr<Core>& core) {
       const std::lock_guard lock(c.mutex);
       c.connected = true;
       c.link = LinkState::kConnected;
+      c.failure.reset();
       c.backoff.Reset();
       c.outbox.ResendRetained();
       c.to_tell.push_back(c.report.Connected(c.outbox.Dropped()));
@@ -204,8 +209,10 @@ void Publisher::Run(const std::shared_ptr<Core>& core) {
   const auto fail_and_wait = [&](const FailureReason& reason) {
     c.link = LinkState::kWaiting;
     c.last_problem = ExplainFailure(reason, c.options.broker.Address());
-    if (std::optional<std::string> sentence = c.report.Failed(reason)) c.to_tell.push_back(*sentence);
+    c.failure = reason.kind;
     const SteadyClock::time_point until = SteadyClock::now() + c.backoff.Next();
+    c.retry_at = until;
+    if (std::optional<std::string> sentence = c.report.Failed(reason)) c.to_tell.push_back(*sentence);
     flush_told();
     while (c.wake.wait_until(lock, until, [&] { return c.stopping || !c.to_tell.empty(); }) && !c.stopping) {
       flush_told();

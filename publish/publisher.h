@@ -12,12 +12,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "model/publish_settings.h"
 #include "publish/broker_config.h"
+#include "publish/connection_report.h"
 #include "publish/meter_bridge.h"
 #include "publish/outbox.h"
 #include "publish/payloads.h"
@@ -41,6 +43,11 @@ struct PublisherStatus {
   LinkState link = LinkState::kStopped;
   std::string broker;        // host:port
   std::string last_problem;  // the last failure, explained
+  // Why the broker is not reached now: from a failure until the next
+  // connection (a retry under way keeps it).
+  std::optional<LinkFailure> failure;
+  // While waiting: when the next attempt starts.
+  std::chrono::steady_clock::time_point retry_at;
   std::size_t queued = 0;    // readings waiting
   std::uint64_t dropped = 0;
   std::uint64_t delivered = 0;  // messages written or acknowledged

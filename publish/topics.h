@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/publish_settings.h"
+
 namespace quorvel::publish {
 
 struct TopicScheme {
@@ -44,8 +46,7 @@ std::string BridgeStatusTopic(const TopicScheme& scheme);
 std::string DiscoveryNode(std::string_view id);
 std::string DiscoveryTopic(const TopicScheme& scheme, std::string_view id, std::string_view field);
 
-// Why a topic prefix cannot be used ("... contains '#'"), or nothing.
-// Levels are separated by '/'; a prefix may have several.
-std::optional<std::string> TopicPrefixProblem(std::string_view prefix);
+// Why a topic prefix cannot be used, or nothing (model/publish_settings.h).
+using ::quorvel::TopicPrefixProblem;
 
 }  // namespace quorvel::publish

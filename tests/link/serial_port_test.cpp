@@ -11,6 +11,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <functional>
 #include <numeric>
@@ -38,12 +39,14 @@ class RecordingOwner : public SerialPortOwner {
   void OnBytesReceived(unsigned port, std::span<const std::uint8_t> bytes) override {
     EXPECT_EQ(port, 3U);
     received.insert(received.end(), bytes.begin(), bytes.end());
+    pieces.emplace_back(bytes.begin(), bytes.end());
     ++batches;
     if (during_hand_over) during_hand_over();
   }
   void OnPortLost(unsigned) override { ++lost; }
 
   Bytes received;
+  std::vector<Bytes> pieces;  // each hand-off's bytes
   int batches = 0;
   int lost = 0;
   // Runs while the monitor waits for the hand-off to end.
@@ -283,6 +286,110 @@ TEST(ReadFailureText, SpeaksOnlyOfAFailureSeenNow) {
     EXPECT_EQ(!ReadFailureText(c.handle).empty(), c.failed) << c.name << ": " << ReadFailureText(c.handle);
   }
   ::close(folder);
+}
+
+// Batches are tested on slow lines: the quiet gap that ends a batch is two
+// character times, so at a few baud it is seconds long, and a stalled test
+// thread cannot end a batch early.
+TEST_F(SerialPortTest, AnAnswerArrivingInBurstsGoesOverInOnePiece) {
+  port.SetBatchEnd(0xAA);
+  ASSERT_TRUE(Open(port, 10));  // a quiet gap of two seconds
+  ASSERT_TRUE(port.StartMonitor());
+  Spin(20);
+  const std::vector<Bytes> bursts{{0x55, 0x06, 0x97}, {0x01, 0x02}, {0x03, 0x04, 0x9D, 0xAA}};
+  Bytes answer;
+  for (const Bytes& burst : bursts) {
+    pty.Send(burst);
+    answer.insert(answer.end(), burst.begin(), burst.end());
+    QThread::msleep(20);  // long enough for the monitor to read each burst on its own
+  }
+  ASSERT_TRUE(SpinUntil([&] { return owner.received.size() >= answer.size(); }));
+  EXPECT_EQ(owner.pieces, std::vector<Bytes>{answer});
+}
+
+TEST_F(SerialPortTest, TheEndByteEndsABatchWithoutWaitingForTheLineToGoQuiet) {
+  port.SetBatchEnd(0xAA);
+  ASSERT_TRUE(Open(port, 1));  // a quiet gap of twenty seconds
+  ASSERT_TRUE(port.StartMonitor());
+  Spin(20);
+  const std::vector<Bytes> frames{{0x55, 0x02, 0x47, 0x49, 0xAA}, {0x55, 0x01, 0x56, 0xAA}};
+  for (const Bytes& frame : frames) {
+    const std::size_t before = owner.pieces.size();
+    pty.Send(frame);
+    // Half the gap: a batch that waited for the line to go quiet comes later.
+    ASSERT_TRUE(SpinUntil([&] { return owner.pieces.size() > before; }, 10000));
+  }
+  EXPECT_EQ(owner.pieces, frames);
+}
+
+TEST_F(SerialPortTest, AnswersLongerAndShorterThanTheOneBeforeGoOverWholeAndAlone) {
+  // The first look of a batch waits for as many characters as the last
+  // batch held: neither a shorter nor a longer answer may be cut or joined.
+  port.SetBatchEnd(0xAA);
+  ASSERT_TRUE(Open(port, 100));  // 100 ms a character
+  ASSERT_TRUE(port.StartMonitor());
+  Spin(20);
+  const std::vector<std::vector<Bytes>> answers{
+      {{0x55, 0x0A, 0x97, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0x71, 0xAA}},  // in one piece: the size to expect
+      {{0x55, 0x01}, {0x56, 0xAA}},                                 // shorter, in two bursts
+      {{0x55, 0x0A, 0x97, 1, 2, 3}, {4, 5, 6, 7, 8, 9}, {0x71}, {0xAA}},
+      {{0x55, 0x10, 0x8B, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, {14, 15, 0x42, 0xAA}},  // longer
+  };
+  std::vector<Bytes> whole;
+  for (const std::vector<Bytes>& bursts : answers) {
+    whole.emplace_back();
+    for (const Bytes& burst : bursts) {
+      pty.Send(burst);
+      whole.back().insert(whole.back().end(), burst.begin(), burst.end());
+      QThread::msleep(5);
+    }
+    ASSERT_TRUE(SpinUntil([&] { return owner.pieces.size() == whole.size(); }));
+  }
+  EXPECT_EQ(owner.pieces, whole);
+}
+
+TEST_F(SerialPortTest, AStreamThatNeverPausesStillGoesOverInPieces) {
+  // 600 baud: a batch ends after a gap of 33 ms or at 533 ms of age; the
+  // stream brings a byte every 4 ms for 1.6 s and never an end byte.
+  ASSERT_TRUE(Open(port, 600));
+  ASSERT_TRUE(port.StartMonitor());
+  Spin(20);
+  Bytes sent(400);
+  std::iota(sent.begin(), sent.end(), 0);
+  std::replace(sent.begin(), sent.end(), static_cast<unsigned char>(0xAA), static_cast<unsigned char>(0xAB));
+  std::thread noise([&] {
+    for (const unsigned char byte : sent) {
+      pty.Send({byte});
+      std::this_thread::sleep_for(std::chrono::milliseconds(4));
+    }
+  });
+  const bool all = SpinUntil([&] { return owner.received.size() >= sent.size(); });
+  noise.join();
+  ASSERT_TRUE(all);
+  EXPECT_EQ(owner.received, sent);
+  EXPECT_GE(owner.pieces.size(), 2U) << "the stream waited for a pause that never came";
+}
+
+TEST(CharacterTime, CountsStartParityAndStopBits) {
+  struct Case {
+    int baud;
+    char parity;
+    int data_bits;
+    int stop_bits;
+    long long us;
+  };
+  const Case cases[] = {
+      {9600, 'N', 8, 1, 1042},   // ten bits
+      {9600, 'E', 8, 2, 1250},   // twelve bits
+      {1800, 'n', 7, 1, 5000},   // nine bits
+      {128000, 'O', 8, 1, 86},   // eleven bits, rounded up
+      {0, 'N', 8, 1, 1042},      // no speed: taken as 9600 baud 8N1
+      {9600, 'N', 9, 1, 1042},   // a character size the line cannot have
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CharacterTime(c.baud, c.parity, c.data_bits, c.stop_bits).count(), c.us)
+        << c.baud << c.parity << c.data_bits << c.stop_bits;
+  }
 }
 
 TEST(SerialFailureText, IsCutTo199Characters) {

@@ -21,9 +21,12 @@
 #include "app/window_notifier.h"
 #include "pages/chart_view.h"
 #include "pages/history_display.h"
+#include "pages/publish_panel.h"
 #include "pages/settings_page.h"
 #include "tests/support/contrast.h"
+#include "tests/support/mosquitto_broker.h"
 #include "tests/window/dashboard.h"
+#include "widgets/marked_field.h"
 
 namespace quorvel {
 namespace {
@@ -49,6 +52,11 @@ class Access : public Dashboard {
     return Named<W>(View(), name);
   }
   static QAccessibleInterface* Accessible(QWidget* w) { return QAccessible::queryAccessibleInterface(w); }
+  QString PublishState() { return window.SystemSettings().Publishing().StateText(); }
+  void ShowPublishTab() {
+    Press(QStringLiteral("System Set"));
+    Named<QTabWidget>(window.SystemSettings(), QStringLiteral("About and publishing"))->setCurrentIndex(3);
+  }
   static QString Name(QWidget* w) { return Accessible(w)->text(QAccessible::Name); }
 };
 
@@ -63,7 +71,7 @@ TEST_F(Access, EveryTextReadsAtFourAndAHalfToOneOnEveryViewAndInMessagesOverIt) 
   ASSERT_NO_FATAL_FAILURE(StartOpen());
   const auto about_tab = [&](int tab) {
     Press(QStringLiteral("System Set"));
-    Named<QTabWidget>(window.SystemSettings(), QStringLiteral("About this program"))->setCurrentIndex(tab);
+    Named<QTabWidget>(window.SystemSettings(), QStringLiteral("About and publishing"))->setCurrentIndex(tab);
   };
   const struct {
     const char* view;
@@ -88,6 +96,19 @@ TEST_F(Access, EveryTextReadsAtFourAndAHalfToOneOnEveryViewAndInMessagesOverIt) 
       {"settings page, description", [&] { about_tab(0); }, false},
       {"settings page, features", [&] { about_tab(1); }, false},
       {"settings page, about", [&] { about_tab(2); }, false},
+      {"settings page, publishing off", [&] { about_tab(3); }, false},
+      {"settings page, publishing to a broker that is away", [&] {
+         Find<QCheckBox>(QStringLiteral("Publish readings to an MQTT broker"))->setChecked(true);
+         Type(QStringLiteral("Broker"), QStringLiteral("127.0.0.1"));
+         Type(QStringLiteral("Port"), QString::number(testing::FreeLoopbackPort()));
+         Press(QStringLiteral("Save and apply"));
+         ASSERT_TRUE(SpinUntil([&] { return PublishState().startsWith(QStringLiteral("Reconnecting in")); }));
+       }, false},
+      {"settings page, publish fields refused", [&] {
+         Type(QStringLiteral("Topic prefix"), QStringLiteral("house/#"));
+         Type(QStringLiteral("CA file"), QStringLiteral("/no/such/ca.crt"));
+         Press(QStringLiteral("Save and apply"));
+       }, false},
       {"chart view, charts", [&] {
          Press(QStringLiteral("Power Meter Real Time"));
          OpenView();
@@ -175,6 +196,22 @@ TEST_F(Access, TheFolderChooserOpensInTheFieldsFolderOrTheWorkingFolder) {
   Type(QStringLiteral("Log Path"), QString());
   for (const char* chooser : {"Choose file path", "Choose BMP path", "Choose log path"}) Press(QString::fromUtf8(chooser));
   EXPECT_EQ(starts, (QStringList{folder, QDir::currentPath(), QDir::currentPath()}));
+
+  // The Publish tab's files: the file's folder.
+  starts.clear();
+  window.SystemSettings().Publishing().SetFileChooser([&](QWidget*, const QString&, const QString& start) {
+    starts << start;
+    return QString();
+  });
+  ShowPublishTab();
+  Type(QStringLiteral("Password file"), folder + QStringLiteral("/password"));
+  Type(QStringLiteral("CA file"), folder + QStringLiteral("/gone/ca.crt"));
+  Type(QStringLiteral("Client certificate"), QString());
+  Type(QStringLiteral("Client key"), folder);
+  for (const char* chooser : {"Choose password file", "Choose CA file", "Choose client certificate", "Choose client key"}) {
+    Press(QString::fromUtf8(chooser));
+  }
+  EXPECT_EQ(starts, (QStringList{folder, QDir::currentPath(), QDir::currentPath(), folder}));
 }
 
 // The names of the controls Tab and Shift+Tab reach on the page, from the
@@ -212,9 +249,16 @@ TEST_F(Access, TabAndShiftTabReachEveryControlInReadingOrder) {
     Find<QCheckBox>(QStringLiteral("Timer %1 enabled").arg(timer))->setChecked(true);  // every row takes the focus
   }
   const QStringList header{"Power Meter Real Time", "Power Meter Set", "System Set", "Exit", "User manual", "Minimise"};
+  const QStringList settings_page{"File Path", "Choose file path", "BMP Path", "Choose BMP path", "Log Path",
+                                  "Choose log path", "Acquisition Frequency", "Auto Save Data", "Default Device",
+                                  "COMM Baudrate", "COMM Parity", "COMM Databits", "COMM Stopbits", "Save To INI",
+                                  "Cost limit", "Energy limit",
+                                  "Shut down device YES",  // one stop for the pair; the arrow keys choose between them
+                                  "Limit Data Download", "Load Limit Data", "About and publishing"};
   const struct {
     const char* page;
     QStringList controls;
+    int tab = 0;  // of the settings page's tabbed panel
   } pages[] = {
       {"Power Meter Real Time",
        {"Device", "Comm Start", "Convert view", "Date", "Time", "Time Data Download", "Stop Load DateTime", "Voltage",
@@ -223,16 +267,19 @@ TEST_F(Access, TabAndShiftTabReachEveryControlInReadingOrder) {
         "Day energy", "Next day", "Previous day", "Week energy", "Next week", "Previous week", "Month energy",
         "Next month", "Previous month", "Load History Data", "CO2 factor", "Load CO2 Factor"}},
       {"Power Meter Set", QStringList{"Parameter Load from Device", "Parameter Download"} + Timers(1, 20)},
+      {"System Set", settings_page + QStringList{"Description"}},
       {"System Set",
-       {"File Path", "Choose file path", "BMP Path", "Choose BMP path", "Log Path", "Choose log path",
-        "Acquisition Frequency", "Auto Save Data", "Default Device", "COMM Baudrate", "COMM Parity", "COMM Databits",
-        "COMM Stopbits", "Save To INI", "Cost limit", "Energy limit",
-        "Shut down device YES",  // one stop for the pair; the arrow keys choose between them
-        "Limit Data Download", "Load Limit Data", "About this program", "Description"}},
+       settings_page + QStringList{"Publish readings to an MQTT broker", "Broker", "Port", "Topic prefix",
+                                   "Home Assistant discovery", "Discovery prefix", "Client id", "User",
+                                   "Password file", "Choose password file", "CA file", "Choose CA file",
+                                   "Client certificate", "Choose client certificate", "Client key",
+                                   "Choose client key", "Save and apply"},
+       3},
   };
   for (const auto& p : pages) {
-    SCOPED_TRACE(p.page);
+    SCOPED_TRACE(p.page + std::string(p.tab != 0 ? ", Publish tab" : ""));
     Press(QString::fromUtf8(p.page));
+    if (p.tab != 0) Named<QTabWidget>(window.SystemSettings(), QStringLiteral("About and publishing"))->setCurrentIndex(p.tab);
     const QStringList expected = header + p.controls;
     QWidget* first = Find(header.front());
     EXPECT_EQ(TabChain(first, false).join(QStringLiteral(", ")).toStdString(),
@@ -246,9 +293,13 @@ TEST_F(Access, TabAndShiftTabReachEveryControlInReadingOrder) {
 
 TEST_F(Access, EveryControlIsNamedAndEveryListCaptionedForAScreenReader) {
   ASSERT_NO_FATAL_FAILURE(StartOpen());
-  for (const char* page : {"Power Meter Real Time", "Power Meter Set", "System Set"}) {
+  for (const char* page : {"Power Meter Real Time", "Power Meter Set", "System Set", "Publish"}) {
     SCOPED_TRACE(page);
-    Press(QString::fromUtf8(page));
+    if (page == std::string("Publish")) {
+      ShowPublishTab();
+    } else {
+      Press(QString::fromUtf8(page));
+    }
     for (QWidget* w : window.findChildren<QWidget*>()) {
       if (!w->isVisibleTo(&window)) continue;
       const QString kind = QString::fromLatin1(w->metaObject()->className());
@@ -322,6 +373,23 @@ TEST_F(Access, ToggleActionsActAsClicks) {
   Type(QStringLiteral("Energy limit"), QStringLiteral("300"));
   Type(QStringLiteral("Cost limit"), QStringLiteral("100"));
   EXPECT_TRUE(window.SystemSettings().LimitRequest().value_or(LimitValues{}).shutdown);
+
+  // The Publish tab's switches: what a save stores, and the marks that follow them.
+  ShowPublishTab();
+  PublishPanel& publishing = window.SystemSettings().Publishing();
+  Type(QStringLiteral("Broker"), QString());
+  toggle(window, "Publish readings to an MQTT broker");
+  toggle(window, "Home Assistant discovery");
+  EXPECT_FALSE(publishing.Request().has_value());
+  EXPECT_TRUE(Find<MarkedField>(QStringLiteral("Broker"))->IsMarked());
+  toggle(window, "Publish readings to an MQTT broker");
+  EXPECT_FALSE(Find<MarkedField>(QStringLiteral("Broker"))->IsMarked());
+  toggle(window, "Publish readings to an MQTT broker");
+  Type(QStringLiteral("Broker"), QStringLiteral("broker.home"));
+  const std::optional<PublishSettings> stored = publishing.Request();
+  ASSERT_TRUE(stored.has_value());
+  EXPECT_TRUE(stored->Enabled);
+  EXPECT_FALSE(stored->Discovery);
 
   Press(QStringLiteral("Power Meter Set"));
   ASSERT_TRUE(SpinUntil([&] { return !window.engine().RequestsPending(); }));
