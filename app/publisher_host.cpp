@@ -72,9 +72,9 @@ void PublisherHost::Start(const std::filesystem::path& settings_path) {
 
 void PublisherHost::Apply(const PublishSettings& settings) {
   if (stopped_) return;
-  const std::string problem = SavePublishSection(settings_path_, settings);
-  if (!problem.empty()) {
-    TellUser("The publishing settings could not be stored in " + settings_path_.string() + " (" + problem +
+  const quorvel::Status stored = SavePublishSection(settings_path_, settings);
+  if (!stored.ok()) {
+    TellUser("The publishing settings could not be stored in " + settings_path_.string() + " (" + stored.text() +
              "); they are used until the dashboard ends.");
   }
   // Home Assistant's entities of the old discovery go with it; a change of
