@@ -5,6 +5,8 @@
 namespace quorvel {
 
 EnginePublishLink::EnginePublishLink(Engine& engine) : engine_(engine) {
+  subscription_ =
+      engine.Readings().Subscribe("publisher", [this](const Reading& reading) { return OnReading(reading); });
   connections_.push_back(QObject::connect(&engine, &Engine::frameDecoded, [this](int slot, DecodeOutcome outcome) {
     OnDecoded(slot, outcome);
   }));
@@ -19,6 +21,7 @@ EnginePublishLink::EnginePublishLink(Engine& engine, publish::Publisher& publish
 
 EnginePublishLink::~EnginePublishLink() {
   for (const QMetaObject::Connection& connection : connections_) QObject::disconnect(connection);
+  engine_.Readings().Unsubscribe(subscription_);
 }
 
 void EnginePublishLink::SetPublisher(publish::Publisher* publisher) {
@@ -51,18 +54,22 @@ void EnginePublishLink::OnClosed(int slot) {
   if (publisher_) publisher_->MeterClosed(slot);
 }
 
+// Every reading goes out, whatever the window shows or saves: the broker's
+// readers follow every meter.
+Result<Consumed> EnginePublishLink::OnReading(const Reading& reading) {
+  if (publisher_ == nullptr || !IsSlotNumber(reading.slot)) return Consumed::kSkipped;
+  const DeviceRecord& r = reading.values;
+  publisher_->ReadingTaken(reading.slot, {r.Voltage, r.Current, r.Power, r.PowerFactor, r.Energy}, reading.Time());
+  return Consumed::kDone;
+}
+
 void EnginePublishLink::OnDecoded(int slot, const DecodeOutcome& outcome) {
   if (outcome.status != DecodeStatus::kHandled || !IsSlotNumber(slot)) return;
   const DeviceTable& devices = engine_.Devices();
   const MeterSettings& settings = devices.Settings();
   MeterFacts& facts = Facts(slot);
   const std::uint8_t kind = outcome.kind;
-  if (kind == code::kReadRealTime) {
-    if (publisher_ == nullptr) return;
-    const DeviceRecord& r = devices.Slot(slot).Record;
-    publisher_->ReadingTaken(slot, {r.Voltage, r.Current, r.Power, r.PowerFactor, r.Energy},
-                             publish::WallClock::now());
-  } else if (kind == code::kReadMeterNumber) {
+  if (kind == code::kReadMeterNumber) {
     facts.number = settings.MeterNumber;
     if (publisher_) publisher_->NumberRead(slot, *facts.number);
   } else if (kind >= code::kReadTariff && kind <= code::kReadTariffLast) {

@@ -1,16 +1,14 @@
-// The one place where the engine meets the publisher: the engine's signals
-// become the publisher's meter events. Readings are taken from the device
-// record right after the decoder wrote them; the meter number, tariff and
-// limits (kept once for the whole program) from the answer that just
-// brought them, so they belong to the meter that sent it.
+// The one place where the engine meets the publisher. Readings come as a
+// consumer of the engine's reading stream, a peer of the page, the chart
+// view and the spreadsheet; the engine's signals bring the rest: a port
+// opened or closed, and the meter number, tariff, limits and CO2 factor
+// (kept once for the whole program) from the answer that just brought
+// them, so they belong to the meter that sent it.
 //
 // The link outlives a publisher: the window stops the publisher and starts
 // another when its settings change, and the new one learns the open ports
 // and what has been read of their meters since they opened, so a meter
 // keeps its number (and its Home Assistant device) across the restart.
-//
-// When readings become a stream that consumers subscribe to, this file is
-// replaced by the publisher's subscription.
 #pragma once
 
 #include <QMetaObject>
@@ -21,6 +19,7 @@
 #include <vector>
 
 #include "app/engine.h"
+#include "device/reading_stream.h"
 #include "publish/publisher.h"
 
 namespace quorvel {
@@ -53,6 +52,7 @@ class EnginePublishLink {
     std::optional<double> co2_factor;
   };
 
+  Result<Consumed> OnReading(const Reading& reading);
   void OnDecoded(int slot, const DecodeOutcome& outcome);
   void OnOpened(int slot);
   void OnClosed(int slot);
@@ -62,6 +62,7 @@ class EnginePublishLink {
   publish::Publisher* publisher_ = nullptr;
   std::array<MeterFacts, kSlotCount> facts_{};
   std::vector<QMetaObject::Connection> connections_;
+  ReadingStream::Subscription subscription_ = 0;
 };
 
 }  // namespace quorvel
