@@ -84,14 +84,11 @@ int RemoveStaleDemoFolders(const fs::path& parent) {
   return removed;
 }
 
-std::unique_ptr<DemoMeters> DemoMeters::Start(int meters, std::string* error) {
-  return Start(meters, DemoParentFolder(), error);
-}
+Result<std::unique_ptr<DemoMeters>> DemoMeters::Start(int meters) { return Start(meters, DemoParentFolder()); }
 
-std::unique_ptr<DemoMeters> DemoMeters::Start(int meters, const fs::path& parent, std::string* error) {
-  const auto fail = [error](const std::string& why) {
-    if (error) *error = "cannot start the simulated meters: " + why;
-    return nullptr;
+Result<std::unique_ptr<DemoMeters>> DemoMeters::Start(int meters, const fs::path& parent) {
+  const auto fail = [](const std::string& why) {
+    return Status::Fail(StatusCode::kFailed, "cannot start the simulated meters: " + why);
   };
   if (meters < 1 || meters > kMaxDemoMeters) {
     return fail("between 1 and " + std::to_string(kMaxDemoMeters) + " meters, please");

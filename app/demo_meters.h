@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "model/status.h"
+
 namespace quorvel {
 
 namespace sim {
@@ -38,9 +40,9 @@ int RemoveStaleDemoFolders(const std::filesystem::path& parent);
 class DemoMeters {
  public:
   // Starts `meters` (1..18) simulated meters with links in a new folder
-  // under `parent`; nullptr with a message in `error` when that fails.
-  static std::unique_ptr<DemoMeters> Start(int meters, std::string* error);
-  static std::unique_ptr<DemoMeters> Start(int meters, const std::filesystem::path& parent, std::string* error);
+  // under `parent`, or says why it could not.
+  static Result<std::unique_ptr<DemoMeters>> Start(int meters);
+  static Result<std::unique_ptr<DemoMeters>> Start(int meters, const std::filesystem::path& parent);
   ~DemoMeters();  // stops the meters and removes the folder
   DemoMeters(const DemoMeters&) = delete;
   DemoMeters& operator=(const DemoMeters&) = delete;

@@ -70,12 +70,13 @@ int main(int argc, char** argv) {
   quorvel::Engine::Options engine_options;
   std::unique_ptr<quorvel::DemoMeters> demo;  // ends after the window
   if (options.demo_meters > 0) {
-    std::string error;
-    demo = quorvel::DemoMeters::Start(options.demo_meters, &error);
-    if (!demo) {
-      std::fprintf(stderr, "quorvel-dashboard: the simulated meters did not start: %s\n", error.c_str());
+    quorvel::Result<std::unique_ptr<quorvel::DemoMeters>> started = quorvel::DemoMeters::Start(options.demo_meters);
+    if (!started.ok()) {
+      std::fprintf(stderr, "quorvel-dashboard: the simulated meters did not start: %s\n",
+                   started.status().text().c_str());
       return quorvel::kExitFailed;
     }
+    demo = std::move(started.value());
     engine_options.port_assignments = demo->PortAssignments();
     // One press of comm shows live readings.
     engine_options.choose_first_device = true;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "link/serial_port.h"
+#include "model/status.h"
 
 namespace quorvel {
 
@@ -20,10 +21,10 @@ std::string ReadFailureText(long long handle);
 
 // The name to hand the serial library for a device path, whose bytes are
 // the name (the library takes text): the path itself when it is UTF-8,
-// else the device's own name past every link. Empty, with `why`, when the
-// path cannot be opened by any name (it holds a NUL byte, or it and its
-// target are not UTF-8).
-std::string DeviceOpenName(const std::string& device, std::string* why);
+// else the device's own name past every link. A failure says why the path
+// cannot be opened by any name (it holds a NUL byte, or it and its target
+// are not UTF-8).
+Result<std::string> DeviceOpenName(const std::string& device);
 
 // Why a device could not be opened, from its name and the system's words.
 OpenFailure ClassifyOpenFailure(const std::string& device, bool lock_or_busy, bool permission);

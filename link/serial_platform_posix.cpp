@@ -46,10 +46,9 @@ std::string ReadFailureText(long long handle) {
   return {};
 }
 
-std::string DeviceOpenName(const std::string& device, std::string* why) {
+Result<std::string> DeviceOpenName(const std::string& device) {
   if (device.find('\0') != std::string::npos) {
-    *why = "the name holds a NUL byte, which no device name can";
-    return {};
+    return Status::Fail(StatusCode::kInvalid, "the name holds a NUL byte, which no device name can");
   }
   if (IsUtf8(device)) return device;
   // A link with a name in another encoding (Latin-1) to a device whose own
@@ -60,8 +59,7 @@ std::string DeviceOpenName(const std::string& device, std::string* why) {
   std::string name = resolved;
   std::free(resolved);
   if (IsUtf8(name)) return name;
-  *why = "neither its name nor the name of the device it leads to is UTF-8 text";
-  return {};
+  return Status::Fail(StatusCode::kInvalid, "neither its name nor the name of the device it leads to is UTF-8 text");
 }
 
 OpenFailure ClassifyOpenFailure(const std::string& device, bool lock_or_busy, bool permission) {

@@ -25,10 +25,9 @@ std::string ReadFailureText(long long handle) {
 }
 
 // Windows names are text already.
-std::string DeviceOpenName(const std::string& device, std::string* why) {
+Result<std::string> DeviceOpenName(const std::string& device) {
   if (device.find('\0') != std::string::npos) {
-    *why = "the name holds a NUL byte, which no device name can";
-    return {};
+    return Status::Fail(StatusCode::kInvalid, "the name holds a NUL byte, which no device name can");
   }
   return device;
 }

@@ -134,12 +134,12 @@ CSerialPort::Monitor::OpenResult CSerialPort::Monitor::Open(const Config& config
   OpenResult result;
   // The library takes the name as text: a path in another encoding is
   // opened by the name of the device it leads to, never by a mangled one.
-  std::string why;
-  const std::string name = DeviceOpenName(config.device, &why);
-  if (name.empty() && !why.empty()) {
-    result.error = {OpenFailure::kOther, config.device, why};
+  const Result<std::string> open_name = DeviceOpenName(config.device);
+  if (!open_name.ok()) {
+    result.error = {OpenFailure::kOther, config.device, open_name.status().text()};
     return result;
   }
+  const std::string& name = open_name.value();
   port_ = std::make_unique<QSerialPort>();
   port_->setPortName(QString::fromStdString(name));
   bool opened = port_->open(QIODevice::ReadWrite);

@@ -33,9 +33,9 @@ TEST(DemoMeters, SlotsFromComThreeUnlessThatRunsPastEighteen) {
 
 TEST(DemoMeters, EachLinkAnswersAndTheFolderGoesWithTheMeters) {
   testing::TempDir parent;
-  std::string error;
-  auto demo = DemoMeters::Start(3, parent.path(), &error);
-  ASSERT_TRUE(demo) << error;
+  auto started = DemoMeters::Start(3, parent.path());
+  ASSERT_TRUE(started.ok()) << started.status().text();
+  std::unique_ptr<DemoMeters> demo = std::move(started.value());
   const fs::path folder = demo->Folder();
   EXPECT_EQ(folder.parent_path(), parent.path());
   EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);  // no other user reaches the meters
@@ -58,9 +58,9 @@ TEST(DemoMeters, EachLinkAnswersAndTheFolderGoesWithTheMeters) {
 TEST(DemoMeters, CountsOutsideOneToEighteenLeaveNothingBehind) {
   testing::TempDir parent;
   for (const int meters : {0, 19}) {
-    std::string error;
-    EXPECT_FALSE(DemoMeters::Start(meters, parent.path(), &error));
-    EXPECT_NE(error.find("between 1 and 18 meters"), std::string::npos) << error;
+    const auto started = DemoMeters::Start(meters, parent.path());
+    ASSERT_FALSE(started.ok());
+    EXPECT_NE(started.status().text().find("between 1 and 18 meters"), std::string::npos) << started.status().text();
   }
   EXPECT_TRUE(fs::is_empty(parent.path()));
 }
