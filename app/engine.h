@@ -25,10 +25,10 @@
 #include "link/serial_port.h"
 #include "model/device_record.h"
 #include "model/notifier.h"
-#include "model/settings.h"
+#include "model/dashboard_settings.h"
 #include "protocol/answer_pipeline.h"
 #include "protocol/request_fields.h"
-#include "storage/settings.h"
+#include "storage/settings_file.h"
 #include "storage/slot_memory.h"
 #include "storage/spreadsheet_export.h"
 

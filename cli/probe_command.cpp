@@ -15,7 +15,7 @@
 #include "model/names.h"
 #include "protocol/answer_pipeline.h"
 #include "protocol/commands.h"
-#include "storage/settings.h"
+#include "storage/settings_file.h"
 
 namespace quorvel::cli {
 namespace {

@@ -1,6 +1,6 @@
 #include "model/device_record.h"
 
-#include "model/calendar.h"
+#include "model/month_lengths.h"
 
 namespace quorvel {
 

@@ -2,7 +2,7 @@
 
 #include "model/display.h"
 #include "pages/field_text.h"
-#include "protocol/calendar.h"
+#include "protocol/week_sums.h"
 #include "protocol/number_text.h"
 
 namespace quorvel {

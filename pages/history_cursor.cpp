@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "model/calendar.h"
-#include "protocol/calendar.h"
+#include "model/month_lengths.h"
+#include "protocol/week_sums.h"
 #include "protocol/number_text.h"
 
 namespace quorvel {

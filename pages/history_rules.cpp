@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "pages/chart_rules.h"
-#include "protocol/calendar.h"
+#include "protocol/week_sums.h"
 #include "protocol/number_text.h"
 #include "storage/spreadsheet_export.h"
 

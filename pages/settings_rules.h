@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/settings.h"
+#include "model/dashboard_settings.h"
 #include "protocol/commands.h"
 
 namespace quorvel {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "model/calendar.h"
+#include "model/month_lengths.h"
 #include "model/reading_fields.h"
 #include "protocol/commands.h"
 #include "protocol/number_text.h"

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "model/calendar.h"
+#include "model/month_lengths.h"
 #include "model/local_clock.h"
 #include "model/reading_fields.h"
 #include "protocol/number_text.h"

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <map>
 
-#include "model/calendar.h"
+#include "model/month_lengths.h"
 #include "pages/chart_view.h"
 #include "protocol/commands.h"
 #include "pages/history_display.h"

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "model/device_record.h"
-#include "storage/settings.h"
+#include "storage/settings_file.h"
 #include "storage/slot_memory.h"
 
 namespace quorvel {

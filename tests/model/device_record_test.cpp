@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model/calendar.h"
+#include "model/month_lengths.h"
 
 namespace quorvel {
 namespace {

@@ -9,7 +9,7 @@
 #include "pages/field_text.h"
 #include "pages/history_cursor.h"
 #include "pages/key_rules.h"
-#include "model/calendar.h"
+#include "model/month_lengths.h"
 #include "model/display.h"
 
 namespace quorvel {

@@ -9,7 +9,7 @@
 #include <functional>
 #include <sstream>
 
-#include "storage/settings.h"
+#include "storage/settings_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace quorvel {

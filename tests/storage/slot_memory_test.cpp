@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "storage/settings.h"
+#include "storage/settings_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace quorvel {

@@ -18,7 +18,7 @@
 #include "pages/settings_page.h"
 #include "protocol/commands.h"
 #include "sim/meter_simulator.h"
-#include "storage/settings.h"
+#include "storage/settings_file.h"
 #include "tests/window/dashboard.h"
 #include "widgets/busy_indicator.h"
 #include "widgets/image_button.h"

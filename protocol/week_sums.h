@@ -3,7 +3,7 @@
 
 #include <optional>
 
-#include "model/calendar.h"
+#include "model/month_lengths.h"
 #include "model/device_record.h"
 
 namespace quorvel {

@@ -1,4 +1,4 @@
-#include "protocol/calendar.h"
+#include "protocol/week_sums.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// Loading and saving the dashboard's settings (model/settings.h) in
+// Loading and saving the dashboard's settings (model/dashboard_settings.h) in
 // "Power Meter.ini" in the working folder.
 #pragma once
 
@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "model/settings.h"
+#include "model/dashboard_settings.h"
 #include "storage/ini_file.h"
 
 namespace quorvel {

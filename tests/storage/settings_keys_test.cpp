@@ -1,4 +1,4 @@
-#include "storage/settings.h"
+#include "storage/settings_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// The dashboard's settings as the program holds them. storage/settings.h
+// The dashboard's settings as the program holds them. storage/settings_file.h
 // loads and saves them in "Power Meter.ini" in the working folder.
 #pragma once
 
