@@ -29,8 +29,7 @@ struct Declared {
                                 "Render the window to the PNG file FILE and exit, offscreen when there "
                                 "is no display.",
                                 "FILE"};
-  QCommandLineOption page{"page", "The page in the screenshot: realtime (the default), timer or settings.",
-                          "PAGE"};
+  QCommandLineOption page{"page", "The page in the screenshot: realtime (the default), timer or settings.", "PAGE"};
   QCommandLineOption after{"after",
                            "Seconds between the window shown and the screenshot, such as 4 or 0.5 "
                            "(default 6 with --demo, when the first meter's readings are in; else 0.5).",
@@ -118,8 +117,8 @@ DashboardCommandLine ParseDashboardCommandLine(const QStringList& arguments) {
   if (parser.isSet(declared.demo)) {
     const auto meters = DemoMeters(parser.value(declared.demo));
     if (!meters) {
-      return Refuse("--demo takes a whole number of meters from 1 to " + std::to_string(kMaxDemoMeters) +
-                    ", not " + Quoted(parser.value(declared.demo)));
+      return Refuse("--demo takes a whole number of meters from 1 to " + std::to_string(kMaxDemoMeters) + ", not " +
+                    Quoted(parser.value(declared.demo)));
     }
     options.demo_meters = *meters;
   }

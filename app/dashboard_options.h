@@ -23,10 +23,10 @@ inline constexpr double kMaxScreenshotDelaySeconds = 3600;
 enum class DashboardPage { kRealTime, kTimer, kSettings };
 
 struct DashboardOptions {
-  bool help = false;     // print DashboardHelpText() and exit
-  bool version = false;  // print DashboardVersionText() and exit
-  int demo_meters = 0;   // 0: no simulated meters
-  std::string screenshot;  // PNG to write and exit; empty: run the window
+  bool help = false;                              // print DashboardHelpText() and exit
+  bool version = false;                           // print DashboardVersionText() and exit
+  int demo_meters = 0;                            // 0: no simulated meters
+  std::string screenshot;                         // PNG to write and exit; empty: run the window
   DashboardPage page = DashboardPage::kRealTime;  // the page in the screenshot
   // Time between the window shown and the screenshot: long enough by
   // default for simulated meters to have answered.

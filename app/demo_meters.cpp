@@ -96,8 +96,7 @@ Result<std::unique_ptr<DemoMeters>> DemoMeters::Start(int meters, const fs::path
   RemoveStaleDemoFolders(parent);
 
   // mkdtemp makes the folder with mode 0700: no other user reaches the meters.
-  std::string folder =
-      (parent / (std::string(kFolderPrefix) + std::to_string(::getpid()) + "-XXXXXX")).string();
+  std::string folder = (parent / (std::string(kFolderPrefix) + std::to_string(::getpid()) + "-XXXXXX")).string();
   if (::mkdtemp(folder.data()) == nullptr) return fail(folder + ": " + std::strerror(errno));
   std::unique_ptr<DemoMeters> demo(new DemoMeters);
   demo->folder_ = folder;  // from here on the destructor removes it

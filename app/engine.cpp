@@ -44,9 +44,9 @@ void Engine::Start(const Options& options) {
   settings_ = loaded.settings;
   settings_status_ = std::move(loaded.status);
   if (!settings_status_.ok()) {
-    notifier_.Notify(Notice{
-        "", "The settings file could not be read (" + settings_status_.text() + "); the defaults are used.",
-        NoticeIcon::kWarning});
+    notifier_.Notify(
+        Notice{"", "The settings file could not be read (" + settings_status_.text() + "); the defaults are used.",
+               NoticeIcon::kWarning});
   }
   spreadsheets_.SetWriterOptions(options.spreadsheet);
 
@@ -65,8 +65,9 @@ void Engine::Start(const Options& options) {
   // device can have is a mistake in the file, told now.
   for (const UnusableAssignment& unusable : directory_.Unusable()) {
     if (!unusable.holds_nul) continue;
-    notifier_.Notify(Notice{"", DescribeUnusable(unusable) + ". " + ComName(unusable.slot) +
-                                    " is not offered; correct the [Ports] section of " + kSettingsFileName + ".",
+    notifier_.Notify(Notice{"",
+                            DescribeUnusable(unusable) + ". " + ComName(unusable.slot) +
+                                " is not offered; correct the [Ports] section of " + kSettingsFileName + ".",
                             NoticeIcon::kWarning});
   }
   for (const auto& [slot, port] : directory_.Current()) list_.Append(ComName(slot), slot);
@@ -145,8 +146,9 @@ std::string Engine::OpenFailureText(int slot) const {
       }
       return port + ": the port is in use by another program.";
     case OpenFailure::kPermissionDenied:
-      return port + ": permission denied. Add your user to the 'dialout' group (sudo usermod -aG dialout $USER) "
-                    "and log in again.";
+      return port +
+             ": permission denied. Add your user to the 'dialout' group (sudo usermod -aG dialout $USER) "
+             "and log in again.";
     case OpenFailure::kNone:
     case OpenFailure::kOther:
       break;
@@ -258,8 +260,8 @@ void Engine::NoteMeterNumber(int slot) {
   SaveSlotMemory();
   // Its readings go on into the files of the slot: the user should know.
   if (!before.empty()) {
-    notifier_.Notify(Notice{"", ComName(slot) + " now answers as meter " + number + ", before " + before,
-                            NoticeIcon::kWarning});
+    notifier_.Notify(
+        Notice{"", ComName(slot) + " now answers as meter " + number + ", before " + before, NoticeIcon::kWarning});
   }
 }
 
@@ -376,7 +378,8 @@ void Engine::OnPortLost(unsigned port_number) {
 
 void Engine::Write(int slot, std::span<const std::uint8_t> bytes) {
   ports_[SlotIndex(slot)]->Write(bytes);
-  Q_EMIT requestSent(slot, QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+  Q_EMIT requestSent(slot,
+                     QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
 }
 
 // The values are taken, and checked, as the request is built: whatever put

@@ -23,9 +23,9 @@
 #include "device/view_state.h"
 #include "link/port_directory.h"
 #include "link/serial_port.h"
+#include "model/dashboard_settings.h"
 #include "model/device_record.h"
 #include "model/notifier.h"
-#include "model/dashboard_settings.h"
 #include "protocol/answer_pipeline.h"
 #include "protocol/request_fields.h"
 #include "storage/settings_file.h"
@@ -44,7 +44,7 @@ class Engine : public QObject,
  public:
   struct Options {
     std::filesystem::path settings_path = kSettingsFileName;
-    int tick_ms = 1000;  // 0: no timer; the owner calls Tick()
+    int tick_ms = 1000;       // 0: no timer; the owner calls Tick()
     int port_scan_ms = 1000;  // 0: no plug-in and removal watch
     // The first listed device is chosen at start (simulated meters, ready
     // for one press of comm); else none is.
@@ -263,8 +263,8 @@ class Engine : public QObject,
   // closed before its word of the loss reaches this thread, so a scan may
   // find the device gone while IsOpen() is already false.
   std::array<bool, kSlotCount> open_as_told_{};
-  std::array<bool, kSlotCount> vanished_{};  // lost while open, not closed by the user
-  std::array<bool, kSlotCount> reselect_{};  // and it was the selected device
+  std::array<bool, kSlotCount> vanished_{};     // lost while open, not closed by the user
+  std::array<bool, kSlotCount> reselect_{};     // and it was the selected device
   std::array<bool, kSlotCount> seen_absent_{};  // and its device has been missing since
   SlotMemory slot_memory_;
   SlotMemory slot_memory_saved_;  // as the settings file holds it

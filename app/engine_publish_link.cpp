@@ -7,9 +7,8 @@ namespace quorvel {
 EnginePublishLink::EnginePublishLink(Engine& engine) : engine_(engine) {
   subscription_ =
       engine.Readings().Subscribe("publisher", [this](const Reading& reading) { return OnReading(reading); });
-  connections_.push_back(QObject::connect(&engine, &Engine::frameDecoded, [this](int slot, DecodeOutcome outcome) {
-    OnDecoded(slot, outcome);
-  }));
+  connections_.push_back(QObject::connect(&engine, &Engine::frameDecoded,
+                                          [this](int slot, DecodeOutcome outcome) { OnDecoded(slot, outcome); }));
   connections_.push_back(QObject::connect(&engine, &Engine::deviceOpened, [this](int slot) { OnOpened(slot); }));
   connections_.push_back(QObject::connect(&engine, &Engine::deviceClosed, [this](int slot) { OnClosed(slot); }));
   connections_.push_back(QObject::connect(&engine, &Engine::portLost, [this](int slot) { OnClosed(slot); }));

@@ -51,10 +51,11 @@ int main(int argc, char** argv) {
   if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
       std::getenv("QT_QPA_PLATFORM") == nullptr) {
     if (options.screenshot.empty()) {
-      std::fputs("quorvel-dashboard: there is no display (neither DISPLAY nor WAYLAND_DISPLAY is set) to show "
-                 "the window on.\nTo render it offscreen into a PNG file instead: quorvel-dashboard --screenshot "
-                 "FILE (with --demo 3 for simulated meters).\n",
-                 stderr);
+      std::fputs(
+          "quorvel-dashboard: there is no display (neither DISPLAY nor WAYLAND_DISPLAY is set) to show "
+          "the window on.\nTo render it offscreen into a PNG file instead: quorvel-dashboard --screenshot "
+          "FILE (with --demo 3 for simulated meters).\n",
+          stderr);
       return quorvel::kExitFailed;
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -87,16 +87,16 @@ MainWindow::~MainWindow() {
 void MainWindow::BuildHeader() {
   title_ = TitleLabel(QStringLiteral("QUORVEL"), 22, true, {30, 16, 260, 44}, this);
   subtitle_ = TitleLabel(QStringLiteral("Digital Dashboard"), 15, false, {32, 62, 260, 32}, this);
-  realtime_button_ = HeaderButton(QStringLiteral("page-realtime"), QStringLiteral("Power Meter Real Time"),
-                                  kPageTipColour, 340, this);
+  realtime_button_ =
+      HeaderButton(QStringLiteral("page-realtime"), QStringLiteral("Power Meter Real Time"), kPageTipColour, 340, this);
   timer_button_ =
       HeaderButton(QStringLiteral("page-timer"), QStringLiteral("Power Meter Set"), kPageTipColour, 420, this);
   settings_button_ =
       HeaderButton(QStringLiteral("page-settings"), QStringLiteral("System Set"), kPageTipColour, 500, this);
   exit_button_ = HeaderButton(QStringLiteral("exit"), QStringLiteral("Exit"), kExitTipColour, 600, this);
 
-  manual_button_ = new ImageButton(QStringLiteral("user-manual"), QStringLiteral("User manual"), {80, 80},
-                                   {88, 88}, this);
+  manual_button_ =
+      new ImageButton(QStringLiteral("user-manual"), QStringLiteral("User manual"), {80, 80}, {88, 88}, this);
   manual_button_->move(858, 16);
   StyleTooltip(manual_button_, kPageTipColour, kHeaderTipPointSize);
 
@@ -105,10 +105,10 @@ void MainWindow::BuildHeader() {
   minimise_button_->setToolTip(QStringLiteral("Minimise"));
   minimise_button_->setAccessibleName(QStringLiteral("Minimise"));
   minimise_button_->setGeometry(956, 24, 28, 24);
-  minimise_button_->setStyleSheet(QStringLiteral(
-      "QToolButton { color: #E8F3F1; background: #245A6C; border: 1px solid #2EC4B6; border-radius: 4px;"
-      " font-size: 14pt; font-weight: bold; padding: 0; }"
-      "QToolButton:hover { background: #2EC4B6; color: #0F2C38; }"));
+  minimise_button_->setStyleSheet(
+      QStringLiteral("QToolButton { color: #E8F3F1; background: #245A6C; border: 1px solid #2EC4B6; border-radius: 4px;"
+                     " font-size: 14pt; font-weight: bold; padding: 0; }"
+                     "QToolButton:hover { background: #2EC4B6; color: #0F2C38; }"));
 
   busy_ = new BusyIndicator(this);
   busy_->setGeometry(688, 30, 156, 48);

@@ -79,7 +79,8 @@ void PublisherHost::Apply(const PublishSettings& settings) {
   }
   // Home Assistant's entities of the old discovery go with it; a change of
   // broker alone keeps them (the same broker may have a new name).
-  if (publisher_ && running_.Discovery && (!settings.Discovery || settings.DiscoveryPrefix != running_.DiscoveryPrefix)) {
+  if (publisher_ && running_.Discovery &&
+      (!settings.Discovery || settings.DiscoveryPrefix != running_.DiscoveryPrefix)) {
     publisher_->SetDiscovery(false);
   }
   settings_ = settings;

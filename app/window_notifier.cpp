@@ -46,8 +46,8 @@ void WindowNotifier::Open(const Notice& notice) {
   if (entry == open_.end() || entry->second) return;  // withdrawn before it opened
   const QString title =
       notice.title.empty() ? QGuiApplication::applicationDisplayName() : QString::fromStdString(notice.title);
-  auto* box = new QMessageBox(BoxIcon(notice.icon), title, QString::fromStdString(notice.text), QMessageBox::Ok,
-                              owner_.data());
+  auto* box =
+      new QMessageBox(BoxIcon(notice.icon), title, QString::fromStdString(notice.text), QMessageBox::Ok, owner_.data());
   box->setWindowModality(Qt::WindowModal);
   // Its own ink: a view's style for its labels (light on its dark backdrop)
   // would otherwise reach the box's text, light on light.

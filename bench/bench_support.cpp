@@ -97,7 +97,8 @@ void ReportRules(benchmark::State& state, const RuleFigures& each_read, const Ru
   const auto cpu_pct = [](const RuleFigures& f) {
     return f.elapsed_seconds > 0 ? 100.0 * f.cpu_seconds / f.elapsed_seconds : 0.0;
   };
-  for (const auto& [rule, f] : {std::pair{HandOffRule::kEachRead, &each_read}, std::pair{HandOffRule::kBatch, &batch}}) {
+  for (const auto& [rule, f] :
+       {std::pair{HandOffRule::kEachRead, &each_read}, std::pair{HandOffRule::kBatch, &batch}}) {
     const std::string name = RuleName(rule);
     state.counters[name + "_" + cpu_name + "_pct"] = cpu_pct(*f);
     state.counters[name + "_p50_us"] = Percentile(f->latencies_us, 0.50);

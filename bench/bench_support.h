@@ -67,7 +67,7 @@ const char* RuleName(HandOffRule rule);  // "each_read", "batch"
 
 // What the rounds of one rule measured.
 struct RuleFigures {
-  double cpu_seconds = 0;      // of the measured threads
+  double cpu_seconds = 0;  // of the measured threads
   double elapsed_seconds = 0;
   std::uint64_t hand_offs = 0;  // hand-offs of received bytes
   std::uint64_t answers = 0;    // frames decoded

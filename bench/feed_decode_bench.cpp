@@ -16,9 +16,7 @@ namespace {
 using namespace quorvel;
 
 struct CountingDisplay : NullDisplay {
-  void ShowReadings(const ReadingTexts& t) override {
-    bytes += t.Text(ReadingField::kVoltage).size() + t.co2.size();
-  }
+  void ShowReadings(const ReadingTexts& t) override { bytes += t.Text(ReadingField::kVoltage).size() + t.co2.size(); }
   void ShowClock(const ClockTexts& t) override { bytes += t.date.size(); }
   std::size_t bytes = 0;
 };
@@ -50,8 +48,8 @@ std::vector<std::uint8_t> RealTimeStream(std::size_t frames) {
   for (std::size_t i = 0; i < frames; ++i) {
     const auto minute = static_cast<std::uint8_t>(i % 60);
     const auto current = static_cast<std::uint8_t>(i % 251);
-    const std::uint8_t frame[] = {0x55, 0x14, 0x97, 0x09, 0x06, 0x17, 0x03, 0x09, minute, 0x01, current,
-                                  0x08, 0xFC, 0x2C, 0xEC, 0x00, 0x64, 0x00, 0x01, 0x86, 0xA0, 0x00, 0xAA};
+    const std::uint8_t frame[] = {0x55, 0x14, 0x97, 0x09, 0x06, 0x17, 0x03, 0x09, minute, 0x01, current, 0x08,
+                                  0xFC, 0x2C, 0xEC, 0x00, 0x64, 0x00, 0x01, 0x86, 0xA0,   0x00, 0xAA};
     stream.insert(stream.end(), std::begin(frame), std::end(frame));
   }
   return stream;
@@ -127,7 +125,7 @@ void BM_FeedAndDecodeEighteenMeters(benchmark::State& state) {
   for (auto _ : state) {
     for (std::size_t at = 0; at < stream.size(); at += kFrameSize) {
       rig.answers.FeedBytes(static_cast<int>((at / kFrameSize) % kSlotCount) + 1,
-                             std::span(stream).subspan(at, kFrameSize));
+                            std::span(stream).subspan(at, kFrameSize));
     }
     benchmark::DoNotOptimize(rig.display.bytes);
   }

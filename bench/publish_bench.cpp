@@ -109,9 +109,8 @@ class LatencySubscriber {
  public:
   explicit LatencySubscriber(int port) {
     client_ = mosquitto_new(nullptr, true, this);
-    mosquitto_connect_callback_set(client_, [](mosquitto* c, void*, int) {
-      mosquitto_subscribe(c, nullptr, "quorvel/+/state", 0);
-    });
+    mosquitto_connect_callback_set(
+        client_, [](mosquitto* c, void*, int) { mosquitto_subscribe(c, nullptr, "quorvel/+/state", 0); });
     mosquitto_message_callback_set(client_, [](mosquitto*, void* self, const mosquitto_message* m) {
       const qint64 now = QDateTime::currentMSecsSinceEpoch();
       const QJsonObject state =
@@ -251,8 +250,8 @@ void BM_ReadingHandedOver(benchmark::State& state) {
   publisher.Co2FactorRead(3, 0.785);
   const publish::MeterReading values{230.4F, 5.0F, 1092.5F, -0.95F, 1234.56};
   for (auto _ : state) publisher.ReadingTaken(3, values, publish::WallClock::now());
-  state.counters["readings_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                        benchmark::Counter::kIsRate);
+  state.counters["readings_per_s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ReadingHandedOver);
 

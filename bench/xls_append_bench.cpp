@@ -117,8 +117,8 @@ void BM_AppendBatch(benchmark::State& state) {
   for (auto _ : state) {
     state.SetIterationTime(TimeBatch(state, first, flush, count));
   }
-  state.counters["per_row"] =
-      benchmark::Counter(static_cast<double>(count), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["per_row"] = benchmark::Counter(
+      static_cast<double>(count), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_AppendBatch)
     ->ArgNames({"first_row", "flush", "rows"})

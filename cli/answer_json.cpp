@@ -40,9 +40,7 @@ std::string AnswerJson(const DecodeOutcome& outcome, const DeviceTable& devices,
   } else if (kind == code::kReadClock) {
     AddClock(json, slot.Record);
   } else if (kind >= code::kReadTariff && kind <= code::kReadTariffLast) {
-    json.Integer("TierLimit", s.TierLimit)
-        .Number("Price1", Fixed(s.Price1, 0))
-        .Number("Price2", Fixed(s.Price2, 0));
+    json.Integer("TierLimit", s.TierLimit).Number("Price1", Fixed(s.Price1, 0)).Number("Price2", Fixed(s.Price2, 0));
   } else if (kind == code::kReadMonthHistory) {
     std::string days = "[";
     for (const double day : slot.History[static_cast<std::size_t>(outcome.index - 1)]) {

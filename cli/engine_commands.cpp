@@ -172,7 +172,7 @@ int RunPorts(const std::vector<std::string>& args) {
   if (found.empty()) {
     // Advice to assign a port only to whom has assigned none.
     Tell("ports", !read.ok() ? "no meter ports found: plug in a meter's USB adapter, or give one as --port "
-                                     "COMn=PATH"
+                               "COMn=PATH"
                   : unusable.empty()
                       ? std::string("no meter ports found: plug in a meter's USB adapter, or assign a port in \"") +
                             kSettingsFileName + "\" under [Ports] (COM3=/dev/ttyUSB0)"
@@ -253,8 +253,7 @@ int RunInfo(const std::vector<std::string>& args) {
   };
   // Every request is out when nothing is pending; the last answer then
   // has a couple of seconds to come.
-  session.RunUntil(
-      [&] { return complete() || (!engine.RequestsPending() && since_last_request.elapsed() > 2000); }, 0);
+  session.RunUntil([&] { return complete() || (!engine.RequestsPending() && since_last_request.elapsed() > 2000); }, 0);
   const bool interrupted = session.Interrupted();
   session.Stop();
   if (interrupted) return kExitInterrupted;

@@ -73,8 +73,8 @@ std::string OpenFailureMessage(int slot, const OpenError& error) {
              (error.device.empty() ? " (not a meter adapter, and not assigned under [Ports] or with COMn=PATH)" : "");
     case OpenFailure::kBusy:
       if (error.same_device_port != 0) {
-        return "cannot open " + port + ": it is the device of " +
-               ComName(static_cast<int>(error.same_device_port)) + ", open already under another name";
+        return "cannot open " + port + ": it is the device of " + ComName(static_cast<int>(error.same_device_port)) +
+               ", open already under another name";
       }
       return "cannot open " + port + ": the port is in use by another program";
     case OpenFailure::kPermissionDenied:
@@ -88,8 +88,7 @@ std::string OpenFailureMessage(int slot, const OpenError& error) {
   return "cannot open " + port + ": " + (error.text.empty() ? "unknown error" : Printable(error.text));
 }
 
-std::string NotOfferedMessage(const PortArgument& port, const Status& settings_status,
-                              const PortDirectory& directory) {
+std::string NotOfferedMessage(const PortArgument& port, const Status& settings_status, const PortDirectory& directory) {
   const std::string name = ComName(port.slot);
   if (const std::optional<UnusableAssignment> unusable = directory.Unusable(port.slot)) {
     return "cannot open " + name + ": " + Printable(DescribeUnusable(*unusable));
@@ -98,15 +97,18 @@ std::string NotOfferedMessage(const PortArgument& port, const Status& settings_s
     return "cannot open " + name + ": not a meter adapter, and the settings file could not be read (" +
            Printable(settings_status.text()) + "), so its [Ports] assignments are unknown";
   }
-  return "cannot open " + name + ": no such device (not a meter adapter, and not assigned under [Ports] or with "
+  return "cannot open " + name +
+         ": no such device (not a meter adapter, and not assigned under [Ports] or with "
          "COMn=PATH)";
 }
 
 SettingsFile::Loaded LoadSettingsFile(const std::string& command, SettingsFile& file) {
   SettingsFile::Loaded loaded = file.Load();
   if (!loaded.status.ok()) {
-    std::fprintf(stderr, "quorvel-cli %s: the settings file could not be read (%s); its [Ports] and baud rate are "
-                 "not used\n", command.c_str(), Printable(loaded.status.text()).c_str());
+    std::fprintf(stderr,
+                 "quorvel-cli %s: the settings file could not be read (%s); its [Ports] and baud rate are "
+                 "not used\n",
+                 command.c_str(), Printable(loaded.status.text()).c_str());
   }
   return loaded;
 }

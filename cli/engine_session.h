@@ -38,8 +38,7 @@ std::string OpenFailureMessage(int slot, const OpenError& error);
 // (on the command line or under [Ports]) names no device, or it has none;
 // `settings_status` why the settings file could not be read, if it could
 // not.
-std::string NotOfferedMessage(const PortArgument& port, const Status& settings_status,
-                              const PortDirectory& directory);
+std::string NotOfferedMessage(const PortArgument& port, const Status& settings_status, const PortDirectory& directory);
 
 // Loads the settings file for a verb that runs without the engine; says on
 // standard error when it could not be read (then its [Ports] are unknown).

@@ -117,7 +117,8 @@ int RunProbe(const std::vector<std::string>& args) {
   PortDirectory directory(assignments);
   directory.Refresh();
   if (!directory.Accepts(slot)) {
-    std::fprintf(stderr, "quorvel-cli probe: %s\n", NotOfferedMessage(*port_argument, loaded.status, directory).c_str());
+    std::fprintf(stderr, "quorvel-cli probe: %s\n",
+                 NotOfferedMessage(*port_argument, loaded.status, directory).c_str());
     return kExitFailed;
   }
 
@@ -164,9 +165,9 @@ int RunProbe(const std::vector<std::string>& args) {
       std::fprintf(stderr, "quorvel-cli probe: %s not written back: its read got no answer\n", what);
     };
     ask(WriteClockRequest(CurrentLocalClock()));
-    write_back(tariff_read, "tariff",
-               WriteTariffRequest(
-                   {s.TierLimit, static_cast<std::int32_t>(s.Price1), static_cast<std::int32_t>(s.Price2)}));
+    write_back(
+        tariff_read, "tariff",
+        WriteTariffRequest({s.TierLimit, static_cast<std::int32_t>(s.Price1), static_cast<std::int32_t>(s.Price2)}));
     write_back(limits_read, "limits",
                WriteLimitsRequest({static_cast<std::int32_t>(s.EnergyLimit), static_cast<std::int32_t>(s.CostLimit),
                                    s.ShutdownAtLimit}));

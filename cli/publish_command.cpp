@@ -83,8 +83,9 @@ int RunPublish(const std::vector<std::string>& args) {
     } else if (in.Is("--tick-ms")) {
       if (auto ms = in.Integer(10, 60000)) tick_ms = static_cast<int>(*ms);
     } else if (in.Is("--password")) {
-      in.Fail("a password is never given on the command line, where others can see it: write it into a file "
-              "only you can read and give --password-file FILE");
+      in.Fail(
+          "a password is never given on the command line, where others can see it: write it into a file "
+          "only you can read and give --password-file FILE");
     } else {
       in.Unknown();
     }
@@ -122,8 +123,7 @@ int RunPublish(const std::vector<std::string>& args) {
   }
   const std::string silent = session.SilentPorts();
   if (!silent.empty()) Tell("publish", "no answer from " + silent);
-  return silent.empty() && !session.LostAny() && status.dropped == 0 && status.queued == 0 ? kExitDone
-                                                                                             : kExitPartly;
+  return silent.empty() && !session.LostAny() && status.dropped == 0 && status.queued == 0 ? kExitDone : kExitPartly;
 }
 
 int RunServe(const std::vector<std::string>& args) {
@@ -201,11 +201,11 @@ int RunServe(const std::vector<std::string>& args) {
   }
   MeterService service("serve", session.engine(), slots, true);
   service.Start(settings.AutoSave);
-  Tell("serve", "serving " + SlotNames(slots) +
-                    (publisher ? "; publishing to " + publisher->Status().broker : std::string()) +
-                    (settings.AutoSave ? "; saving readings to " +
-                                             Printable(settings.File.empty() ? "the working folder" : settings.File)
-                                       : std::string()));
+  Tell("serve",
+       "serving " + SlotNames(slots) + (publisher ? "; publishing to " + publisher->Status().broker : std::string()) +
+           (settings.AutoSave
+                ? "; saving readings to " + Printable(settings.File.empty() ? "the working folder" : settings.File)
+                : std::string()));
   RunAndStop(session, publisher.get(), 0);
   Tell("serve", "stopped");
   return kExitDone;

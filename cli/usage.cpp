@@ -4,10 +4,10 @@
 #define QUORVEL_TICK_OPTION                                                              \
   "  --tick-ms MS          the scheduler's tick, 10 to 60000 ms (default 1000, as the\n" \
   "                        dashboard; shorter ticks hurry a simulated meter)\n"
-#define QUORVEL_PORT_NOTE                                                                 \
-  "Ports are COM1..COM18. COMn alone is a meter adapter or a port assigned in\n"          \
-  "\"Power Meter.ini\" under [Ports]; COMn=PATH names the device for this run\n"          \
-  "(/dev/ttyUSB0, /dev/serial/by-id/..., a simulator link). One device can be\n"          \
+#define QUORVEL_PORT_NOTE                                                        \
+  "Ports are COM1..COM18. COMn alone is a meter adapter or a port assigned in\n" \
+  "\"Power Meter.ini\" under [Ports]; COMn=PATH names the device for this run\n" \
+  "(/dev/ttyUSB0, /dev/serial/by-id/..., a simulator link). One device can be\n" \
   "open under one slot and in one program only.\n"
 #define QUORVEL_NUMBER_NOTE "Numbers are whole numbers.\n"
 
@@ -144,17 +144,17 @@ const char* ExportMonthUsage() {
          "2 usage error, 130 interrupted.\n";
 }
 
-#define QUORVEL_BROKER_OPTIONS                                                               \
-  "  --prefix P            the topics' first level(s) (default quorvel)\n"                   \
-  "  --no-discovery        no Home Assistant discovery configs\n"                           \
-  "  --discovery-prefix P  where Home Assistant looks for them (default homeassistant)\n"   \
-  "  --client-id ID        this client's name at the broker (default quorvel-HOSTNAME)\n"   \
-  "  --user NAME           the user name the broker asks for\n"                             \
-  "  --password-file FILE  the password: the first line of FILE (never on the command\n"   \
-  "                        line; a warning when others can read the file)\n"               \
-  "  --ca-file FILE        TLS: the authority that signed the broker's certificate\n"      \
-  "                        (the port is then 8883 unless given)\n"                          \
-  "  --cert-file FILE      TLS: this client's certificate, for a broker that asks\n"       \
+#define QUORVEL_BROKER_OPTIONS                                                            \
+  "  --prefix P            the topics' first level(s) (default quorvel)\n"                \
+  "  --no-discovery        no Home Assistant discovery configs\n"                         \
+  "  --discovery-prefix P  where Home Assistant looks for them (default homeassistant)\n" \
+  "  --client-id ID        this client's name at the broker (default quorvel-HOSTNAME)\n" \
+  "  --user NAME           the user name the broker asks for\n"                           \
+  "  --password-file FILE  the password: the first line of FILE (never on the command\n"  \
+  "                        line; a warning when others can read the file)\n"              \
+  "  --ca-file FILE        TLS: the authority that signed the broker's certificate\n"     \
+  "                        (the port is then 8883 unless given)\n"                        \
+  "  --cert-file FILE      TLS: this client's certificate, for a broker that asks\n"      \
   "  --key-file FILE       TLS: its key\n"
 
 const char* PublishUsage() {
@@ -178,8 +178,8 @@ const char* PublishUsage() {
          "prints {\"broker\",\"delivered\",\"dropped\",\"queued\"} as one JSON line.\n"
          "  --port COMn[=PATH]    a meter (repeatable)\n"
          "  --broker HOST[:PORT]  the broker (port 1883 by default)\n"
-         "  --seconds S           stop after S seconds (default: at Ctrl-C)\n" QUORVEL_BROKER_OPTIONS QUORVEL_TICK_OPTION
-             QUORVEL_PORT_NOTE QUORVEL_NUMBER_NOTE
+         "  --seconds S           stop after S seconds (default: at Ctrl-C)\n" QUORVEL_BROKER_OPTIONS
+             QUORVEL_TICK_OPTION QUORVEL_PORT_NOTE QUORVEL_NUMBER_NOTE
          "Exit status: 0 every meter answered and every reading reached the broker,\n"
          "1 a port could not be opened, the options cannot be used or nothing reached\n"
          "the broker, 2 usage error, 3 a meter never answered or went away, or readings\n"

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "protocol/week_sums.h"
 #include "protocol/number_text.h"
+#include "protocol/week_sums.h"
 
 namespace quorvel {
 namespace {

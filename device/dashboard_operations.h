@@ -8,8 +8,8 @@
 
 #include "device/device_list.h"
 #include "device/pending_operations.h"
-#include "model/device_record.h"
 #include "model/dashboard_settings.h"
+#include "model/device_record.h"
 #include "model/status.h"
 
 namespace quorvel {

@@ -43,10 +43,10 @@ struct PendingOperations {
   std::array<TimerEntry, kTimerCount> TimerOutbox = EmptyOutbox();
 
   bool AnyPending() const {
-    return PriceSetCount > 0 || PriceLoadCount > 0 || TimerSetCount > 0 || TimerLoadCount > 0 ||
-           LimitSetRequest > 0 || LimitReadRequest > 0 || HistoryMonthsLeft > 0 || TimerLoadRound > 0 ||
-           HistoryRound > 0 || TimeSetRequest > 0 ||
-           Co2SetRequest > 0 || Co2LoadRequest > 0 || MeterNumberRequest > 0 || TimerResetRequest > 0;
+    return PriceSetCount > 0 || PriceLoadCount > 0 || TimerSetCount > 0 || TimerLoadCount > 0 || LimitSetRequest > 0 ||
+           LimitReadRequest > 0 || HistoryMonthsLeft > 0 || TimerLoadRound > 0 || HistoryRound > 0 ||
+           TimeSetRequest > 0 || Co2SetRequest > 0 || Co2LoadRequest > 0 || MeterNumberRequest > 0 ||
+           TimerResetRequest > 0;
   }
 
   // Drops every counter; the outbox keeps its entries.

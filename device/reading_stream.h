@@ -99,7 +99,7 @@ class ReadingStream {
   Notifier& notifier_;
   std::vector<std::unique_ptr<Entry>> entries_;  // each where it is while its consumer runs
   Subscription next_id_ = 1;
-  int publishing_ = 0;  // depth of Publish calls under way: removals wait for the end
+  int publishing_ = 0;         // depth of Publish calls under way: removals wait for the end
   bool unsubscribed_ = false;  // an entry waits to be removed
 };
 

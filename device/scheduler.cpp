@@ -141,8 +141,7 @@ void Scheduler::ServeTimerWrite(int slot) {
     display_.BusyEnded(BusyOperation::kTimerWrite);
     Tell("Timer set success");
   };
-  while (p.TimerSetCount > 0 &&
-         p.TimerOutbox[static_cast<std::size_t>(p.TimerSetCount - 1)].Mode == kNothingToSend) {
+  while (p.TimerSetCount > 0 && p.TimerOutbox[static_cast<std::size_t>(p.TimerSetCount - 1)].Mode == kNothingToSend) {
     --p.TimerSetCount;
   }
   if (p.TimerSetCount == 0) {

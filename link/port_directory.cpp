@@ -50,9 +50,10 @@ std::optional<int> AutomaticSlot(const PresentPort& port) {
 
 SlotPorts AssignSlots(const std::vector<PresentPort>& present, const std::map<int, std::string>& assignments,
                       const std::function<bool(const std::string&)>& exists) {
-  return AssignSlotsRemembering(present, assignments, {}, [&](const std::string& path) {
-           return !HoldsNul(path) && exists(path) ? path : std::string();
-         }).slots;
+  return AssignSlotsRemembering(
+             present, assignments, {},
+             [&](const std::string& path) { return !HoldsNul(path) && exists(path) ? path : std::string(); })
+      .slots;
 }
 
 std::vector<UnusableAssignment> UnusableAssignments(const std::map<int, std::string>& assignments,
@@ -96,8 +97,8 @@ SlotAssignment PortDirectory::Assign() {
   if (!stamp || stamp != listed_at_stamp_) {
     present_.clear();
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-      PresentPort port{info.portName().toStdString(), info.systemLocation().toStdString(), std::nullopt,
-                       std::nullopt, {}};
+      PresentPort port{
+          info.portName().toStdString(), info.systemLocation().toStdString(), std::nullopt, std::nullopt, {}};
       if (info.hasVendorIdentifier()) port.vendor_id = info.vendorIdentifier();
       if (info.hasProductIdentifier()) port.product_id = info.productIdentifier();
       if (IsMeterAdapter(port)) port.identity = lookup_.Of(port.path);

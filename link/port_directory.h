@@ -30,11 +30,11 @@ struct PresentPort {
 
 struct SlotPort {
   std::string path;
-  bool adapter = false;  // one of the meters' own USB adapters
-  bool assigned = false;  // named in the settings file
-  std::string usb_id;     // "1a86:7523", empty when unknown
+  bool adapter = false;       // one of the meters' own USB adapters
+  bool assigned = false;      // named in the settings file
+  std::string usb_id;         // "1a86:7523", empty when unknown
   std::string identity = {};  // the adapter's remembered name; empty for an assigned port
-  bool remembered = false;  // the slot its adapter took before (not seen the first time now)
+  bool remembered = false;    // the slot its adapter took before (not seen the first time now)
 };
 
 using SlotPorts = std::map<int, SlotPort>;

@@ -92,7 +92,7 @@ std::string DeviceIdentity(const std::string& device) {
 std::string DeviceNodeStamp(const std::string& device) {
   struct stat node {};
   if (!Nameable(device) || stat(device.c_str(), &node) != 0) return {};
-  // A device node is created with the time of its creation.
+    // A device node is created with the time of its creation.
 #if defined(__APPLE__)
   return std::to_string(static_cast<long long>(node.st_ctimespec.tv_sec)) + "." +
          std::to_string(static_cast<long long>(node.st_ctimespec.tv_nsec));
@@ -115,8 +115,8 @@ bool ClaimDevice(long long handle) {
 namespace {
 
 // Where serial libraries keep lock files, in the order they look.
-constexpr const char* kLockFolders[] = {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/tmp",
-                                        "/var/tmp", "/var/lock/lockdev", "/run/lock"};
+constexpr const char* kLockFolders[] = {"/var/lock", "/etc/locks", "/var/spool/locks",  "/var/spool/uucp",
+                                        "/tmp",      "/var/tmp",   "/var/lock/lockdev", "/run/lock"};
 
 // UUCP style: "LCK.." and the device name without "/dev/", slashes made
 // underscores.

@@ -125,8 +125,8 @@ class CSerialPort::Monitor : public QObject {
   bool ended_ = false;
   bool loss_reported_ = false;
   bool read_failure_told_ = false;
-  bool gathering_ = false;         // inside ReadOnWhileBytesCome
-  qsizetype expected_size_ = 0;    // of the last batch that ended with its end byte
+  bool gathering_ = false;           // inside ReadOnWhileBytesCome
+  qsizetype expected_size_ = 0;      // of the last batch that ended with its end byte
   bool take_what_is_there_ = false;  // a write is due: hand over without gathering
 };
 
@@ -176,12 +176,29 @@ CSerialPort::Monitor::OpenResult CSerialPort::Monitor::Open(const Config& config
   };
   QSerialPort::Parity parity = QSerialPort::NoParity;
   switch (config.parity) {
-    case 'N': case 'n': parity = QSerialPort::NoParity; break;
-    case 'E': case 'e': parity = QSerialPort::EvenParity; break;
-    case 'O': case 'o': parity = QSerialPort::OddParity; break;
-    case 'M': case 'm': parity = QSerialPort::MarkParity; break;
-    case 'S': case 's': parity = QSerialPort::SpaceParity; break;
-    default: fail("BuildCommDCB()"); break;
+    case 'N':
+    case 'n':
+      parity = QSerialPort::NoParity;
+      break;
+    case 'E':
+    case 'e':
+      parity = QSerialPort::EvenParity;
+      break;
+    case 'O':
+    case 'o':
+      parity = QSerialPort::OddParity;
+      break;
+    case 'M':
+    case 'm':
+      parity = QSerialPort::MarkParity;
+      break;
+    case 'S':
+    case 's':
+      parity = QSerialPort::SpaceParity;
+      break;
+    default:
+      fail("BuildCommDCB()");
+      break;
   }
   const bool line_text_valid = result.failed_call.empty() && config.data_bits >= 5 && config.data_bits <= 8 &&
                                (config.stop_bits == 1 || config.stop_bits == 2);
@@ -268,8 +285,8 @@ void CSerialPort::Monitor::OnReadyRead() {
     SerialPortOwner* owner = owner_;
     const unsigned port = port_number_;
     HandOver([owner, port, bytes = std::move(bytes)] {
-      owner->OnBytesReceived(
-          port, std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
+      owner->OnBytesReceived(port, std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                             static_cast<std::size_t>(bytes.size())));
     });
   }
   CloseAndEnd();
@@ -297,7 +314,7 @@ void CSerialPort::Monitor::ReadOnWhileBytesCome(QByteArray& batch) {
       std::unique_lock lock(shared_->mutex);
       if (shared_->changed.wait_for(lock, wait, [&] { return shared_->shutdown.load(); })) break;
     }
-    port_->waitForReadyRead(0);  // takes in what the device holds, without waiting
+    port_->waitForReadyRead(0);      // takes in what the device holds, without waiting
     if (!reading_ || ended_) break;  // the device vanished: what came before it still goes over
     if (!TakeWaiting(batch)) break;  // quiet for at least a gap
     wait = batching_.quiet_gap;
@@ -348,7 +365,8 @@ void CSerialPort::Monitor::OnError(QSerialPort::SerialPortError error) {
     read_failure_told_ = true;
     Notifier* notifier = notifier_;
     const Notice notice = FailureNotice("ReadFile()", failure, port_number_);
-    QMetaObject::invokeMethod(owner_context_, [notifier, notice] { notifier->Notify(notice); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        owner_context_, [notifier, notice] { notifier->Notify(notice); }, Qt::QueuedConnection);
   }
   qCDebug(lcSerial) << "port" << port_number_ << "read found nothing:" << port_->errorString();
   // Qt stops its read notifications on what it takes for a resource error;
@@ -453,7 +471,8 @@ bool CSerialPort::OpenPort(SerialPortOwner* owner, unsigned port_number, int bau
                                stop_bits};
   Monitor::OpenResult result;
   Monitor* monitor = monitor_;
-  QMetaObject::invokeMethod(monitor, [&] { result = monitor->Open(config); }, Qt::BlockingQueuedConnection);
+  QMetaObject::invokeMethod(
+      monitor, [&] { result = monitor->Open(config); }, Qt::BlockingQueuedConnection);
   if (!result.opened) {
     open_error_ = result.error;
     StopMonitorAndWait();

@@ -97,8 +97,8 @@ class CSerialPort {
   // Stops a running monitor first. False only when the device cannot be
   // opened (see LastOpenError); a configuration step that fails is reported
   // through the notifier and the port stays open.
-  bool OpenPort(SerialPortOwner* owner, unsigned port_number, int baud, char parity, int data_bits,
-                int stop_bits, std::uint32_t event_mask, int write_buffer_size);
+  bool OpenPort(SerialPortOwner* owner, unsigned port_number, int baud, char parity, int data_bits, int stop_bits,
+                std::uint32_t event_mask, int write_buffer_size);
   bool StartMonitor();
   // The byte that ends a batch at once when it is the last byte read (a
   // frame's end byte), or none: batches then end at a quiet gap or their

@@ -101,8 +101,7 @@ SlotAssignment AssignSlotsRemembering(const std::vector<PresentPort>& present,
   }
 
   auto free = [&](int slot) {
-    return IsSlotNumber(slot) && users.count(slot) == 0 && slots.count(slot) == 0 &&
-           result.remembered.count(slot) == 0;
+    return IsSlotNumber(slot) && users.count(slot) == 0 && slots.count(slot) == 0 && result.remembered.count(slot) == 0;
   };
   // Adapters seen the first time: their own number first, then the lowest
   // free slot, in the kernel's order.

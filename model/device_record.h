@@ -99,8 +99,8 @@ struct MeterSettings {
   std::int32_t TierLimit = 0;
   double Price1 = 0.0;  // tenths of a cent per kWh
   double Price2 = 0.0;
-  double EnergyLimit = 0.0;  // kWh
-  double CostLimit = 0.0;    // dollars
+  double EnergyLimit = 0.0;      // kWh
+  double CostLimit = 0.0;        // dollars
   bool ShutdownAtLimit = false;  // the meter cuts the load when a limit is reached
   std::int32_t LimitState = kLimitNotReached;
   std::int32_t ShownYear = 0;  // date of the device shown on the real-time page

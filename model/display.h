@@ -17,8 +17,8 @@ namespace quorvel {
 inline constexpr int kNoEntry = -1;  // a list with nothing selected
 
 struct ClockTexts {
-  std::string date;  // "2009/06/23"
-  std::string time;  // "09:30"
+  std::string date;              // "2009/06/23"
+  std::string time;              // "09:30"
   int weekday_entry = kNoEntry;  // entry of the Sunday-first week-day list
 };
 
@@ -50,8 +50,8 @@ struct TariffTexts {
 };
 
 struct TimerTexts {
-  std::string on_time;   // "08:00"
-  std::string off_time;  // "17:30"
+  std::string on_time;        // "08:00"
+  std::string off_time;       // "17:30"
   int mode_entry = kNoEntry;  // entry of the day-pattern list: Mode - 1
 };
 

@@ -47,8 +47,8 @@ enum class ReadingField { kCurrent, kVoltage, kPower, kPowerFactor, kEnergy };
 
 struct ReadingFieldSpec {
   ReadingField field;
-  const char* name;     // the field's name in messages and documentation
-  std::size_t offset;   // its first byte in the answer's data
+  const char* name;    // the field's name in messages and documentation
+  std::size_t offset;  // its first byte in the answer's data
   WireCoding coding;
   double scale;         // the coded number divided by this is the value in `unit`
   RecordMember member;  // where the record keeps the value
@@ -73,19 +73,17 @@ inline constexpr std::array<ReadingFieldSpec, 5> kReadingFields{{
      "Voltage", "Voltage", "  Voltage", "       "},
     {ReadingField::kPower, "Power", 11, WireCoding::kWord, 10.0, Member(&DeviceRecord::Power), 1, "W", 3, "Power",
      "Power", "  Power", "      "},
-    {ReadingField::kPowerFactor, "PowerFactor", 13, WireCoding::kFactorWord, 100.0,
-     Member(&DeviceRecord::PowerFactor), 2, "", 4, "PowerFactor", "PowerFactor", "   Factor", "        "},
-    {ReadingField::kEnergy, "Energy", 15, WireCoding::kLong, 100.0, Member(&DeviceRecord::Energy), 2, "kWh", 0,
-     nullptr, "Energy", nullptr, nullptr},
+    {ReadingField::kPowerFactor, "PowerFactor", 13, WireCoding::kFactorWord, 100.0, Member(&DeviceRecord::PowerFactor),
+     2, "", 4, "PowerFactor", "PowerFactor", "   Factor", "        "},
+    {ReadingField::kEnergy, "Energy", 15, WireCoding::kLong, 100.0, Member(&DeviceRecord::Energy), 2, "kWh", 0, nullptr,
+     "Energy", nullptr, nullptr},
 }};
 
 inline constexpr std::size_t kReadingFieldCount = kReadingFields.size();
 
 constexpr std::size_t Index(ReadingField field) { return static_cast<std::size_t>(field); }
 constexpr const ReadingFieldSpec& SpecOf(ReadingField field) { return kReadingFields[Index(field)]; }
-constexpr double ValueOf(const DeviceRecord& record, ReadingField field) {
-  return SpecOf(field).member.Get(record);
-}
+constexpr double ValueOf(const DeviceRecord& record, ReadingField field) { return SpecOf(field).member.Get(record); }
 
 // Each row sits at its field's index.
 constexpr bool RowsInFieldOrder() {

@@ -42,7 +42,7 @@ class [[nodiscard]] Status {
 template <typename T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : outcome_(std::in_place_index<0>, std::move(value)) {}  // NOLINT: a value is a success
+  Result(T value) : outcome_(std::in_place_index<0>, std::move(value)) {}          // NOLINT: a value is a success
   Result(Status failure) : outcome_(std::in_place_index<1>, std::move(failure)) {  // NOLINT: so is a failure's Status
     assert(!std::get<1>(outcome_).ok() && "a Result without its value must be a failure");
   }

@@ -11,9 +11,9 @@ namespace quorvel {
 namespace {
 
 constexpr double kCollapsedWidth = 0.1;
-constexpr double kCurrentMargin = 0.2;   // A between a current reading and an edge
+constexpr double kCurrentMargin = 0.2;  // A between a current reading and an edge
 constexpr double kCurrentRounding = 0.005;
-constexpr double kWholeMargin = 1.0;     // V or W between a reading and an edge
+constexpr double kWholeMargin = 1.0;  // V or W between a reading and an edge
 
 double NotNegative(double value) { return std::max(0.0, value); }  // also turns -0 into 0
 
@@ -43,7 +43,7 @@ AxisRange AdaptWhole(AxisRange axis, double x) {
   return axis;
 }
 
-constexpr double kFactorStep = 0.5;  // the power factor's axis moves and is divided in these
+constexpr double kFactorStep = 0.5;    // the power factor's axis moves and is divided in these
 constexpr double kFactorSlack = 1e-4;  // a float's hundredths read a little off
 
 AxisRange AdaptFactor(AxisRange axis, double x) {
@@ -68,10 +68,13 @@ AxisRange InitialValueAxis(TrackedQuantity quantity) {
 
 AxisRange AdaptValueAxis(TrackedQuantity quantity, AxisRange axis, double x) {
   switch (quantity) {
-    case TrackedQuantity::kCurrent: return AdaptCurrent(axis, x);
+    case TrackedQuantity::kCurrent:
+      return AdaptCurrent(axis, x);
     case TrackedQuantity::kVoltage:
-    case TrackedQuantity::kPower: return AdaptWhole(axis, x);
-    case TrackedQuantity::kPowerFactor: return AdaptFactor(axis, x);
+    case TrackedQuantity::kPower:
+      return AdaptWhole(axis, x);
+    case TrackedQuantity::kPowerFactor:
+      return AdaptFactor(axis, x);
   }
   return axis;
 }
@@ -83,10 +86,14 @@ int MajorDivisions(TrackedQuantity quantity, AxisRange axis) {
 
 double PlottedValue(TrackedQuantity quantity, const DeviceRecord& record) {
   switch (quantity) {
-    case TrackedQuantity::kCurrent: return record.Current;
-    case TrackedQuantity::kVoltage: return record.Voltage;
-    case TrackedQuantity::kPower: return record.Power;
-    case TrackedQuantity::kPowerFactor: return record.PowerFactor;
+    case TrackedQuantity::kCurrent:
+      return record.Current;
+    case TrackedQuantity::kVoltage:
+      return record.Voltage;
+    case TrackedQuantity::kPower:
+      return record.Power;
+    case TrackedQuantity::kPowerFactor:
+      return record.PowerFactor;
   }
   return 0.0;
 }

@@ -183,9 +183,7 @@ void ChartView::DeviceReturned(int slot) {
   if (slot == ChosenSlot()) ShowCom(true, QStringLiteral("Com Start"));
 }
 
-int ChartView::ChosenSlot() const {
-  return device_box_->currentIndex() >= 0 ? device_box_->currentData().toInt() : 0;
-}
+int ChartView::ChosenSlot() const { return device_box_->currentIndex() >= 0 ? device_box_->currentData().toInt() : 0; }
 
 void ChartView::OnDeviceChosen(int index) {
   if (index < 0 || !real_time_mode_) return;

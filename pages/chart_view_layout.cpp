@@ -28,7 +28,7 @@ namespace quorvel {
 namespace {
 
 constexpr int kTipPointSize = 11;
-constexpr int kViewPointSize = 14;     // the device box, its label and the radio buttons
+constexpr int kViewPointSize = 14;      // the device box, its label and the radio buttons
 constexpr int kReadingsPointSize = 13;  // the text list, in a fixed-width font so its columns line up
 const QSize kButtonSize{48, 48};
 const QSize kButtonHoverSize{56, 56};
@@ -136,7 +136,8 @@ void ChartView::BuildControls() {
   row->addSpacing(16);  // the forms apart from the month box
   for (QWidget* control : std::initializer_list<QWidget*>{month_, week_, day_}) row->addWidget(control);
   row->addStretch(1);
-  for (QWidget* control : std::initializer_list<QWidget*>{save_excel_, chart_mode_, text_mode_}) row->addWidget(control);
+  for (QWidget* control : std::initializer_list<QWidget*>{save_excel_, chart_mode_, text_mode_})
+    row->addWidget(control);
 
   charts_ = new TrackingCharts(this);
   readings_ = new ReadingsModel(kTextLinesKept, this);
@@ -150,8 +151,8 @@ void ChartView::BuildControls() {
   readings_view_->setFont(fixed);
 
   busy_ = new BusyIndicator(this);
-  history_ = new HistoryDisplay(ops_, notifier_, charts_->Chart(TrackedQuantity::kCurrent), *busy_,
-                                [this] { return TextModeShown(); }, this);
+  history_ = new HistoryDisplay(
+      ops_, notifier_, charts_->Chart(TrackedQuantity::kCurrent), *busy_, [this] { return TextModeShown(); }, this);
 
   area_host_ = new QWidget(this);
   area_ = new QStackedLayout(area_host_);

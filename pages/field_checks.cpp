@@ -2,8 +2,8 @@
 
 #include "model/display.h"
 #include "pages/field_text.h"
-#include "protocol/week_sums.h"
 #include "protocol/number_text.h"
+#include "protocol/week_sums.h"
 
 namespace quorvel {
 namespace {

@@ -6,7 +6,9 @@ namespace quorvel {
 namespace {
 
 // A line edit's positions count UTF-16 units; the rules count characters.
-int CharactersBefore(const QString& text, int position) { return static_cast<int>(text.left(position).toUcs4().size()); }
+int CharactersBefore(const QString& text, int position) {
+  return static_cast<int>(text.left(position).toUcs4().size());
+}
 
 int PositionAfter(const QString& text, int characters) {
   const QList<uint> all = text.toUcs4();

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "model/month_lengths.h"
-#include "protocol/week_sums.h"
 #include "protocol/number_text.h"
+#include "protocol/week_sums.h"
 
 namespace quorvel {
 namespace {

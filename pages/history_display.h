@@ -96,7 +96,7 @@ class HistoryDisplay : public QObject {
   int view_slot_ = 0;
   HistoryKind kind_ = HistoryKind::kNone;
   MonthColumns months_;
-  bool active_ = false;   // history mode is shown
+  bool active_ = false;  // history mode is shown
   bool waiting_ = false;
   int months_read_at_check_ = 0;
 };

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "pages/chart_rules.h"
-#include "protocol/week_sums.h"
 #include "protocol/number_text.h"
+#include "protocol/week_sums.h"
 #include "storage/spreadsheet_export.h"
 
 namespace quorvel {

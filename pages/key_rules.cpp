@@ -26,7 +26,8 @@ KeyOutcome Overtype(const FieldEdit& field, char32_t digit, int max_length, std:
   caret = Clamped(caret, text.size());
   const auto at = static_cast<std::size_t>(caret);
   if (at < text.size()) text.erase(at, 1);
-  if (static_cast<int>(text.size()) >= max_length) return {KeyVerdict::kReplace, field};  // a full field takes nothing more
+  if (static_cast<int>(text.size()) >= max_length)
+    return {KeyVerdict::kReplace, field};  // a full field takes nothing more
   text.insert(at, 1, digit);
   return {KeyVerdict::kReplace, {Utf8(text), caret + 1}};
 }
@@ -56,7 +57,8 @@ KeyOutcome TypeIntoPriceField(const FieldEdit& field, char32_t typed) {
 }
 
 bool PriceTextAccepted(std::string_view text) {
-  const bool plain = std::all_of(text.begin(), text.end(), [](char c) { return IsDigit(static_cast<char32_t>(c)) || c == '.'; });
+  const bool plain =
+      std::all_of(text.begin(), text.end(), [](char c) { return IsDigit(static_cast<char32_t>(c)) || c == '.'; });
   return plain && ReadDecimalNumber(text) < kPriceLimit;
 }
 

@@ -2,9 +2,7 @@
 
 namespace quorvel {
 
-void PageWidget::SetTabOrder(std::initializer_list<QWidget*> controls) {
-  SetTabOrder(std::vector<QWidget*>(controls));
-}
+void PageWidget::SetTabOrder(std::initializer_list<QWidget*> controls) { SetTabOrder(std::vector<QWidget*>(controls)); }
 
 void PageWidget::SetTabOrder(const std::vector<QWidget*>& controls) {
   QWidget* previous = nullptr;

@@ -147,7 +147,8 @@ void PublishPanel::Build() {
   // TLS takes its own usual port.
   for (const PublishField tls : {PublishField::kCaFile, PublishField::kCertFile}) {
     connect(Field(tls), &QLineEdit::textChanged, this, [this] {
-      const bool with_tls = !Field(PublishField::kCaFile)->text().isEmpty() || !Field(PublishField::kCertFile)->text().isEmpty();
+      const bool with_tls =
+          !Field(PublishField::kCaFile)->text().isEmpty() || !Field(PublishField::kCertFile)->text().isEmpty();
       Field(PublishField::kPort)->setPlaceholderText(QString::number(with_tls ? kMqttTlsPort : kMqttPort));
     });
   }
@@ -184,12 +185,16 @@ void PublishPanel::Fill(const PublishSettings& settings) {
   const PublishFields f = FieldsFromPublishSettings(settings);
   enabled_->setChecked(f.enabled);
   discovery_->setChecked(f.discovery);
-  const std::pair<PublishField, const std::string&> texts[] = {
-      {PublishField::kHost, f.host},           {PublishField::kPort, f.port},
-      {PublishField::kPrefix, f.prefix},       {PublishField::kDiscoveryPrefix, f.discovery_prefix},
-      {PublishField::kClientId, f.client_id},  {PublishField::kUser, f.user},
-      {PublishField::kPasswordFile, f.password_file}, {PublishField::kCaFile, f.ca_file},
-      {PublishField::kCertFile, f.cert_file},  {PublishField::kKeyFile, f.key_file}};
+  const std::pair<PublishField, const std::string&> texts[] = {{PublishField::kHost, f.host},
+                                                               {PublishField::kPort, f.port},
+                                                               {PublishField::kPrefix, f.prefix},
+                                                               {PublishField::kDiscoveryPrefix, f.discovery_prefix},
+                                                               {PublishField::kClientId, f.client_id},
+                                                               {PublishField::kUser, f.user},
+                                                               {PublishField::kPasswordFile, f.password_file},
+                                                               {PublishField::kCaFile, f.ca_file},
+                                                               {PublishField::kCertFile, f.cert_file},
+                                                               {PublishField::kKeyFile, f.key_file}};
   for (const auto& [field, text] : texts) Field(field)->setText(Text(text));
   checked_once_ = false;
   ShowCheck(PublishCheck{});
@@ -261,7 +266,9 @@ void PublishPanel::ShowState(const QString& text) {
 
 QString PublishPanel::StateText() const { return state_->text(); }
 
-void PublishPanel::SetClientIdPlaceholder(const QString& text) { Field(PublishField::kClientId)->setPlaceholderText(text); }
+void PublishPanel::SetClientIdPlaceholder(const QString& text) {
+  Field(PublishField::kClientId)->setPlaceholderText(text);
+}
 
 void PublishPanel::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);

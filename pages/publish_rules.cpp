@@ -44,7 +44,8 @@ std::optional<std::string> FileProblem(const std::string& path) {
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(path, error);
   if (!std::filesystem::exists(status)) {
-    if (error && error != std::errc::no_such_file_or_directory) return path + " cannot be reached (" + error.message() + ")";
+    if (error && error != std::errc::no_such_file_or_directory)
+      return path + " cannot be reached (" + error.message() + ")";
     return "there is no file " + path;
   }
   if (std::filesystem::is_directory(status)) return path + " is a folder, not a file";

@@ -11,7 +11,8 @@ std::string ReadingsHint(const ReadingsState& state) {
   }
   const std::string name = ComName(state.chosen_slot);
   if (state.running) return state.answered ? "" : "Waiting for the meter on " + name + " to answer\u2026";
-  if (state.answered) return name + " is stopped: these are its last readings. Press the plug button to start it again.";
+  if (state.answered)
+    return name + " is stopped: these are its last readings. Press the plug button to start it again.";
   return "Press the plug button beside the Device box to start reading " + name + ".";
 }
 

@@ -37,9 +37,12 @@ int ReadingsModel::rowCount(const QModelIndex& parent) const {
 QVariant ReadingsModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
   switch (index.row()) {
-    case 0: return QString::fromLatin1(kTextHeaderTitle);
-    case 1: return QString::fromStdString(TextHeaderColumns());
-    default: return QString::fromStdString(lines_[static_cast<std::size_t>(index.row() - kHeaderLines)]);
+    case 0:
+      return QString::fromLatin1(kTextHeaderTitle);
+    case 1:
+      return QString::fromStdString(TextHeaderColumns());
+    default:
+      return QString::fromStdString(lines_[static_cast<std::size_t>(index.row() - kHeaderLines)]);
   }
 }
 

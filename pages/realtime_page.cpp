@@ -44,14 +44,16 @@ RealTimePage::RealTimePage(DashboardOperations& operations, Notifier& notifier, 
   BuildTariff();
   BuildHistory();
   ConnectHandlers();
-  std::vector<QWidget*> tab_order{device_box_, comm_,          convert_view_, date_, time_, weekday_, time_download_,
-                                  follow_clock_button_};
+  std::vector<QWidget*> tab_order{device_box_, comm_,    convert_view_,  date_,
+                                  time_,       weekday_, time_download_, follow_clock_button_};
   tab_order.insert(tab_order.end(), reading_rows_.begin(), reading_rows_.end());
-  tab_order.insert(tab_order.end(),
-                   {save_, limit_indicator_, price1_, tier_start_, boundary_, price_load_, price2_, upper_end_,
-                    price_download_, day_, day_arrows_->Up(), day_arrows_->Down(), week_, week_arrows_->Up(),
-                    week_arrows_->Down(), month_, month_arrows_->Up(), month_arrows_->Down(), history_load_,
-                    co2_factor_, co2_download_});
+  tab_order.insert(tab_order.end(), {save_,         limit_indicator_,    price1_,
+                                     tier_start_,   boundary_,           price_load_,
+                                     price2_,       upper_end_,          price_download_,
+                                     day_,          day_arrows_->Up(),   day_arrows_->Down(),
+                                     week_,         week_arrows_->Up(),  week_arrows_->Down(),
+                                     month_,        month_arrows_->Up(), month_arrows_->Down(),
+                                     history_load_, co2_factor_,         co2_download_});
   SetTabOrder(tab_order);
   // The week day of the date shown from the start.
   OnDateEdited(date_->text());

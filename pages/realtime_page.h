@@ -17,9 +17,9 @@
 #include "model/display.h"
 #include "model/notifier.h"
 #include "model/reading_fields.h"
-#include "pages/page_widget.h"
 #include "pages/field_marks.h"
 #include "pages/history_cursor.h"
+#include "pages/page_widget.h"
 #include "protocol/commands.h"
 
 class QComboBox;
@@ -132,8 +132,8 @@ class RealTimePage : public PageWidget {
   ImageButton* convert_view_ = nullptr;
   // Device readings.
   std::array<QLineEdit*, kReadingFieldCount> reading_boxes_{};  // at their field's index
-  std::vector<QLineEdit*> reading_rows_;  // every box of the group, in page order
-  MarkedField* current_ = nullptr;  // the current's box, which turns red
+  std::vector<QLineEdit*> reading_rows_;                        // every box of the group, in page order
+  MarkedField* current_ = nullptr;                              // the current's box, which turns red
   QLineEdit* co2_ = nullptr;
   ImageButton* save_ = nullptr;
   ImageButton* limit_indicator_ = nullptr;

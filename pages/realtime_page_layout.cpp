@@ -136,8 +136,8 @@ void RealTimePage::BuildReadings() {
     const char* unit;
   } rows[] = {
       {ReadingField::kVoltage, "Voltage", ReadingBox(none, QStringLiteral("Voltage"), group), "V"},
-      {ReadingField::kCurrent, "Current", current_ = Box<MarkedField>(none, QStringLiteral("Current"), 150, group, true),
-       "A"},
+      {ReadingField::kCurrent, "Current",
+       current_ = Box<MarkedField>(none, QStringLiteral("Current"), 150, group, true), "A"},
       {ReadingField::kPower, "Power", ReadingBox(none, QStringLiteral("Power"), group), "W"},
       {ReadingField::kPowerFactor, "Factor", ReadingBox(none, QStringLiteral("Factor"), group), ""},
       {ReadingField::kEnergy, "Energy", ReadingBox(none, QStringLiteral("Energy"), group), "kWh"},

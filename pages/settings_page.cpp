@@ -43,16 +43,11 @@ void SettingsPage::Fill(const SettingsChoices& c) {
 }
 
 SettingsChoices SettingsPage::Choices() const {
-  return SettingsChoices{default_device_->currentIndex(),
-                         baudrate_->currentIndex(),
-                         parity_->currentIndex(),
-                         databits_->currentIndex(),
-                         stopbits_->currentIndex(),
-                         acquisition_->currentIndex(),
-                         auto_save_->currentIndex(),
-                         file_path_->text().toStdString(),
-                         bmp_path_->text().toStdString(),
-                         log_path_->text().toStdString()};
+  return SettingsChoices{default_device_->currentIndex(), baudrate_->currentIndex(),
+                         parity_->currentIndex(),         databits_->currentIndex(),
+                         stopbits_->currentIndex(),       acquisition_->currentIndex(),
+                         auto_save_->currentIndex(),      file_path_->text().toStdString(),
+                         bmp_path_->text().toStdString(), log_path_->text().toStdString()};
 }
 
 void SettingsPage::OnSave() {
@@ -74,8 +69,8 @@ void SettingsPage::ShowLimits(const LimitTexts& texts) {
 }
 
 std::optional<LimitValues> SettingsPage::LimitRequest() {
-  const LimitCheck check =
-      CheckLimitFields({energy_limit_->text().toStdString(), cost_limit_->text().toStdString(), shutdown_no_->isChecked()});
+  const LimitCheck check = CheckLimitFields(
+      {energy_limit_->text().toStdString(), cost_limit_->text().toStdString(), shutdown_no_->isChecked()});
   energy_limit_->SetMarked(check.energy_refused);
   cost_limit_->SetMarked(check.cost_refused);
   return check.values;

@@ -171,7 +171,8 @@ void SettingsPage::BuildLists(QGridLayout* grid) {
   const struct {
     const char* caption;
     QComboBox* list;
-  } rows[] = {{"Acquisition Frequency", acquisition_}, {"Auto Save Data", auto_save_}, {"Default Device", default_device_}};
+  } rows[] = {
+      {"Acquisition Frequency", acquisition_}, {"Auto Save Data", auto_save_}, {"Default Device", default_device_}};
   int r = 3;
   for (const auto& row : rows) {
     grid->addWidget(Caption(QString::fromUtf8(row.caption), row.list, this), r, 0, 1, 2);
@@ -204,10 +205,11 @@ QWidget* SettingsPage::BuildLineGroup() {
     grid->addWidget(Caption(QString::fromUtf8(l.caption), l.list, this), l.row, l.column);
     grid->addWidget(l.list, l.row, l.column + 1);
   }
-  auto* note = new QLabel(QStringLiteral("A meter's port opens at the COMM Baudrate chosen here, with no parity, 8 data "
-                                         "bits and 1 stop bit. Parity, data bits and stop bits are kept in the "
-                                         "settings file only."),
-                          this);
+  auto* note =
+      new QLabel(QStringLiteral("A meter's port opens at the COMM Baudrate chosen here, with no parity, 8 data "
+                                "bits and 1 stop bit. Parity, data bits and stop bits are kept in the "
+                                "settings file only."),
+                 this);
   note->setObjectName(QStringLiteral("note"));
   note->setWordWrap(true);
   note->setAccessibleName(QStringLiteral("Serial line note"));

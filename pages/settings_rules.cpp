@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "model/device_record.h"
 #include "model/display.h"
 #include "model/names.h"
-#include "model/device_record.h"
 #include "pages/field_text.h"
 #include "protocol/number_text.h"
 

@@ -154,8 +154,8 @@ void TimerPage::ShowTimer(int timer, const TimerTexts& texts) {
 // A ticked row may be edited and is sent; an unticked one rests.
 void TimerPage::OnTicked(int timer, bool ticked) {
   const Row& row = rows_[static_cast<std::size_t>(timer - 1)];
-  for (QWidget* control : {static_cast<QWidget*>(row.on), static_cast<QWidget*>(row.off),
-                           static_cast<QWidget*>(row.days)}) {
+  for (QWidget* control :
+       {static_cast<QWidget*>(row.on), static_cast<QWidget*>(row.off), static_cast<QWidget*>(row.days)}) {
     control->setEnabled(ticked);
   }
 }
@@ -209,9 +209,8 @@ bool TimerPage::FilterTypedKey(QObject* watched, const QKeyEvent& key) {
   auto* field = qobject_cast<MarkedField*>(watched);
   if (field == nullptr) return false;
   const int length = field->maxLength();
-  return ApplyKeyRule(*field, key, [length](const FieldEdit& edit, char32_t typed) {
-    return TypeIntoTimeField(edit, typed, length);
-  });
+  return ApplyKeyRule(
+      *field, key, [length](const FieldEdit& edit, char32_t typed) { return TypeIntoTimeField(edit, typed, length); });
 }
 
 }  // namespace quorvel

@@ -17,9 +17,10 @@ namespace quorvel {
 // The entries of every day-pattern list, in list order. Entry i is the
 // meter's mode i + 1.
 inline constexpr std::array<std::string_view, 16> kDayPatterns{
-    "MON",     "TUE",     "WED",         "THU",         "FRI",         "SAT",         "SUN",         "SUN-SAT",
-    "MON-FRI", "SAT\\SUN", "MON-SAT", "MON\\WED\\FRI", "TUE\\THU\\SAT", "MON\\TUE\\WED", "THU\\FRI\\SAT",
-    "MON\\WED\\FRI\\SUN"};
+    "MON",           "TUE",           "WED",           "THU",
+    "FRI",           "SAT",           "SUN",           "SUN-SAT",
+    "MON-FRI",       "SAT\\SUN",      "MON-SAT",       "MON\\WED\\FRI",
+    "TUE\\THU\\SAT", "MON\\TUE\\WED", "THU\\FRI\\SAT", "MON\\WED\\FRI\\SUN"};
 
 inline constexpr int kTimeFieldLength = 5;  // "08:00"
 

@@ -27,7 +27,8 @@ TrackingCharts::TrackingCharts(QWidget* parent) : QWidget(parent) {
     auto* chart = new ChartWidget(this);
     chart->setAccessibleName(kAccessibleNames.at(Index(quantity)));
     chart->setMinimumSize(kSmallestChart);
-    connect(chart, &ChartWidget::doubleClicked, this, [this, quantity] { ToggleSelection(static_cast<int>(quantity)); });
+    connect(chart, &ChartWidget::doubleClicked, this,
+            [this, quantity] { ToggleSelection(static_cast<int>(quantity)); });
     charts_.at(Index(quantity)) = chart;
   }
   setMinimumSize(2 * kSmallestChart.width() + kGap, 2 * kSmallestChart.height() + kGap);

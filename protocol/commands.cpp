@@ -22,8 +22,7 @@ RequestFrame BuildRequest(std::uint8_t command, const RequestParams& params) {
 std::uint8_t PairHigh(std::int32_t value) { return Byte(value / 100); }
 std::uint8_t PairLow(std::int32_t value) { return Byte(value % 100); }
 
-TariffValues TariffFromFields(std::string_view tier_box, std::string_view price1_box,
-                              std::string_view price2_box) {
+TariffValues TariffFromFields(std::string_view tier_box, std::string_view price1_box, std::string_view price2_box) {
   return TariffValues{ReadDecimalInteger(tier_box), TruncateToInt32(ReadDecimalNumber(price1_box) * 10),
                       TruncateToInt32(ReadDecimalNumber(price2_box) * 10)};
 }
@@ -55,8 +54,8 @@ RequestFrame WriteTariffRequest(const TariffValues& tariff) {
 }
 
 RequestFrame WriteTimerRequest(int timer, const TimerEntry& entry) {
-  return BuildRequest(code::kWriteTimer, {Byte(timer), entry.Mode, entry.OnHour, entry.OnMinute,
-                                          entry.OffHour, entry.OffMinute, 0, 0});
+  return BuildRequest(code::kWriteTimer,
+                      {Byte(timer), entry.Mode, entry.OnHour, entry.OnMinute, entry.OffHour, entry.OffMinute, 0, 0});
 }
 
 RequestFrame WriteLimitsRequest(const LimitValues& limits) {
@@ -81,9 +80,7 @@ RequestFrame ReadMonthHistoryRequest(int month) {
 
 RequestFrame ReadRealTimeRequest() { return BuildRequest(code::kReadRealTime); }
 
-RequestFrame ReadTimerRequest(int timer) {
-  return BuildRequest(code::kReadTimer, {Byte(timer), 0, 0, 0, 0, 0, 0, 0});
-}
+RequestFrame ReadTimerRequest(int timer) { return BuildRequest(code::kReadTimer, {Byte(timer), 0, 0, 0, 0, 0, 0, 0}); }
 
 RequestFrame ReadLimitsRequest() { return BuildRequest(code::kReadLimits); }
 RequestFrame ReadCo2FactorRequest() { return BuildRequest(code::kReadCo2Factor); }

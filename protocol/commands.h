@@ -56,10 +56,8 @@ struct LimitValues {
 
 // From the page fields: boundary as an integer, prices as decimals x 10,
 // truncated. Text that is not a number reads as 0.
-TariffValues TariffFromFields(std::string_view tier_box, std::string_view price1_box,
-                              std::string_view price2_box);
-LimitValues LimitsFromFields(std::string_view energy_box, std::string_view cost_box,
-                             bool no_button_on);
+TariffValues TariffFromFields(std::string_view tier_box, std::string_view price1_box, std::string_view price2_box);
+LimitValues LimitsFromFields(std::string_view energy_box, std::string_view cost_box, bool no_button_on);
 // Factor in kg per kWh x 1000, truncated.
 std::int32_t Co2FactorFromField(std::string_view factor_box);
 

@@ -15,8 +15,7 @@ namespace {
 std::int32_t Pair(FrameData d, std::size_t n) { return d[n] * 100 + d[n + 1]; }
 std::uint32_t Word(FrameData d, std::size_t n) { return (std::uint32_t{d[n]} << 8) | d[n + 1]; }
 std::uint32_t Long(FrameData d, std::size_t n) {
-  return (std::uint32_t{d[n]} << 24) | (std::uint32_t{d[n + 1]} << 16) | (std::uint32_t{d[n + 2]} << 8) |
-         d[n + 3];
+  return (std::uint32_t{d[n]} << 24) | (std::uint32_t{d[n + 1]} << 16) | (std::uint32_t{d[n + 2]} << 8) | d[n + 3];
 }
 std::int8_t Signed(std::uint8_t byte) { return static_cast<std::int8_t>(byte); }
 

@@ -52,10 +52,16 @@ double ReadDecimalNumber(std::string_view text) {
   }
   const std::size_t number_start = i;
   std::size_t digits = 0;
-  while (i < text.size() && IsDigit(text[i])) { ++i; ++digits; }
+  while (i < text.size() && IsDigit(text[i])) {
+    ++i;
+    ++digits;
+  }
   if (i < text.size() && text[i] == '.') {
     ++i;
-    while (i < text.size() && IsDigit(text[i])) { ++i; ++digits; }
+    while (i < text.size() && IsDigit(text[i])) {
+      ++i;
+      ++digits;
+    }
   }
   if (digits == 0) return 0.0;
   std::size_t end = i;
@@ -72,8 +78,8 @@ double ReadDecimalNumber(std::string_view text) {
   const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
   if (result.ec == std::errc::result_out_of_range) {
     // Too large or too small for a double: atof gives HUGE_VAL or 0.
-    const bool huge = number.find_first_of("eE") == std::string_view::npos ||
-                      number[number.find_first_of("eE") + 1] != '-';
+    const bool huge =
+        number.find_first_of("eE") == std::string_view::npos || number[number.find_first_of("eE") + 1] != '-';
     value = huge ? std::numeric_limits<double>::infinity() : 0.0;
   }
   return negative ? -value : value;
@@ -101,7 +107,7 @@ char* FixedFast(double value, int decimals, char* end) {
   const double magnitude = std::fabs(value);
   const double scale = kPowers[decimals];
   const double product = magnitude * scale;
-  if (product >= 4503599627370496.0) return nullptr;  // 2^52: the fraction bits run out
+  if (product >= 4503599627370496.0) return nullptr;          // 2^52: the fraction bits run out
   const double error = std::fma(magnitude, scale, -product);  // exact: product + error == magnitude * scale
   const double whole = std::floor(product);
   const double above_half = (product - whole) - 0.5;  // exact below 2^52

@@ -11,8 +11,7 @@ void Receiver::FeedBytes(int slot, std::span<const std::uint8_t> bytes) {
   for (std::size_t at = 0; at < bytes.size();) {
     // Inside a frame's data every byte is stored as it is (FeedByte's data
     // branch): the run is copied at once.
-    if (receive.StartMarker == kFrameStart && receive.EndMarker == 0 && receive.Length != 0 &&
-        receive.Remaining > 1) {
+    if (receive.StartMarker == kFrameStart && receive.EndMarker == 0 && receive.Length != 0 && receive.Remaining > 1) {
       const std::size_t run = std::min(static_cast<std::size_t>(receive.Remaining - 1), bytes.size() - at);
       std::memcpy(&receive.Data[static_cast<std::size_t>(receive.Length - receive.Remaining)], &bytes[at], run);
       receive.Remaining -= static_cast<std::int32_t>(run);

@@ -17,11 +17,11 @@ inline constexpr std::size_t kReceiveDataSize = 151;
 inline constexpr std::int32_t kMaxAnswerLength = static_cast<std::int32_t>(kReceiveDataSize) + 1;
 
 struct ReceiveSlot {
-  std::uint8_t StartMarker = 0;  // 0 idle, 0x55 a frame has begun
-  std::uint8_t EndMarker = 0;    // 0 open, 0xAA complete
+  std::uint8_t StartMarker = 0;                       // 0 idle, 0x55 a frame has begun
+  std::uint8_t EndMarker = 0;                         // 0 open, 0xAA complete
   std::array<std::uint8_t, kReceiveDataSize> Data{};  // never-written bytes read as 0
-  std::uint8_t TrailerSeen = 0;  // 0xFF once the trailer byte has been consumed
-  std::int32_t Length = 0;       // 0: not yet received
+  std::uint8_t TrailerSeen = 0;                       // 0xFF once the trailer byte has been consumed
+  std::int32_t Length = 0;                            // 0: not yet received
   std::int32_t Remaining = 0;
 
   void Clear() {

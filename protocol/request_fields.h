@@ -13,8 +13,8 @@ namespace quorvel {
 class RequestFields {
  public:
   virtual ~RequestFields() = default;
-  virtual std::optional<TariffValues> Tariff() = 0;         // tier boundary and prices
-  virtual std::optional<LimitValues> Limits() = 0;          // kWh and cost limits, shutdown choice
+  virtual std::optional<TariffValues> Tariff() = 0;          // tier boundary and prices
+  virtual std::optional<LimitValues> Limits() = 0;           // kWh and cost limits, shutdown choice
   virtual std::optional<std::int32_t> Co2FactorMilli() = 0;  // kg per kWh x 1000
 };
 

@@ -3,8 +3,8 @@
 
 #include <optional>
 
-#include "model/month_lengths.h"
 #include "model/device_record.h"
+#include "model/month_lengths.h"
 
 namespace quorvel {
 

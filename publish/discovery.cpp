@@ -34,9 +34,8 @@ std::string DiscoveryConfig(const TopicScheme& scheme, const DeviceDescription& 
                                        .Text("model", "Plug-in power meter")
                                        .Text("sw_version", device.sw_version)
                                        .Done();
-  const std::string availability =
-      JsonArray({JsonObject().Text("topic", AvailabilityTopic(scheme, device.id)).Done(),
-                 JsonObject().Text("topic", BridgeStatusTopic(scheme)).Done()});
+  const std::string availability = JsonArray({JsonObject().Text("topic", AvailabilityTopic(scheme, device.id)).Done(),
+                                              JsonObject().Text("topic", BridgeStatusTopic(scheme)).Done()});
   JsonObject json;
   json.Text("name", field.name)
       .Bool("has_entity_name", true)

@@ -17,7 +17,7 @@ struct FieldSpec {
   const char* device_class;  // nullptr: none fits
   const char* unit;          // nullptr: no unit
   const char* state_class;
-  int decimals;              // as the dashboard shows the value
+  int decimals;  // as the dashboard shows the value
 };
 
 // voltage, current, power, power_factor, energy, co2.

@@ -146,11 +146,10 @@ void MeterBridge::Announce(int slot, const std::string& id, Messages& out) {
 
 void MeterBridge::AppendConfigs(const SlotState& state, Messages& out) const {
   if (!options_.discovery) return;
-  const DeviceDescription device{
-      state.id,
-      DeviceName(state.id == PortId(state.info.slot) ? "" : state.info.meter_number,
-                 ComName(state.info.slot) + " on " + options_.scheme.client_id),
-      options_.sw_version};
+  const DeviceDescription device{state.id,
+                                 DeviceName(state.id == PortId(state.info.slot) ? "" : state.info.meter_number,
+                                            ComName(state.info.slot) + " on " + options_.scheme.client_id),
+                                 options_.sw_version};
   for (const FieldSpec& field : PublishedFields()) {
     out.push_back(RetainedMessage(DiscoveryTopic(options_.scheme, state.id, field.key),
                                   DiscoveryConfig(options_.scheme, device, field)));

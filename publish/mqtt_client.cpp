@@ -140,9 +140,9 @@ std::optional<FailureReason> MqttClient::Connect() {
 
 MqttClient::Handed MqttClient::Publish(const Message& message) {
   Handed handed;
-  const int code = mosquitto_publish(client_, &handed.id, message.topic.c_str(),
-                                     static_cast<int>(message.payload.size()), message.payload.data(), message.qos,
-                                     message.retained);
+  const int code =
+      mosquitto_publish(client_, &handed.id, message.topic.c_str(), static_cast<int>(message.payload.size()),
+                        message.payload.data(), message.qos, message.retained);
   switch (code) {
     case MOSQ_ERR_SUCCESS:
       break;

@@ -97,8 +97,8 @@ void Publisher::Stop(std::chrono::milliseconds grace) {
   core_->stop_deadline = SteadyClock::now() + grace;
   core_->wake.notify_all();
   // The thread keeps to the deadline itself, unless a name lookup holds it.
-  const bool finished =
-      core_->wake.wait_until(lock, core_->stop_deadline + std::chrono::milliseconds{500}, [&] { return core_->finished; });
+  const bool finished = core_->wake.wait_until(lock, core_->stop_deadline + std::chrono::milliseconds{500},
+                                               [&] { return core_->finished; });
   lock.unlock();
   if (finished) {
     thread_.join();
@@ -242,9 +242,8 @@ void Publisher::Run(const std::shared_ptr<Core>& core) {
         break;
       }
       if (!c.connected) {
-        const bool answered = c.wake.wait_until(lock, attempt_deadline, [&] {
-          return c.stopping || c.session_over || c.connected || !c.to_tell.empty();
-        });
+        const bool answered = c.wake.wait_until(
+            lock, attempt_deadline, [&] { return c.stopping || c.session_over || c.connected || !c.to_tell.empty(); });
         if (!answered) {
           c.end_reason = FailureReason{LinkFailure::kUnreachable, "no answer within 30 s"};
           force_stop = true;

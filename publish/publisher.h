@@ -48,7 +48,7 @@ struct PublisherStatus {
   std::optional<LinkFailure> failure;
   // While waiting: when the next attempt starts.
   std::chrono::steady_clock::time_point retry_at;
-  std::size_t queued = 0;    // readings waiting
+  std::size_t queued = 0;  // readings waiting
   std::uint64_t dropped = 0;
   std::uint64_t delivered = 0;  // messages written or acknowledged
 };

@@ -48,9 +48,7 @@ bool ParseNumber(std::string_view text, T& value) {
   return ec == std::errc{} && ptr == end && !text.empty();
 }
 
-bool ParseRate(std::string_view text, double& rate) {
-  return ParseNumber(text, rate) && rate >= 0.0 && rate <= 1.0;
-}
+bool ParseRate(std::string_view text, double& rate) { return ParseNumber(text, rate) && rate >= 0.0 && rate <= 1.0; }
 
 bool ParseClock(std::string_view text, std::chrono::local_seconds& clock) {
   int y = 0;
@@ -67,8 +65,7 @@ bool ParseClock(std::string_view text, std::chrono::local_seconds& clock) {
   if (!date.ok() || y < 2000 || y > 2099 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59) {
     return false;
   }
-  clock = std::chrono::local_days{date} + std::chrono::hours{h} + std::chrono::minutes{mi} +
-          std::chrono::seconds{s};
+  clock = std::chrono::local_days{date} + std::chrono::hours{h} + std::chrono::minutes{mi} + std::chrono::seconds{s};
   return true;
 }
 

@@ -13,9 +13,7 @@ using std::chrono::month;
 using std::chrono::year;
 using std::chrono::year_month_day;
 
-bool InRange(int m, int d) {
-  return m >= 1 && m <= EnergyHistory::kMonths && d >= 1 && d <= EnergyHistory::kDays;
-}
+bool InRange(int m, int d) { return m >= 1 && m <= EnergyHistory::kMonths && d >= 1 && d <= EnergyHistory::kDays; }
 
 std::size_t Index(int value) { return static_cast<std::size_t>(value - 1); }
 
@@ -101,8 +99,7 @@ EnergyHistory GenerateHistory(Random& random, year_month_day today, double day_f
       past_days.emplace_back(m, d);
     }
   }
-  history.SetDay(this_month, this_day,
-                 {DayState::kReading, typical_wh * day_fraction * random.Between(0.8, 1.2)});
+  history.SetDay(this_month, this_day, {DayState::kReading, typical_wh * day_fraction * random.Between(0.8, 1.2)});
 
   // A few days when the meter was unplugged.
   const auto gaps = static_cast<std::size_t>(random.Integer(3, 5));

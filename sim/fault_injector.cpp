@@ -30,8 +30,7 @@ bool AnswerBytesIntact(Fault fault) {
   return fault == Fault::kNone || fault == Fault::kNoise || fault == Fault::kDelayed;
 }
 
-FaultInjector::FaultInjector(const FaultOptions& options, std::uint64_t seed)
-    : options_(options), random_(seed) {}
+FaultInjector::FaultInjector(const FaultOptions& options, std::uint64_t seed) : options_(options), random_(seed) {}
 
 Fault FaultInjector::Choose() {
   const auto& r = options_.rates;
@@ -81,15 +80,14 @@ Transmission FaultInjector::Apply(std::vector<std::uint8_t> answer) {
       break;
     }
     case Fault::kTruncated:
-      answer.resize(static_cast<std::size_t>(
-          random_.Integer(1, static_cast<std::int64_t>(answer.size()) - 1)));
+      answer.resize(static_cast<std::size_t>(random_.Integer(1, static_cast<std::int64_t>(answer.size()) - 1)));
       break;
     case Fault::kLost:
       answer.clear();
       break;
     case Fault::kDelayed:
-      out.delay = std::chrono::milliseconds{random_.Integer(
-          options_.delay_min.count(), std::max(options_.delay_min, options_.delay_max).count())};
+      out.delay = std::chrono::milliseconds{
+          random_.Integer(options_.delay_min.count(), std::max(options_.delay_min, options_.delay_max).count())};
       break;
   }
   out.bytes.insert(out.bytes.end(), answer.begin(), answer.end());

@@ -15,8 +15,8 @@ struct TariffSettings {
 };
 
 struct LimitSettings {
-  int energy_limit = 0;  // kWh; 0 = none
-  int cost_limit = 0;    // dollars; 0 = none
+  int energy_limit = 0;       // kWh; 0 = none
+  int cost_limit = 0;         // dollars; 0 = none
   std::uint8_t shutdown = 0;  // 1 = cut the load when a limit is reached
 };
 

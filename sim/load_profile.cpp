@@ -103,8 +103,8 @@ double LoadProfile::Voltage() const {
   const auto second = static_cast<std::uint64_t>(now_.count() / 1'000'000);
   const double noise = UnitFromBits(MixBits(noise_seed_ ^ second)) - 0.5;
   constexpr double kTwoPi = 2.0 * std::numbers::pi;
-  double volts = 230.0 + 2.5 * std::sin(kTwoPi * t / 1300.0 + voltage_phase_) +
-                 1.0 * std::sin(kTwoPi * t / 86400.0) + 1.6 * noise;
+  double volts =
+      230.0 + 2.5 * std::sin(kTwoPi * t / 1300.0 + voltage_phase_) + 1.0 * std::sin(kTwoPi * t / 86400.0) + 1.6 * noise;
   // A kettle pulls the local supply down a little.
   if (kettle_on_) volts -= 1.5;
   return std::clamp(volts, 225.0, 235.0);

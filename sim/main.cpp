@@ -72,11 +72,10 @@ int main(int argc, char** argv) {
   }
   for (std::size_t i = 0; i < bench->Size(); ++i) {
     auto& meter = bench->Meter(i);
-    const std::string number =
-        Digits(meter.WithModel([](const auto& model) { return model.MeterNumberDigits(); }));
+    const std::string number = Digits(meter.WithModel([](const auto& model) { return model.MeterNumberDigits(); }));
     const std::string& link = bench->Link(i);
-    std::printf("meter %zu: %s%s%s (meter number %s)\n", i + 1, meter.SlavePath().c_str(),
-                link.empty() ? "" : " <- ", link.c_str(), number.c_str());
+    std::printf("meter %zu: %s%s%s (meter number %s)\n", i + 1, meter.SlavePath().c_str(), link.empty() ? "" : " <- ",
+                link.c_str(), number.c_str());
   }
   std::fflush(stdout);
 

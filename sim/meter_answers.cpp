@@ -83,13 +83,11 @@ std::vector<std::uint8_t> MeterModel::AnswerWriteClock(RequestView request) {
   const int weekday = Param(request, 4);
   const int hour = Param(request, 5);
   const int minute = Param(request, 6);
-  const std::chrono::year_month_day date{std::chrono::year{year} / std::chrono::month{month} /
-                                         std::chrono::day{day}};
+  const std::chrono::year_month_day date{std::chrono::year{year} / std::chrono::month{month} / std::chrono::day{day}};
   // The meter has no way to refuse: it acknowledges every clock write, but
   // keeps its clock when the date or time is impossible.
   if (year <= 2099 && date.ok() && hour <= 23 && minute <= 59) {
-    const auto time = std::chrono::local_days{date} + std::chrono::hours{hour} +
-                      std::chrono::minutes{minute};
+    const auto time = std::chrono::local_days{date} + std::chrono::hours{hour} + std::chrono::minutes{minute};
     const int real = static_cast<int>(std::chrono::weekday{std::chrono::local_days{date}}.c_encoding());
     SetClock(time, weekday <= 6 ? weekday : real);
   }
@@ -150,8 +148,8 @@ std::vector<std::uint8_t> MeterModel::AnswerRealTime() const {
 std::vector<std::uint8_t> MeterModel::AnswerReadTimer(std::uint8_t number) const {
   if (number < 1 || number > kTimerCount) return {};
   const TimerSetting& t = timers_[static_cast<std::size_t>(number - 1)];
-  return Frame(Data{static_cast<std::uint8_t>(0x97 + number), number, t.mode, t.on_hour,
-                    t.on_minute, t.off_hour, t.off_minute});
+  return Frame(
+      Data{static_cast<std::uint8_t>(0x97 + number), number, t.mode, t.on_hour, t.on_minute, t.off_hour, t.off_minute});
 }
 
 std::vector<std::uint8_t> MeterModel::AnswerReadLimits() const {

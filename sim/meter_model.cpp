@@ -15,17 +15,11 @@ using std::chrono::year_month_day;
 
 enum Stream : std::uint64_t { kProfile = 10, kHistory, kNumber, kEarlier };
 
-double Hours(std::chrono::microseconds span) {
-  return duration<double, std::ratio<3600>>(span).count();
-}
+double Hours(std::chrono::microseconds span) { return duration<double, std::ratio<3600>>(span).count(); }
 
-std::uint16_t ToWord(double value) {
-  return static_cast<std::uint16_t>(std::clamp(std::lround(value), 0L, 65535L));
-}
+std::uint16_t ToWord(double value) { return static_cast<std::uint16_t>(std::clamp(std::lround(value), 0L, 65535L)); }
 
-int RealWeekday(local_days date) {
-  return static_cast<int>(std::chrono::weekday{date}.c_encoding());
-}
+int RealWeekday(local_days date) { return static_cast<int>(std::chrono::weekday{date}.c_encoding()); }
 
 }  // namespace
 
@@ -48,8 +42,8 @@ MeterModel::MeterModel(const MeterModelOptions& options, HostTime now)
   energy_wh_ = history_.TotalWh() + earlier.Between(100'000.0, 2'000'000.0);
 
   Random number_random(StreamSeed(options.seed, kNumber));
-  SetMeterNumber(options.meter_number.value_or(
-      static_cast<std::uint32_t>(number_random.Integer(10'000'000, 99'999'999))));
+  SetMeterNumber(
+      options.meter_number.value_or(static_cast<std::uint32_t>(number_random.Integer(10'000'000, 99'999'999))));
 }
 
 void MeterModel::SetMeterNumber(std::uint32_t number) {
@@ -60,9 +54,7 @@ void MeterModel::SetMeterNumber(std::uint32_t number) {
   }
 }
 
-MeterModel::MeterTime MeterModel::MeterTimeAt(Micros elapsed) const {
-  return clock_base_ + (elapsed - clock_base_at_);
-}
+MeterModel::MeterTime MeterModel::MeterTimeAt(Micros elapsed) const { return clock_base_ + (elapsed - clock_base_at_); }
 
 MeterClock MeterModel::Clock() const {
   const MeterTime now = MeterTimeAt(elapsed_);
@@ -92,26 +84,18 @@ void MeterModel::SetClock(std::chrono::local_seconds time, int weekday_register)
   if (after != before) history_.EnterDay(before, after);
 }
 
-TariffSettings MeterModel::Tariff() const {
-  return {tier_limit_.Value(), price1_.Value(), price2_.Value()};
-}
+TariffSettings MeterModel::Tariff() const { return {tier_limit_.Value(), price1_.Value(), price2_.Value()}; }
 
-LimitSettings MeterModel::Limits() const {
-  return {energy_limit_.Value(), cost_limit_.Value(), shutdown_};
-}
+LimitSettings MeterModel::Limits() const { return {energy_limit_.Value(), cost_limit_.Value(), shutdown_}; }
 
-bool MeterModel::LoadCut() const {
-  return shutdown_ == 1 && LimitReached(EnergyCounter(), Limits(), Tariff());
-}
+bool MeterModel::LoadCut() const { return shutdown_ == 1 && LimitReached(EnergyCounter(), Limits(), Tariff()); }
 
 TimerSetting MeterModel::Timer(int number) const {
   if (number < 1 || number > kTimerCount) return {};
   return timers_[static_cast<std::size_t>(number - 1)];
 }
 
-std::uint32_t MeterModel::EnergyCounter() const {
-  return static_cast<std::uint32_t>(std::floor(energy_wh_ / 10.0));
-}
+std::uint32_t MeterModel::EnergyCounter() const { return static_cast<std::uint32_t>(std::floor(energy_wh_ / 10.0)); }
 
 void MeterModel::SetEnergyCounter(std::uint32_t counter) { energy_wh_ = counter * 10.0; }
 

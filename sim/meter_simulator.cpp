@@ -4,8 +4,7 @@
 
 namespace quorvel::sim {
 
-std::unique_ptr<MeterSimulator> MeterSimulator::Open(const MeterSimulatorOptions& options,
-                                                     std::string* error) {
+std::unique_ptr<MeterSimulator> MeterSimulator::Open(const MeterSimulatorOptions& options, std::string* error) {
   const std::size_t count = options.links.size() + options.unlinked;
   if (count == 0 || count > kMaxMeters) {
     if (error) *error = "between 1 and " + std::to_string(kMaxMeters) + " meters, please";

@@ -34,8 +34,7 @@ class MeterSimulator {
  public:
   // Opens every meter's terminal and makes the links; on any failure
   // nothing is left behind and `error` says why.
-  static std::unique_ptr<MeterSimulator> Open(const MeterSimulatorOptions& options,
-                                              std::string* error);
+  static std::unique_ptr<MeterSimulator> Open(const MeterSimulatorOptions& options, std::string* error);
   ~MeterSimulator();  // stops the meters and removes the links
   MeterSimulator(const MeterSimulator&) = delete;
   MeterSimulator& operator=(const MeterSimulator&) = delete;

@@ -63,8 +63,7 @@ std::unique_ptr<PtyMeter> PtyMeter::Open(const PtyMeterOptions& options, std::st
     return nullptr;
   }
   std::array<char, 128> name{};
-  if (::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
-      ::ptsname_r(master, name.data(), name.size()) != 0) {
+  if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name.data(), name.size()) != 0) {
     if (error) *error = SystemError("pseudo-terminal set-up");
     CloseFd(master);
     return nullptr;
@@ -76,8 +75,8 @@ std::unique_ptr<PtyMeter> PtyMeter::Open(const PtyMeterOptions& options, std::st
     return nullptr;
   }
   int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  const bool ok = wake >= 0 && MakeRaw(slave, error) &&
-                  ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK) == 0;
+  const bool ok =
+      wake >= 0 && MakeRaw(slave, error) && ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK) == 0;
   if (!ok) {
     if (error && error->empty()) *error = SystemError("pseudo-terminal set-up");
     CloseFd(wake);
@@ -88,8 +87,7 @@ std::unique_ptr<PtyMeter> PtyMeter::Open(const PtyMeterOptions& options, std::st
   return std::unique_ptr<PtyMeter>(new PtyMeter(options, master, slave, wake, name.data()));
 }
 
-PtyMeter::PtyMeter(const PtyMeterOptions& options, int master_fd, int slave_fd, int wake_fd,
-                   std::string slave_path)
+PtyMeter::PtyMeter(const PtyMeterOptions& options, int master_fd, int slave_fd, int wake_fd, std::string slave_path)
     : byte_interval_(std::max(options.byte_interval, std::chrono::microseconds{0})),
       on_answer_written_(options.on_answer_written),
       master_fd_(master_fd),
@@ -159,8 +157,7 @@ std::vector<AnswerLogEntry> PtyMeter::AnswerLog() const {
 
 bool PtyMeter::WaitUntilIdle(std::uint64_t requests, std::chrono::milliseconds timeout) const {
   std::unique_lock lock(mutex_);
-  return idle_.wait_for(lock, timeout,
-                        [&] { return stats_.requests >= requests && queued_ == 0; });
+  return idle_.wait_for(lock, timeout, [&] { return stats_.requests >= requests && queued_ == 0; });
 }
 
 void PtyMeter::Run() {
@@ -171,8 +168,7 @@ void PtyMeter::Run() {
 
     std::array<pollfd, 2> fds{};
     fds[0] = {wake_fd_, POLLIN, 0};
-    fds[1] = {line_alive_ ? master_fd_ : -1,
-              static_cast<short>(POLLIN | (write_blocked_ ? POLLOUT : 0)), 0};
+    fds[1] = {line_alive_ ? master_fd_ : -1, static_cast<short>(POLLIN | (write_blocked_ ? POLLOUT : 0)), 0};
     timespec wait{};
     timespec* timeout = nullptr;
     if (next && !write_blocked_) {

@@ -15,13 +15,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
-#include <deque>
-#include <functional>
 #include <vector>
 
 #include "sim/fault_injector.h"
@@ -52,7 +52,7 @@ struct PtyMeterStats {
   std::uint64_t unanswered = 0;     // requests the meter does not answer
   std::uint64_t skipped_bytes = 0;  // received bytes that were not part of a frame
   std::uint64_t bytes_sent = 0;
-  FaultStats faults;                // every answer, with what happened to it
+  FaultStats faults;  // every answer, with what happened to it
 };
 
 class PtyMeter {
@@ -103,8 +103,7 @@ class PtyMeter {
     std::size_t sent = 0;
   };
 
-  PtyMeter(const PtyMeterOptions& options, int master_fd, int slave_fd, int wake_fd,
-           std::string slave_path);
+  PtyMeter(const PtyMeterOptions& options, int master_fd, int slave_fd, int wake_fd, std::string slave_path);
   void Run();
   void Receive(HostTime now);
   void Send(HostTime now);
@@ -122,7 +121,7 @@ class PtyMeter {
 
   // Only the meter's thread touches these.
   RequestAssembler assembler_;
-  std::deque<Outgoing> queue_;   // answers in the order they go out
+  std::deque<Outgoing> queue_;  // answers in the order they go out
   HostTime next_byte_at_{};
   bool line_alive_ = true;
   bool write_blocked_ = false;

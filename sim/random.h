@@ -20,14 +20,10 @@ constexpr std::uint64_t MixBits(std::uint64_t x) {
 // An independent stream for one purpose (the fridge, the kettle, the
 // faults ...), so that drawing more numbers for one purpose never shifts
 // the numbers another purpose sees.
-constexpr std::uint64_t StreamSeed(std::uint64_t seed, std::uint64_t stream) {
-  return MixBits(seed ^ MixBits(stream));
-}
+constexpr std::uint64_t StreamSeed(std::uint64_t seed, std::uint64_t stream) { return MixBits(seed ^ MixBits(stream)); }
 
 // A uniform number in [0, 1) from 64 random bits.
-constexpr double UnitFromBits(std::uint64_t bits) {
-  return static_cast<double>(bits >> 11U) * 0x1.0p-53;
-}
+constexpr double UnitFromBits(std::uint64_t bits) { return static_cast<double>(bits >> 11U) * 0x1.0p-53; }
 
 class Random {
  public:

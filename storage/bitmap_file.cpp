@@ -21,9 +21,7 @@ constexpr std::uint32_t Blue(std::uint32_t rgb) { return rgb & 0xFFu; }
 bool SupportedBits(int bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 24 || bits == 32; }
 
 // The level 0..levels-1 nearest to an 8-bit channel value.
-std::uint32_t NearestLevel(std::uint32_t value, std::uint32_t levels) {
-  return (value * (levels - 1) + 127) / 255;
-}
+std::uint32_t NearestLevel(std::uint32_t value, std::uint32_t levels) { return (value * (levels - 1) + 127) / 255; }
 
 std::uint32_t LevelValue(std::uint32_t level, std::uint32_t levels) {
   return (level * 255 + (levels - 1) / 2) / (levels - 1);

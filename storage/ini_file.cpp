@@ -91,8 +91,7 @@ std::optional<IniFile::SectionRange> IniFile::FindSection(std::string_view secti
   return std::nullopt;
 }
 
-std::optional<std::string> IniFile::Get(std::string_view section, std::string_view key,
-                                        std::size_t max_length) const {
+std::optional<std::string> IniFile::Get(std::string_view section, std::string_view key, std::size_t max_length) const {
   const auto range = FindSection(section);
   if (!range) return std::nullopt;
   for (std::size_t i = range->begin; i < range->end; ++i) {

@@ -14,7 +14,8 @@ constexpr std::size_t kMaxIdentityLength = 255;
 constexpr std::size_t kMaxMeterNumberLength = 24;
 
 bool Printable(const std::string& text) {
-  return std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+  return std::none_of(text.begin(), text.end(),
+                      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
 bool MeterNumber(const std::string& text) {

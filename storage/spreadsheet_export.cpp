@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "model/month_lengths.h"
 #include "model/local_clock.h"
+#include "model/month_lengths.h"
 #include "model/reading_fields.h"
 #include "protocol/number_text.h"
 
@@ -88,8 +88,8 @@ xls::Row MonthRow(int month, const HistoryTable& history) {
 std::string LocalTimeText() {
   const LocalClock now = CurrentLocalClock();
   char text[48];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day, now.hour,
-                now.minute, now.second);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day, now.hour, now.minute,
+                now.second);
   return text;
 }
 
@@ -98,9 +98,7 @@ SpreadsheetExport::SpreadsheetExport(Notifier& notifier, xls::WriterOptions opti
 
 SpreadsheetExport::~SpreadsheetExport() { CloseAll(); }
 
-void SpreadsheetExport::Tell(const std::string& text) {
-  notifier_.Notify(Notice{"", text, NoticeIcon::kWarning});
-}
+void SpreadsheetExport::Tell(const std::string& text) { notifier_.Notify(Notice{"", text, NoticeIcon::kWarning}); }
 
 SpreadsheetExport::SlotFile& SpreadsheetExport::LogFor(int slot, const std::string& folder_prefix) {
   SlotFile& file = slots_.at(SlotIndex(slot));

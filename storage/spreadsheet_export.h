@@ -24,8 +24,8 @@
 
 namespace quorvel {
 
-inline constexpr std::array<const char*, 12> kMonthNames = {"Jan",  "Feb", "Mar", "April", "May", "June",
-                                                            "July", "Aug", "Sept", "Oct",  "Nov", "Dec"};
+inline constexpr std::array<const char*, 12> kMonthNames = {"Jan",  "Feb", "Mar",  "April", "May", "June",
+                                                            "July", "Aug", "Sept", "Oct",   "Nov", "Dec"};
 
 std::string RealTimeFileName(const std::string& folder_prefix, int slot);
 std::string MonthFileName(const std::string& folder_prefix, int slot);

@@ -121,9 +121,9 @@ std::optional<TextEncoding::Form> UnmarkedUtf16(std::string_view bytes) {
 }  // namespace
 
 std::string EncodingName(const TextEncoding& encoding) {
-  std::string name = encoding.form == TextEncoding::Form::kUtf8     ? "UTF-8"
+  std::string name = encoding.form == TextEncoding::Form::kUtf8      ? "UTF-8"
                      : encoding.form == TextEncoding::Form::kUtf16Le ? "UTF-16LE"
-                                                                    : "UTF-16BE";
+                                                                     : "UTF-16BE";
   return encoding.byte_order_mark ? name + " with a byte-order mark" : name;
 }
 

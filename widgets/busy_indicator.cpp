@@ -64,7 +64,9 @@ void BusyIndicator::EndAll() {
   while (!running_.empty()) End(*running_.begin());
 }
 
-QString BusyIndicator::Text() const { return Running() ? label_->text() + QStringLiteral("  ") + bar_->text() : QString(); }
+QString BusyIndicator::Text() const {
+  return Running() ? label_->text() + QStringLiteral("  ") + bar_->text() : QString();
+}
 
 void BusyIndicator::Show(BusyOperation operation, int done, int total) {
   label_->setText(OperationName(operation));

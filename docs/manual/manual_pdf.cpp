@@ -445,8 +445,8 @@ int main(int argc, char** argv) {
   const QString output = QString::fromLocal8Bit(argv[2]);
   QPdfWriter writer(output);
   writer.setResolution(kDpi);
-  writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(22, 18, 22, 12),
-                                   QPageLayout::Millimeter));
+  writer.setPageLayout(
+      QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(22, 18, 22, 12), QPageLayout::Millimeter));
   writer.setTitle(QStringLiteral("QUORVEL Digital Dashboard: User's guide"));
   writer.setCreator(QStringLiteral("quorvel-manual-pdf"));
   const QRectF paint = writer.pageLayout().paintRectPixels(kDpi);

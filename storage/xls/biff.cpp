@@ -21,13 +21,13 @@ void PutBof(Bytes& out, std::uint16_t kind) {
   PutU16(out, 0x0DBB);  // build and year of the Excel 97 release
   PutU16(out, 0x07CC);
   PutU32(out, 0);
-  PutU32(out, 6);       // lowest BIFF version that can read the file
+  PutU32(out, 6);  // lowest BIFF version that can read the file
 }
 
 void PutFont(Bytes& out) {
   constexpr std::string_view kName = "Arial";
   PutRecordHeader(out, 0x0031, 16 + kName.size());
-  PutU16(out, 200);     // 10 points, in twips
+  PutU16(out, 200);  // 10 points, in twips
   PutU16(out, 0);
   PutU16(out, 0x7FFF);  // automatic colour
   PutU16(out, 400);     // normal weight
@@ -45,16 +45,16 @@ void PutFont(Bytes& out) {
 
 void PutXf(Bytes& out, bool style) {
   PutRecordHeader(out, 0x00E0, 20);
-  PutU16(out, 0);                           // font 0
-  PutU16(out, 0);                           // number format "General"
-  PutU16(out, style ? 0xFFF5 : 0x0001);     // locked; style XFs have no parent
-  PutU8(out, 0x20);                         // bottom aligned
+  PutU16(out, 0);                        // font 0
+  PutU16(out, 0);                        // number format "General"
+  PutU16(out, style ? 0xFFF5 : 0x0001);  // locked; style XFs have no parent
+  PutU8(out, 0x20);                      // bottom aligned
   PutU8(out, 0);
   PutU8(out, 0);
   PutU8(out, style ? 0xF4 : 0x00);
   PutU32(out, 0);
   PutU32(out, 0);
-  PutU16(out, 0x20C0);                      // automatic pattern colours
+  PutU16(out, 0x20C0);  // automatic pattern colours
 }
 
 Bytes BuildGlobals() {

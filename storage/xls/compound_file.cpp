@@ -66,8 +66,7 @@ std::vector<std::uint32_t> BuildFat(const CompoundLayout& layout) {
   }
   fat[layout.directory_sector] = kEndOfChain;
   for (std::size_t i = 0; i < layout.stream_sectors.size(); ++i) {
-    fat[layout.stream_sectors[i]] =
-        i + 1 < layout.stream_sectors.size() ? layout.stream_sectors[i + 1] : kEndOfChain;
+    fat[layout.stream_sectors[i]] = i + 1 < layout.stream_sectors.size() ? layout.stream_sectors[i + 1] : kEndOfChain;
   }
   return fat;
 }
@@ -79,8 +78,8 @@ void PutName(Bytes& out, std::string_view name) {
   PutZeros(out, 64 - 2 * name.size());
 }
 
-void PutDirEntry(Bytes& out, std::string_view name, std::uint8_t type, std::uint32_t child,
-                 std::uint32_t start, std::uint32_t size) {
+void PutDirEntry(Bytes& out, std::string_view name, std::uint8_t type, std::uint32_t child, std::uint32_t start,
+                 std::uint32_t size) {
   PutName(out, name);
   PutU16(out, name.empty() ? 0 : static_cast<std::uint16_t>(2 * (name.size() + 1)));
   PutU8(out, type);
@@ -88,7 +87,7 @@ void PutDirEntry(Bytes& out, std::string_view name, std::uint8_t type, std::uint
   PutU32(out, kNoEntry);             // left sibling
   PutU32(out, kNoEntry);             // right sibling
   PutU32(out, child);
-  PutZeros(out, 16 + 4 + 8 + 8);     // class id, state bits, two time stamps
+  PutZeros(out, 16 + 4 + 8 + 8);  // class id, state bits, two time stamps
   PutU32(out, start);
   PutU64(out, size);
 }
@@ -149,19 +148,19 @@ Bytes EncodeHeader(const CompoundLayout& layout) {
   Bytes out;
   out.reserve(kSectorSize);
   out.insert(out.end(), kSignature.begin(), kSignature.end());
-  PutZeros(out, 16);        // class id
-  PutU16(out, 0x003E);      // minor version
-  PutU16(out, 0x0003);      // major version: 512-byte sectors
-  PutU16(out, 0xFFFE);      // byte order mark
-  PutU16(out, 9);           // sector size 2^9
-  PutU16(out, 6);           // mini sector size 2^6
+  PutZeros(out, 16);    // class id
+  PutU16(out, 0x003E);  // minor version
+  PutU16(out, 0x0003);  // major version: 512-byte sectors
+  PutU16(out, 0xFFFE);  // byte order mark
+  PutU16(out, 9);       // sector size 2^9
+  PutU16(out, 6);       // mini sector size 2^6
   PutZeros(out, 6);
-  PutU32(out, 0);           // directory sector count: must be 0 in version 3
+  PutU32(out, 0);  // directory sector count: must be 0 in version 3
   PutU32(out, static_cast<std::uint32_t>(layout.fat_sectors.size()));
   PutU32(out, layout.directory_sector);
-  PutU32(out, 0);           // transaction signature
+  PutU32(out, 0);  // transaction signature
   PutU32(out, kMinStreamBytes);
-  PutU32(out, kEndOfChain); // no mini FAT
+  PutU32(out, kEndOfChain);  // no mini FAT
   PutU32(out, 0);
   PutU32(out, layout.difat_sectors.empty() ? kEndOfChain : layout.difat_sectors.front());
   PutU32(out, static_cast<std::uint32_t>(layout.difat_sectors.size()));
@@ -220,8 +219,7 @@ CompoundRead ReadLayout(const File& file) {
   const std::uint8_t* h = header.data();
   const bool our_shape = GetU16(h + 24) == 0x003E && GetU16(h + 26) == 3 && GetU16(h + 28) == 0xFFFE &&
                          GetU16(h + 30) == 9 && GetU16(h + 32) == 6 && GetU32(h + 40) == 0 &&
-                         GetU32(h + 56) == kMinStreamBytes && GetU32(h + 60) == kEndOfChain &&
-                         GetU32(h + 64) == 0;
+                         GetU32(h + 56) == kMinStreamBytes && GetU32(h + 60) == kEndOfChain && GetU32(h + 64) == 0;
   if (!our_shape) {
     return Fail(Kind::kForeign, "is a compound file of another kind");
   }
@@ -234,8 +232,7 @@ CompoundRead ReadLayout(const File& file) {
   if (fat_count == 0 || fat_count > kMaxFatSectors || difat_count != expected_difat) {
     return Fail(Kind::kDamaged, "its sector table counts are inconsistent");
   }
-  const std::uint32_t present =
-      file_size <= kSectorSize ? 0 : CeilDiv(file_size - kSectorSize, kSectorSize);
+  const std::uint32_t present = file_size <= kSectorSize ? 0 : CeilDiv(file_size - kSectorSize, kSectorSize);
 
   CompoundRead result;
   CompoundLayout& layout = result.layout;
@@ -318,10 +315,9 @@ CompoundRead ReadLayout(const File& file) {
   const std::uint8_t* stream = root + kDirEntrySize;
   const bool our_directory = NameIs(root, kRootName) && root[66] == 5 && GetU32(root + 76) == 1 &&
                              GetU32(root + 116) == kEndOfChain && GetU64(root + 120) == 0 &&
-                             NameIs(stream, kStreamName) && stream[66] == 2 &&
-                             GetU32(stream + 68) == kNoEntry && GetU32(stream + 72) == kNoEntry &&
-                             GetU32(stream + 76) == kNoEntry && root[2 * kDirEntrySize + 66] == 0 &&
-                             root[3 * kDirEntrySize + 66] == 0;
+                             NameIs(stream, kStreamName) && stream[66] == 2 && GetU32(stream + 68) == kNoEntry &&
+                             GetU32(stream + 72) == kNoEntry && GetU32(stream + 76) == kNoEntry &&
+                             root[2 * kDirEntrySize + 66] == 0 && root[3 * kDirEntrySize + 66] == 0;
   const std::uint64_t stream_size = GetU64(stream + 120);
   if (!our_directory || stream_size % kSectorSize != 0 || stream_size < kMinStreamBytes ||
       stream_size > static_cast<std::uint64_t>(fat.size()) * kSectorSize) {

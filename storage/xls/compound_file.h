@@ -39,9 +39,7 @@ struct CompoundLayout {
   std::uint64_t FileSize() const {
     return static_cast<std::uint64_t>(kSectorSize) * (1u + static_cast<std::uint64_t>(sector_count));
   }
-  std::uint64_t StreamSize() const {
-    return static_cast<std::uint64_t>(kSectorSize) * stream_sectors.size();
-  }
+  std::uint64_t StreamSize() const { return static_cast<std::uint64_t>(kSectorSize) * stream_sectors.size(); }
 };
 
 inline std::uint32_t SectorsFor(std::uint64_t bytes) {
@@ -75,8 +73,8 @@ std::vector<SectorImage> EncodeMetadata(const CompoundLayout& layout);
 struct CompoundRead {
   enum class Kind {
     kOk,
-    kForeign,   // not a compound file, or one of a shape this writer never makes
-    kDamaged,   // our shape, but its tables contradict themselves
+    kForeign,  // not a compound file, or one of a shape this writer never makes
+    kDamaged,  // our shape, but its tables contradict themselves
     kIoError,
   };
   Kind kind = Kind::kOk;

@@ -112,8 +112,7 @@ IoResult File::CreateNew(const std::string& path, File* out) {
 IoResult File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out, std::size_t* got) const {
   std::size_t done = 0;
   while (done < out.size()) {
-    const ssize_t n = ::pread(handle_, out.data() + done, out.size() - done,
-                              static_cast<off_t>(offset + done));
+    const ssize_t n = ::pread(handle_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) {
         continue;
@@ -132,8 +131,7 @@ IoResult File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out, std::si
 IoResult File::WriteAt(std::uint64_t offset, ByteView data) {
   std::size_t done = 0;
   while (done < data.size()) {
-    const ssize_t n = ::pwrite(handle_, data.data() + done, data.size() - done,
-                               static_cast<off_t>(offset + done));
+    const ssize_t n = ::pwrite(handle_, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) {
         continue;
@@ -209,8 +207,8 @@ IoResult PublishNew(const std::string& temp, const std::string& path) {
   if (link_error == EEXIST) {
     return FromErrno(EEXIST);
   }
-  if (link_error != EPERM && link_error != ENOTSUP && link_error != EOPNOTSUPP &&
-      link_error != EMLINK && link_error != ENOSYS && link_error != EXDEV) {
+  if (link_error != EPERM && link_error != ENOTSUP && link_error != EOPNOTSUPP && link_error != EMLINK &&
+      link_error != ENOSYS && link_error != EXDEV) {
     return FromErrno(link_error);
   }
   // File systems without hard links (FAT on a USB stick): the check and the

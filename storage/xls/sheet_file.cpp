@@ -26,11 +26,7 @@ Bytes CommitBytesOfTail(std::uint64_t tail_at) {
 
 SheetFile::SheetFile(std::string path, std::size_t width, const WriterOptions& options, File file,
                      CompoundLayout layout)
-    : path_(std::move(path)),
-      width_(width),
-      options_(options),
-      file_(std::move(file)),
-      layout_(std::move(layout)) {
+    : path_(std::move(path)), width_(width), options_(options), file_(std::move(file)), layout_(std::move(layout)) {
   options_.row_limit = std::clamp<std::uint32_t>(options_.row_limit, 2, kMaxRows);
   options_.max_growth_bytes = std::max<std::uint32_t>(options_.max_growth_bytes, kSectorSize);
 }
@@ -40,10 +36,10 @@ Status SheetFile::Append(const Row& row) {
     return Status::Fail(StatusCode::kClosed, CannotText("write", path_, "the file is closed"));
   }
   if (row.size() != width_) {
-    return Status::Fail(StatusCode::kInvalid, CannotText("write", path_,
-                                                       "the row has " + std::to_string(row.size()) +
-                                                           " cells but the sheet has " +
-                                                           std::to_string(width_) + " columns"));
+    return Status::Fail(StatusCode::kInvalid,
+                        CannotText("write", path_,
+                                   "the row has " + std::to_string(row.size()) + " cells but the sheet has " +
+                                       std::to_string(width_) + " columns"));
   }
   if (full()) {
     return Status::Fail(StatusCode::kFull,
@@ -119,7 +115,8 @@ Status SheetFile::Grow(std::uint64_t needed_stream_size) {
   // Growing by the stream's size keeps the number of growths logarithmic;
   // the cap keeps one growth short; the sixteenth keeps the copied tables a
   // small share of what a growth adds in very large files.
-  const std::uint64_t step = std::max<std::uint64_t>(std::min<std::uint64_t>(stream, options_.max_growth_bytes), stream / 16);
+  const std::uint64_t step =
+      std::max<std::uint64_t>(std::min<std::uint64_t>(stream, options_.max_growth_bytes), stream / 16);
   const std::uint32_t preferred = std::max(needed, SectorsFor(step));
   IoResult io;
   CompoundLayout next;

@@ -53,7 +53,8 @@ OpenResult SheetFile::Create(const std::string& path, const Columns& columns, co
   Bytes image = EncodeHeader(layout);
   image.resize(static_cast<std::size_t>(layout.FileSize()), 0);
   for (const SectorImage& meta : EncodeMetadata(layout)) {
-    std::copy(meta.bytes.begin(), meta.bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(SectorOffset(meta.sector)));
+    std::copy(meta.bytes.begin(), meta.bytes.end(),
+              image.begin() + static_cast<std::ptrdiff_t>(SectorOffset(meta.sector)));
   }
   // A new layout keeps the stream's sectors in one run.
   std::copy(stream.begin(), stream.end(),
@@ -127,8 +128,9 @@ OpenResult SheetFile::Open(const std::string& path, const Columns& columns, cons
   }
   if (writable) {
     if (const IoResult io = file.TryLock(); !io.ok()) {
-      return Outcome(OpenKind::kFailed,
-                     CannotText("open", path, io.kind == IoResult::Kind::kBusy ? "it is in use by another writer" : io.text));
+      return Outcome(
+          OpenKind::kFailed,
+          CannotText("open", path, io.kind == IoResult::Kind::kBusy ? "it is in use by another writer" : io.text));
     }
   }
 
@@ -154,8 +156,7 @@ OpenResult SheetFile::Open(const std::string& path, const Columns& columns, cons
     case SheetScan::Kind::kForeign:
       return Outcome(OpenKind::kForeign, path + " " + scan.detail);
     case SheetScan::Kind::kOtherColumns:
-      return Outcome(OpenKind::kOtherColumns,
-                     path + " has other columns (" + JoinNames(scan.file_columns) + ")");
+      return Outcome(OpenKind::kOtherColumns, path + " has other columns (" + JoinNames(scan.file_columns) + ")");
     case SheetScan::Kind::kDamaged:
       return Outcome(OpenKind::kDamaged, path + " is damaged (" + scan.detail + ")");
     case SheetScan::Kind::kIoError:

@@ -101,16 +101,14 @@ Status SheetLog::OpenFrom(unsigned first, std::vector<std::string>* notices, std
     current_path_ = path;
     for (const PassedOver& p : passed) {
       if (told_.insert(p.path).second) {
-        notices->push_back(p.reason + (p.untouched ? "; it is left as it is and new rows go to "
-                                                   : "; new rows go to ") +
-                           path + ".");
+        notices->push_back(
+            p.reason + (p.untouched ? "; it is left as it is and new rows go to " : "; new rows go to ") + path + ".");
       }
     }
     return Status::Ok();
   }
-  return Status::Fail(StatusCode::kIoError,
-                      "cannot write " + base_ + ": no free continuation file up to " +
-                          ContinuationPath(base_, kMaxContinuations));
+  return Status::Fail(StatusCode::kIoError, "cannot write " + base_ + ": no free continuation file up to " +
+                                                ContinuationPath(base_, kMaxContinuations));
 }
 
 AppendResult AppendRowToFile(const std::string& path, const Columns& columns, const Row& row, WriterOptions options) {

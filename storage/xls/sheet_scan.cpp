@@ -71,7 +71,8 @@ std::size_t RowAt(StreamWindow& stream, std::uint64_t at, std::uint16_t row, std
     return 0;
   }
   Bytes expected;
-  PutRowRecord(expected, row, static_cast<std::uint16_t>(width), ByteView(bytes + kRowRecordBytes, size - kRowRecordBytes));
+  PutRowRecord(expected, row, static_cast<std::uint16_t>(width),
+               ByteView(bytes + kRowRecordBytes, size - kRowRecordBytes));
   return std::equal(expected.begin(), expected.end(), bytes) ? size : 0;
 }
 

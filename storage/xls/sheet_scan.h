@@ -19,11 +19,11 @@ struct SheetScan {
     kIoError,
   };
   Kind kind = Kind::kOurs;
-  std::string detail;      // why it is not kOurs
-  Columns file_columns;    // the header row found, for kOtherColumns
+  std::string detail;    // why it is not kOurs
+  Columns file_columns;  // the header row found, for kOtherColumns
 
-  std::uint32_t rows = 0;         // whole rows, the header row included
-  std::uint64_t rows_end = 0;     // stream offset just past the last whole row
+  std::uint32_t rows = 0;      // whole rows, the header row included
+  std::uint64_t rows_end = 0;  // stream offset just past the last whole row
   // The tail, DIMENSIONS and the slack are exactly what an append leaves.
   bool clean = false;
   // Non-zero bytes after the tail, if any: [dirty_begin, dirty_end).

@@ -36,10 +36,9 @@ IoResult ForEachRun(const CompoundLayout& layout, std::uint64_t offset, std::uin
 }  // namespace
 
 IoResult WriteStream(File& file, const CompoundLayout& layout, std::uint64_t offset, ByteView data) {
-  return ForEachRun(layout, offset, data.size(),
-                    [&](std::uint64_t file_at, std::uint64_t from, std::uint64_t n) {
-                      return file.WriteAt(file_at, data.subspan(from, n));
-                    });
+  return ForEachRun(layout, offset, data.size(), [&](std::uint64_t file_at, std::uint64_t from, std::uint64_t n) {
+    return file.WriteAt(file_at, data.subspan(from, n));
+  });
 }
 
 IoResult ZeroStream(File& file, const CompoundLayout& layout, std::uint64_t offset, std::uint64_t length) {
@@ -56,8 +55,7 @@ IoResult ZeroStream(File& file, const CompoundLayout& layout, std::uint64_t offs
   });
 }
 
-IoResult ReadStream(const File& file, const CompoundLayout& layout, std::uint64_t offset,
-                    std::span<std::uint8_t> out) {
+IoResult ReadStream(const File& file, const CompoundLayout& layout, std::uint64_t offset, std::span<std::uint8_t> out) {
   return ForEachRun(layout, offset, out.size(), [&](std::uint64_t file_at, std::uint64_t from, std::uint64_t n) {
     const auto part = out.subspan(from, n);
     std::size_t got = 0;

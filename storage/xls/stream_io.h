@@ -20,8 +20,7 @@ IoResult WriteStream(File& file, const CompoundLayout& layout, std::uint64_t off
 IoResult ZeroStream(File& file, const CompoundLayout& layout, std::uint64_t offset, std::uint64_t length);
 
 // Reads a stream range; bytes past the physical end of the file read as zeros.
-IoResult ReadStream(const File& file, const CompoundLayout& layout, std::uint64_t offset,
-                    std::span<std::uint8_t> out);
+IoResult ReadStream(const File& file, const CompoundLayout& layout, std::uint64_t offset, std::span<std::uint8_t> out);
 
 // A moving read buffer over the stream, for walking its records.
 class StreamWindow {

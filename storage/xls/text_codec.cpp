@@ -101,8 +101,7 @@ std::string Utf16ToUtf8(std::u16string_view units) {
   std::string out;
   for (std::size_t i = 0; i < units.size(); ++i) {
     char32_t cp = units[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<char32_t>(units[i + 1]) - 0xDC00);
       ++i;
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
@@ -127,8 +126,6 @@ void PutBiffChars(Bytes& out, std::u16string_view units) {
   }
 }
 
-std::size_t BiffCharsSize(std::u16string_view units) {
-  return 1 + units.size() * (FitsOneByte(units) ? 1 : 2);
-}
+std::size_t BiffCharsSize(std::u16string_view units) { return 1 + units.size() * (FitsOneByte(units) ? 1 : 2); }
 
 }  // namespace quorvel::xls

@@ -18,19 +18,19 @@ TEST(ChartRules, ValueAxisFollowsTheReadings) {
   };
   const AxisRange fresh = InitialValueAxis(Q::kCurrent);
   const std::vector<Case> cases = {
-      {Q::kCurrent, fresh, 0.37, {0.17, 0.57}},             // collapsed: centred on the reading
-      {Q::kCurrent, fresh, 0.05, {0.0, 0.25}},              // never below 0
-      {Q::kCurrent, fresh, 0.374, {0.17, 0.57}},            // rounded to hundredths first
-      {Q::kCurrent, {0.17, 0.57}, 0.40, {0.17, 0.60}},      // near the top: the top moves out
-      {Q::kCurrent, {0.17, 0.57}, 0.30, {0.10, 0.57}},      // near the bottom
-      {Q::kCurrent, {0.17, 0.57}, 0.37, {0.17, 0.57}},      // the same reading again: kept
-      {Q::kCurrent, {0.0, 2.0}, 0.10, {0.0, 2.0}},          // bottom rule, clamped at 0
+      {Q::kCurrent, fresh, 0.37, {0.17, 0.57}},         // collapsed: centred on the reading
+      {Q::kCurrent, fresh, 0.05, {0.0, 0.25}},          // never below 0
+      {Q::kCurrent, fresh, 0.374, {0.17, 0.57}},        // rounded to hundredths first
+      {Q::kCurrent, {0.17, 0.57}, 0.40, {0.17, 0.60}},  // near the top: the top moves out
+      {Q::kCurrent, {0.17, 0.57}, 0.30, {0.10, 0.57}},  // near the bottom
+      {Q::kCurrent, {0.17, 0.57}, 0.37, {0.17, 0.57}},  // the same reading again: kept
+      {Q::kCurrent, {0.0, 2.0}, 0.10, {0.0, 2.0}},      // bottom rule, clamped at 0
       {Q::kVoltage, fresh, 230.4, {229.0, 231.0}},
-      {Q::kVoltage, {229.0, 231.0}, 230.9, {229.0, 231.0}}, // top rule, same maximum
-      {Q::kVoltage, {229.0, 231.0}, 228.6, {227.0, 231.0}}, // bottom rule
+      {Q::kVoltage, {229.0, 231.0}, 230.9, {229.0, 231.0}},  // top rule, same maximum
+      {Q::kVoltage, {229.0, 231.0}, 228.6, {227.0, 231.0}},  // bottom rule
       {Q::kVoltage, {229.0, 231.0}, 235.2, {229.0, 236.0}},
-      {Q::kVoltage, {200.0, 240.0}, 190.0, {189.0, 240.0}}, // never narrows
-      {Q::kPower, fresh, 0.0, {0.0, 1.0}},                  // an idle load
+      {Q::kVoltage, {200.0, 240.0}, 190.0, {189.0, 240.0}},  // never narrows
+      {Q::kPower, fresh, 0.0, {0.0, 1.0}},                   // an idle load
       {Q::kPower, fresh, 86.7, {85.0, 87.0}},
       {Q::kPowerFactor, InitialValueAxis(Q::kPowerFactor), 0.85, {0.0, 1.0}},  // fixed, a factor shows
   };
@@ -53,15 +53,11 @@ TEST(ChartRules, PowerFactorKeepsItsSignAndTheAxisTakesItIn) {
   };
   const AxisRange fresh = InitialValueAxis(Q::kPowerFactor);
   const std::vector<Case> cases = {
-      {fresh, 0.95F, {0.0, 1.0}, 2},
-      {fresh, 1.0F, {0.0, 1.0}, 2},
-      {fresh, 0.0F, {0.0, 1.0}, 2},
-      {fresh, -0.95F, {-1.0, 1.0}, 4},
-      {fresh, -0.3F, {-0.5, 1.0}, 3},
-      {fresh, -1.28F, {-1.5, 1.0}, 5},
-      {fresh, 1.28F, {0.0, 1.5}, 3},
-      {fresh, 1.01F, {0.0, 1.5}, 3},
-      {{-1.0, 1.0}, 0.5F, {-1.0, 1.0}, 4},   // never narrows
+      {fresh, 0.95F, {0.0, 1.0}, 2},        {fresh, 1.0F, {0.0, 1.0}, 2},
+      {fresh, 0.0F, {0.0, 1.0}, 2},         {fresh, -0.95F, {-1.0, 1.0}, 4},
+      {fresh, -0.3F, {-0.5, 1.0}, 3},       {fresh, -1.28F, {-1.5, 1.0}, 5},
+      {fresh, 1.28F, {0.0, 1.5}, 3},        {fresh, 1.01F, {0.0, 1.5}, 3},
+      {{-1.0, 1.0}, 0.5F, {-1.0, 1.0}, 4},  // never narrows
       {{-1.0, 1.0}, 1.28F, {-1.0, 1.5}, 5},
   };
   for (const Case& c : cases) {
@@ -117,13 +113,10 @@ TEST(ChartRules, SeriesJoinLeaveAndKeepTheirOwnWriteRows) {
     AddOutcome outcome;
   };
   const std::vector<Case> adds = {
-      {5, true, AddOutcome::kAdded},
-      {5, true, AddOutcome::kAlreadyPlotted},
-      {3, true, AddOutcome::kAlreadyPlotted},
-      {7, false, AddOutcome::kNotOpen},  // "please run com"
-      {7, true, AddOutcome::kAdded},
-      {9, true, AddOutcome::kAdded},
-      {11, true, AddOutcome::kNoFreeColumn},  // "Max"
+      {5, true, AddOutcome::kAdded},          {5, true, AddOutcome::kAlreadyPlotted},
+      {3, true, AddOutcome::kAlreadyPlotted}, {7, false, AddOutcome::kNotOpen},  // "please run com"
+      {7, true, AddOutcome::kAdded},          {9, true, AddOutcome::kAdded},
+      {11, true, AddOutcome::kNoFreeColumn},   // "Max"
       {11, false, AddOutcome::kNoFreeColumn},  // "Max" comes first
   };
   for (const Case& c : adds) EXPECT_EQ(series.Add(c.slot, c.open), c.outcome) << c.slot;

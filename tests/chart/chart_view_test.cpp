@@ -67,7 +67,6 @@ class ChartViewTest : public testing::WindowTest {
     for (int row = 1; row <= chart.RowCount(); ++row) points += chart.DataPoint(row, column).has_value() ? 1 : 0;
     return points;
   }
-
 };
 
 TEST_F(ChartViewTest, TwoMetersAreTrackedAsTwoSeries) {
@@ -240,7 +239,7 @@ TEST_F(ChartViewTest, ARemovedDeviceLeavesTheBoxAndItsSeriesStops) {
   const int kept = PointsIn(power, 1);
   const int other = PointsIn(power, 2);
   ASSERT_TRUE(SpinUntil([&] { return PointsIn(power, 2) >= other + 3; }));  // COM3 goes on
-  EXPECT_EQ(PointsIn(power, 1), kept);                                       // COM6's points stay
+  EXPECT_EQ(PointsIn(power, 1), kept);                                      // COM6's points stay
   EXPECT_EQ(power.ColumnLabel(1), QStringLiteral("COM6"));
 }
 

@@ -37,7 +37,7 @@ std::vector<std::string> Lines(const QByteArray& text) {
 }
 
 CliRun Cli(const QStringList& args, const std::filesystem::path& folder, const QByteArray& input = {},
-        int timeout_ms = 60000) {
+           int timeout_ms = 60000) {
   QProcess process;
   process.setWorkingDirectory(QString::fromStdString(folder.string()));
   process.start(QUORVEL_CLI, args);
@@ -76,14 +76,13 @@ class CliTest : public ::testing::Test {
 
 TEST_F(CliTest, DecodePrintsTheDashboardsValues) {
   const CliRun run = Cli({"decode", "--hex"}, dir.path(),
-                      "55 14 97 09 06 17 02 09 1E 01 F4 08 FC 2C EC 00 64 00 01 86 A0 00 AA\n"
-                      "12 AA 34 55 00 08 86 32 00 03 00 04 00 00 AA\n"
-                      "55 7F 8B 04 00 00 00 64 00 00 00 FA 00 00 00 FA FF FF FF FF 00 00 01 90");
+                         "55 14 97 09 06 17 02 09 1E 01 F4 08 FC 2C EC 00 64 00 01 86 A0 00 AA\n"
+                         "12 AA 34 55 00 08 86 32 00 03 00 04 00 00 AA\n"
+                         "55 7F 8B 04 00 00 00 64 00 00 00 FA 00 00 00 FA FF FF FF FF 00 00 01 90");
   EXPECT_EQ(run.exit_code, 0) << run.errors;
   ASSERT_EQ(run.lines.size(), 2U);  // the month answer is not complete yet
-  EXPECT_EQ(run.lines[0],
-            R"({"kind":151,"Year":9,"Month":6,"Day":23,"Weekday":2,"Hour":9,"Minute":30,"Current":5.00,)"
-            R"("Voltage":230.0,"Power":1150.0,"PowerFactor":1.00,"Energy":1000.00})");
+  EXPECT_EQ(run.lines[0], R"({"kind":151,"Year":9,"Month":6,"Day":23,"Weekday":2,"Hour":9,"Minute":30,"Current":5.00,)"
+                          R"("Voltage":230.0,"Power":1150.0,"PowerFactor":1.00,"Energy":1000.00})");
   EXPECT_EQ(run.lines[1], R"({"kind":134,"TierLimit":5000,"Price1":300,"Price2":400})");
 }
 
@@ -96,9 +95,9 @@ TEST_F(CliTest, DecodeReadsBinaryFilesAndReportsBadInput) {
   }
   const CliRun run = Cli({"decode", "capture.bin"}, dir.path());
   EXPECT_EQ(run.exit_code, 0);
-  EXPECT_EQ(run.lines, (std::vector<std::string>{R"({"kind":199,"Co2Factor":0.785})", R"({"kind":71})",
-                                                 R"({"kind":152,"ignored":true})",
-                                                 R"({"kind":238,"unhandled":true})"}));
+  EXPECT_EQ(run.lines,
+            (std::vector<std::string>{R"({"kind":199,"Co2Factor":0.785})", R"({"kind":71})",
+                                      R"({"kind":152,"ignored":true})", R"({"kind":238,"unhandled":true})"}));
 
   const CliRun missing = Cli({"decode", "no-such-file"}, dir.path());
   EXPECT_NE(missing.exit_code, 0);
@@ -106,7 +105,7 @@ TEST_F(CliTest, DecodeReadsBinaryFilesAndReportsBadInput) {
 
   const CliRun bad_hex = Cli({"decode", "--hex"}, dir.path(), "55 02 01 00 AA 5x\x1B[2J");
   EXPECT_EQ(bad_hex.exit_code, 1);
-  EXPECT_EQ(bad_hex.lines, std::vector<std::string>{R"({"kind":1})"});  // what came before is decoded
+  EXPECT_EQ(bad_hex.lines, std::vector<std::string>{R"({"kind":1})"});                    // what came before is decoded
   EXPECT_NE(bad_hex.errors.find("\"5x\\x1B[2J\""), std::string::npos) << bad_hex.errors;  // shown, not obeyed
 }
 
@@ -282,9 +281,8 @@ TEST_F(CliTest, WatchWaitsForAVanishedMeterAndGoesOnWhenItReturns) {
 
 TEST_F(CliTest, PortsThatCannotBeOpenedSayWhy) {
   StartMeters(1);
-  const CliRun absent = Cli({"watch", "--port", "COM3=" + QString::fromStdString((dir / "nothing").string()),
-                          "--seconds", "1"},
-                         dir.path());
+  const CliRun absent = Cli(
+      {"watch", "--port", "COM3=" + QString::fromStdString((dir / "nothing").string()), "--seconds", "1"}, dir.path());
   EXPECT_EQ(absent.exit_code, 1);
   EXPECT_NE(absent.errors.find("COM3"), std::string::npos) << absent.errors;
   EXPECT_NE(absent.errors.find("nothing does not exist"), std::string::npos) << absent.errors;
@@ -361,7 +359,7 @@ TEST_F(CliTest, PortsShowWhatEachSlotRemembersAndAnotherMeterIsTold) {
   const std::string told = "COM3 now answers as meter 87654321, before " + number + "\n";
   const auto at = second.errors.find(told);
   ASSERT_NE(at, std::string::npos) << second.errors;
-  EXPECT_EQ(second.errors.find(told, at + 1), std::string::npos) << second.errors;  // once
+  EXPECT_EQ(second.errors.find(told, at + 1), std::string::npos) << second.errors;    // once
   EXPECT_EQ(Cli(info, dir.path()).errors.find("now answers as"), std::string::npos);  // and not again
 
   const CliRun forgotten = Cli({"ports", "--forget", "COM4", "--forget", "com3"}, dir.path());
@@ -411,14 +409,30 @@ TEST_F(CliTest, AssignedPathsThatAreNotThereAreNamed) {
   };
   const Case cases[] = {
       {"nothing anywhere", "", {"ports"}, 1, {}, "no meter ports found: plug in a meter's USB adapter, or assign"},
-      {"a typo", "[Ports]\nCOM3=" + missing + "\n", {"ports"}, 1, {},
+      {"a typo",
+       "[Ports]\nCOM3=" + missing + "\n",
+       {"ports"},
+       1,
+       {},
        "COM3 is assigned to " + missing + ", and " + missing + " does not exist"},
-      {"one there, one not", "[Ports]\nCOM3=" + link + "\nCOM4=" + missing + "\n", {"ports"}, 3, {"COM3"},
+      {"one there, one not",
+       "[Ports]\nCOM3=" + link + "\nCOM4=" + missing + "\n",
+       {"ports"},
+       3,
+       {"COM3"},
        "COM4 is assigned to " + missing + ", and " + missing + " does not exist"},
-      {"a NUL byte", "[Ports]\nCOM4=" + link + std::string("\0junk\n", 6), {"ports"}, 1, {},
+      {"a NUL byte",
+       "[Ports]\nCOM4=" + link + std::string("\0junk\n", 6),
+       {"ports"},
+       1,
+       {},
        "COM4 is assigned to " + link + "\\x00junk, which holds a NUL byte: no device has such a name"},
       {"all there", "[Ports]\nCOM3=" + link + "\n", {"ports"}, 0, {"COM3"}, ""},
-      {"a typo, opened", "[Ports]\nCOM4=" + missing + "\n", {"watch", "--port", "COM4", "--seconds", "1"}, 1, {},
+      {"a typo, opened",
+       "[Ports]\nCOM4=" + missing + "\n",
+       {"watch", "--port", "COM4", "--seconds", "1"},
+       1,
+       {},
        "cannot open COM4: COM4 is assigned to " + missing + ", and " + missing + " does not exist"},
   };
   for (const Case& c : cases) {

@@ -40,7 +40,8 @@ class PublishCliTest : public ::testing::Test {
   }
   std::string Number(std::size_t meter) {
     std::string number;
-    for (const auto digit : meters->Meter(meter).WithModel([](const sim::MeterModel& m) { return m.MeterNumberDigits(); })) {
+    for (const auto digit :
+         meters->Meter(meter).WithModel([](const sim::MeterModel& m) { return m.MeterNumberDigits(); })) {
       number += std::to_string(digit);
     }
     return number;
@@ -74,8 +75,8 @@ TEST_F(PublishCliTest, PublishSendsEachMetersReadingsAndSaysGoodbye) {
   const std::string first = Number(0);
   const std::string second = Number(1);
   Start({"publish", "--port", "COM2=" + QString::fromStdString(meters->Link(0)), "--port",
-         "COM7=" + QString::fromStdString(meters->Link(1)), "--broker", Broker(), "--client-id", "script",
-         "--tick-ms", "200"});
+         "COM7=" + QString::fromStdString(meters->Link(1)), "--broker", Broker(), "--client-id", "script", "--tick-ms",
+         "200"});
   ASSERT_TRUE(subscriber.AwaitCount("quorvel/" + first + "/state", 2)) << process.readAllStandardError().toStdString();
   ASSERT_TRUE(subscriber.AwaitCount("quorvel/" + second + "/state", 2));
   const QJsonObject state =
@@ -136,16 +137,23 @@ struct Refusal {
 TEST_F(PublishCliTest, WhatCannotWorkIsRefusedWithItsReason) {
   std::ofstream(dir / "password") << "secret\n";
   const std::vector<Refusal> cases{
-      {{"publish", "--port", "COM1", "--broker", "h", "--password", "secret"}, "", 2, "never given on the command line"},
+      {{"publish", "--port", "COM1", "--broker", "h", "--password", "secret"},
+       "",
+       2,
+       "never given on the command line"},
       {{"publish", "--port", "COM1"}, "", 2, "give the broker with --broker HOST[:PORT]"},
       {{"publish", "--port", "COM1", "--broker", "h:0"}, "", 2, "--broker takes HOST or HOST:PORT"},
       {{"publish", "--port", "COM1", "--broker", "h", "--prefix", "a/#"}, "", 1, "it contains '#'"},
-      {{"publish", "--port", "COM1", "--broker", "h", "--user", "u", "--password-file", "no-file"}, "", 1,
+      {{"publish", "--port", "COM1", "--broker", "h", "--user", "u", "--password-file", "no-file"},
+       "",
+       1,
        "the password file no-file cannot be read"},
       {{"serve"}, "", 2, "give the service's settings file with --config FILE"},
       {{"serve", "--config", "missing.ini"}, "", 1, "cannot read the settings file missing.ini"},
       {{"serve", "--config", "bad.ini"}, "[Publish]\nEnabled=yes\nPort=99999\n", 1, "Port=99999 cannot be used"},
-      {{"serve", "--config", "bad.ini"}, "[Publish]\nEnabled=true\nPassword=secret\n", 1,
+      {{"serve", "--config", "bad.ini"},
+       "[Publish]\nEnabled=true\nPassword=secret\n",
+       1,
        "a password is never read from the settings file"},
       {{"serve", "--config", "bad.ini"}, "[Comm]\nBaudrate=9600\n", 1, "nothing to do"},
   };

@@ -22,10 +22,19 @@ using testing::RealTimeAnswer;
 
 // Remembers what it was asked to show, in order.
 struct RecordingDisplay : NullDisplay {
-  void ShowClock(const ClockTexts& t) override { clocks.push_back(t); calls.push_back("clock"); }
-  void ShowReadings(const ReadingTexts& t) override { readings.push_back(t); calls.push_back("readings"); }
+  void ShowClock(const ClockTexts& t) override {
+    clocks.push_back(t);
+    calls.push_back("clock");
+  }
+  void ShowReadings(const ReadingTexts& t) override {
+    readings.push_back(t);
+    calls.push_back("readings");
+  }
   void ShowTariff(const TariffTexts& t) override { tariffs.push_back(t); }
-  void ShowHistoryBoxes(const HistoryTexts& t) override { history.push_back(t); calls.push_back("history"); }
+  void ShowHistoryBoxes(const HistoryTexts& t) override {
+    history.push_back(t);
+    calls.push_back("history");
+  }
   void ShowCo2Factor(const std::string& t) override { co2_factors.push_back(t); }
   void ShowTimer(int n, const TimerTexts& t) override { timers.emplace_back(n, t); }
   void ShowLimits(const LimitTexts& t) override { limits.push_back(t); }
@@ -164,17 +173,16 @@ TEST_P(LimitCheck, SetsLimitStateAndTooltip) {
 
 INSTANTIATE_TEST_SUITE_P(
     Comparisons, LimitCheck,
-    ::testing::Values(
-        LimitCase{"EnergyEqualToLimit", 300, 9999, 5000, 30000, kLimitReached},
-        LimitCase{"EnergyBelowLimit", 300, 9999, 5000, 29999, kLimitNotReached},
-        // 100 kWh at tier 1: 100 x 300 / 1000 = 30 dollars.
-        LimitCase{"TierOneCostEqual", 9999, 30, 5000, 10000, kLimitReached},
-        LimitCase{"TierOneCostBelow", 9999, 31, 5000, 10000, kLimitNotReached},
-        // 100 kWh above a tier boundary of 50: 100 x 400 / 1000 = 40 dollars, strictly greater needed.
-        LimitCase{"TierTwoCostEqual", 9999, 40, 50, 10000, kLimitNotReached},
-        LimitCase{"TierTwoCostAbove", 9999, 39, 50, 10000, kLimitReached},
-        // Energy exactly on the boundary is still tier 1.
-        LimitCase{"OnTheBoundary", 9999, 30, 100, 10000, kLimitReached}),
+    ::testing::Values(LimitCase{"EnergyEqualToLimit", 300, 9999, 5000, 30000, kLimitReached},
+                      LimitCase{"EnergyBelowLimit", 300, 9999, 5000, 29999, kLimitNotReached},
+                      // 100 kWh at tier 1: 100 x 300 / 1000 = 30 dollars.
+                      LimitCase{"TierOneCostEqual", 9999, 30, 5000, 10000, kLimitReached},
+                      LimitCase{"TierOneCostBelow", 9999, 31, 5000, 10000, kLimitNotReached},
+                      // 100 kWh above a tier boundary of 50: 100 x 400 / 1000 = 40 dollars, strictly greater needed.
+                      LimitCase{"TierTwoCostEqual", 9999, 40, 50, 10000, kLimitNotReached},
+                      LimitCase{"TierTwoCostAbove", 9999, 39, 50, 10000, kLimitReached},
+                      // Energy exactly on the boundary is still tier 1.
+                      LimitCase{"OnTheBoundary", 9999, 30, 100, 10000, kLimitReached}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(PresenterTest, SelectedSlotSetsTheShownDateAndFollowsTheClock) {
@@ -300,10 +308,18 @@ TEST_F(PresenterTest, EveryReadingReachesTheStreamWithItsSlotAndTime) {
 TEST_F(PresenterTest, AnswersThatShowNothingShowNothing) {
   pending.HistoryMonthsLeft = 3;  // more months to come: nothing is shown yet
   const std::vector<Data> answers{
-      MonthAnswer(4, {100, 250}), MonthAnswer(0, {100}), MonthAnswer(13, {100}),  // a month, two outside the table
-      Bytes({0x9A, 0, 9, 8, 0, 17, 30}), Bytes({0x9A, 21, 9, 8, 0, 17, 30}),    // timers outside 1..20
-      Bytes({0x01}), Bytes({0x06}), Bytes({0x18}), Bytes({0x2C}), Bytes({0x47}),  // acknowledgements
-      Bytes({0xC8, 1, 2, 3, 4, 5, 6, 7, 8}), Bytes({0x02}),                       // meter number, unknown
+      MonthAnswer(4, {100, 250}),
+      MonthAnswer(0, {100}),
+      MonthAnswer(13, {100}),  // a month, two outside the table
+      Bytes({0x9A, 0, 9, 8, 0, 17, 30}),
+      Bytes({0x9A, 21, 9, 8, 0, 17, 30}),  // timers outside 1..20
+      Bytes({0x01}),
+      Bytes({0x06}),
+      Bytes({0x18}),
+      Bytes({0x2C}),
+      Bytes({0x47}),  // acknowledgements
+      Bytes({0xC8, 1, 2, 3, 4, 5, 6, 7, 8}),
+      Bytes({0x02}),  // meter number, unknown
   };
   for (const Data& d : answers) Decode(1, d);
   Decode(0, RealTimeAnswer({}));  // no such slot

@@ -91,9 +91,9 @@ TEST(ReadingText, EachFieldWithTheTablesDecimals) {
     ReadingField field;
     const char* text;
   };
-  for (const Case c : {Case{ReadingField::kCurrent, "0.37"}, Case{ReadingField::kVoltage, "230.4"},
-                       Case{ReadingField::kPower, "86.2"}, Case{ReadingField::kPowerFactor, "-0.85"},
-                       Case{ReadingField::kEnergy, "1031.00"}}) {
+  for (const Case c :
+       {Case{ReadingField::kCurrent, "0.37"}, Case{ReadingField::kVoltage, "230.4"}, Case{ReadingField::kPower, "86.2"},
+        Case{ReadingField::kPowerFactor, "-0.85"}, Case{ReadingField::kEnergy, "1031.00"}}) {
     EXPECT_EQ(ReadingText(record, SpecOf(c.field)), c.text) << SpecOf(c.field).name;
   }
   const ReadingTexts boxes = ReadingBoxTexts(record, 0.5F, true);

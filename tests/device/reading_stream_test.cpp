@@ -78,10 +78,11 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"NewCauseToldAgain", {{1, "down"}, {1, "refused"}, {1, "refused"}}, {"down", "refused"}},
         FailureCase{"SuccessForgetsTheCause", {{1, "down"}, {1, ""}, {1, "down"}}, {"down", "down"}},
         FailureCase{"SkippingForgetsNothing", {{1, "down"}, {1, "-"}, {1, "down"}}, {"down"}},
-        FailureCase{"EachSlotHasItsOwnCause", {{3, "down"}, {5, "down"}, {3, "down"}, {5, ""}, {3, "down"}},
-                    {"down", "down"}},
+        FailureCase{
+            "EachSlotHasItsOwnCause", {{3, "down"}, {5, "down"}, {3, "down"}, {5, ""}, {3, "down"}}, {"down", "down"}},
         FailureCase{"AnotherSlotsSuccessForgetsNothing", {{3, "down"}, {5, ""}, {3, "down"}}, {"down"}},
-        FailureCase{"AThrowIsAFailureNamedByTheConsumer", {{2, "!"}, {2, "!"}, {2, ""}, {2, "!"}},
+        FailureCase{"AThrowIsAFailureNamedByTheConsumer",
+                    {{2, "!"}, {2, "!"}, {2, ""}, {2, "!"}},
                     {"publisher: queue gone", "publisher: queue gone"}}),
     [](const auto& p) { return std::string(p.param.name); });
 

@@ -66,7 +66,9 @@ class FakeMeters : public MeterOperations {
 
 struct BusyDisplay : NullDisplay {
   void ShowLimitAlarm(bool shown) override { alarm.push_back(shown); }
-  void BusyStarted(BusyOperation op, int total) override { events.push_back(Name(op) + " started " + std::to_string(total)); }
+  void BusyStarted(BusyOperation op, int total) override {
+    events.push_back(Name(op) + " started " + std::to_string(total));
+  }
   void BusyProgress(BusyOperation op, int done, int total) override {
     events.push_back(Name(op) + " " + std::to_string(done) + "/" + std::to_string(total));
   }
@@ -75,9 +77,12 @@ struct BusyDisplay : NullDisplay {
   void ShowHistoryBoxes(const HistoryTexts& t) override { boxes.push_back(t); }
   static std::string Name(BusyOperation op) {
     switch (op) {
-      case BusyOperation::kHistoryRead: return "history";
-      case BusyOperation::kTimerRead: return "timer-read";
-      case BusyOperation::kTimerWrite: return "timer-write";
+      case BusyOperation::kHistoryRead:
+        return "history";
+      case BusyOperation::kTimerRead:
+        return "timer-read";
+      case BusyOperation::kTimerWrite:
+        return "timer-write";
     }
     return "?";
   }
@@ -218,7 +223,8 @@ TEST_F(SchedulerTest, ReadsAskAgainForWhatDidNotAnswer) {
       {true, {3, 7}, {"ReadTimer 3 7", "ReadTimer 3 3", ""}, "Timer load success"},
       {true, {7, 7, 7}, {"ReadTimer 3 7", "ReadTimer 3 7", ""}, "Timer load incomplete: timer 7 did not answer"},
       {false, {12, 3}, {"ReadMonthHistory 3 12", "ReadMonthHistory 3 3", ""}, ""},
-      {false, {3, 3, 3, 7, 7, 7},
+      {false,
+       {3, 3, 3, 7, 7, 7},
        {"ReadMonthHistory 3 7", "ReadMonthHistory 3 3", "ReadMonthHistory 3 7", "ReadMonthHistory 3 3", ""},
        "History load incomplete: months 3, 7 did not answer"},
   };
@@ -281,7 +287,12 @@ TEST_F(SchedulerTest, FailedStepsClearOnlyTheirOwnCounter) {
   const std::vector<Case> cases{
       {"WriteTariff", [](auto& p) { p.PriceSetCount = 1; }, "Priceset error"},
       {"ReadTariff", [](auto& p) { p.PriceLoadCount = 1; }, "Priceload error"},
-      {"WriteTimer", [](auto& p) { p.TimerSetCount = 1; p.TimerOutbox[0].Mode = 1; }, "Timer set error"},
+      {"WriteTimer",
+       [](auto& p) {
+         p.TimerSetCount = 1;
+         p.TimerOutbox[0].Mode = 1;
+       },
+       "Timer set error"},
       {"ReadTimer", [](auto& p) { p.TimerLoadCount = 20; }, "Timer load error"},
       {"WriteLimits", [](auto& p) { p.LimitSetRequest = 1; }, "SetLimit error"},
       {"ReadLimits", [](auto& p) { p.LimitReadRequest = 1; }, "GetLimit error"},
@@ -292,8 +303,8 @@ TEST_F(SchedulerTest, FailedStepsClearOnlyTheirOwnCounter) {
     pending = PendingOperations{};
     c.raise(pending);
     // A bystander of lower priority (the lowest one has none).
-    std::int32_t& bystander = std::string(c.failing) == "ResetTimers" ? pending.TimerLoadCount
-                                                                       : pending.TimerResetRequest;
+    std::int32_t& bystander =
+        std::string(c.failing) == "ResetTimers" ? pending.TimerLoadCount : pending.TimerResetRequest;
     if (&bystander == &pending.TimerResetRequest) bystander = 1;
     meters.failing = {c.failing};
     Tick();

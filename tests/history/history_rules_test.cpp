@@ -45,8 +45,8 @@ std::vector<HistoryBar> BarsOfColumn(const HistoryDrawing& d, int column) {
 TEST(HistoryRules, ProgramTexts) {
   EXPECT_EQ(kHistoryHeaderLine, std::string(27, ' ') + "CURRENT History Data" + std::string(17, ' '));
   const std::vector<std::string> names(HistoryMonthNames().begin(), HistoryMonthNames().end());
-  EXPECT_EQ(names, (std::vector<std::string>{"Jan", "Feb", "Mar", "April", "May", "June", "July", "Aug", "Sept",
-                                             "Oct", "Nov", "Dec"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"Jan", "Feb", "Mar", "April", "May", "June", "July", "Aug", "Sept", "Oct",
+                                             "Nov", "Dec"}));
   EXPECT_EQ(HistoryTitle(3, 2024), "COM3:2024");
   EXPECT_EQ(HistoryTitle(12, 1999), "COM12:2009");
   EXPECT_EQ(HistoryTitle(12, 0), "COM12:2009");

@@ -12,10 +12,10 @@
 
 #include "model/month_lengths.h"
 #include "pages/chart_view.h"
-#include "protocol/commands.h"
 #include "pages/history_display.h"
 #include "pages/realtime_page.h"
 #include "pages/tracking_charts.h"
+#include "protocol/commands.h"
 #include "tests/support/pillow.h"
 #include "tests/support/spin.h"
 #include "tests/support/window_test.h"
@@ -191,13 +191,12 @@ TEST_F(HistoryViewTest, SavesChosenMonthsAndTheEnlargedChart) {
             (std::vector<std::string>{"BMP Save Success", "BMP Save Success",
                                       "BMP Save Error: no chart is shown; choose Chart Mode first"}));
   const QSize size = Chart().size();
-  const auto read =
-      testing::DescribeWithPillow({folder + "bmp/3ChartVoltage1.bmp", folder + "bmp/3ChartCurrent1.bmp"});
+  const auto read = testing::DescribeWithPillow({folder + "bmp/3ChartVoltage1.bmp", folder + "bmp/3ChartCurrent1.bmp"});
   if (read) {
     ASSERT_EQ(read->size(), 2u);
     // The chart's own size; its white backdrop in the corners.
-    EXPECT_EQ(read->at(1), std::to_string(size.width()) + " " + std::to_string(size.height()) +
-                               " ffffff ffffff ffffff ffffff");
+    EXPECT_EQ(read->at(1),
+              std::to_string(size.width()) + " " + std::to_string(size.height()) + " ffffff ffffff ffffff ffffff");
   }
 
   Press("Day");
@@ -212,7 +211,8 @@ TEST_F(HistoryViewTest, SavesChosenMonthsAndTheEnlargedChart) {
     std::string told;  // for each month, the month's name in place of %
   } cases[] = {
       {folder, "Save to Excel Success: % saved to " + folder + "Com3MonthData.xls"},
-      {folder + "missing/", "Save to Excel Error: % was not saved: cannot create " + folder + "missing/Com3MonthData.xls"},
+      {folder + "missing/",
+       "Save to Excel Error: % was not saved: cannot create " + folder + "missing/Com3MonthData.xls"},
   };
   for (const auto& c : cases) {
     window.engine().CurrentSettings().File = c.folder;
@@ -314,8 +314,11 @@ TEST_F(HistoryViewTest, AReadEndsOnceAndItsFormsDrawWhatCame) {
     const char* month_sums;  // in the month form's description
   } cases[] = {
       {3, {7}, kHistoryWaitBound, "History load incomplete: month 7 did not answer", "6: 30.00, 7: --, 8: 31.00"},
-      {5, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, std::chrono::milliseconds{300},
-       "The meter on COM5 did not answer the history request", "11: --, 12: --"},
+      {5,
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
+       std::chrono::milliseconds{300},
+       "The meter on COM5 did not answer the history request",
+       "11: --, 12: --"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.slot);

@@ -111,7 +111,6 @@ TEST(EngineWithMeters, WritesReachTheMeterAndReadBack) {
   EXPECT_EQ(bench.notices.texts, expected);
 }
 
-
 // The request is built, and its values checked, at the tick: a value the
 // pair form cannot carry would reach the meter as another one.
 TEST(EngineWithMeters, ValuesTheWireCannotCarryAreNeverSent) {
@@ -123,10 +122,26 @@ TEST(EngineWithMeters, ValuesTheWireCannotCarryAreNeverSent) {
     std::function<void(FixedRequestFields&)> set;
     void (Engine::*request)();
   } cases[] = {
-      {"a price of 1000.0", [](auto& f) { f.tariff = {5000, 10000, 400}; }, &Engine::RequestTariffWrite},
-      {"a negative boundary", [](auto& f) { f.tariff = {-5, 300, 400}; }, &Engine::RequestTariffWrite},
-      {"a kWh limit of 10000", [](auto& f) { f.limits = {10000, 0, true}; }, &Engine::RequestLimitsWrite},
-      {"a negative cost limit", [](auto& f) { f.limits = {300, -5, false}; }, &Engine::RequestLimitsWrite},
+      {"a price of 1000.0",
+       [](auto& f) {
+         f.tariff = {5000, 10000, 400};
+       },
+       &Engine::RequestTariffWrite},
+      {"a negative boundary",
+       [](auto& f) {
+         f.tariff = {-5, 300, 400};
+       },
+       &Engine::RequestTariffWrite},
+      {"a kWh limit of 10000",
+       [](auto& f) {
+         f.limits = {10000, 0, true};
+       },
+       &Engine::RequestLimitsWrite},
+      {"a negative cost limit",
+       [](auto& f) {
+         f.limits = {300, -5, false};
+       },
+       &Engine::RequestLimitsWrite},
       {"a CO2 factor of 1.000", [](auto& f) { f.co2_factor_milli = 1000; }, &Engine::RequestCo2Write},
       {"a negative CO2 factor", [](auto& f) { f.co2_factor_milli = -500; }, &Engine::RequestCo2Write},
   };
@@ -237,7 +252,7 @@ TEST(EngineWithMeters, AHistoryReadWithoutAnswersEndsAndPassesNoZerosOff) {
   for (int tick = 0; tick < 40 && bench.engine.RequestsPending(); ++tick) asked += bench.Tick().size();
   EXPECT_EQ(asked, 36U);  // every month, then twice more
   EXPECT_EQ(bench.notices.TakeTexts(), std::vector<std::string>{"History load incomplete: months 1, 2, 3, 4, 5, 6, 7, "
-                                                               "8, 9, 10, 11, 12 did not answer"});
+                                                                "8, 9, 10, 11, 12 did not answer"});
   EXPECT_EQ(bench.display.busy_ended, 1);
   EXPECT_EQ(data.HistoryLoaded, 0);
   ASSERT_EQ(bench.display.history_boxes.size(), 1U);
@@ -395,7 +410,8 @@ TEST(EngineWithMeters, AnotherMeterOnASlotIsToldOnce) {
   restart.port_assignments = {{3, bench.simulator->Link(0)}};
   engine.Start(restart);
   std::vector<int> kinds;
-  QObject::connect(&engine, &Engine::requestSent, [&](int, const QByteArray& frame) { kinds.push_back(static_cast<std::uint8_t>(frame[1])); });
+  QObject::connect(&engine, &Engine::requestSent,
+                   [&](int, const QByteArray& frame) { kinds.push_back(static_cast<std::uint8_t>(frame[1])); });
   ASSERT_TRUE(engine.OpenDevice(3));
   engine.Tick();
   EXPECT_EQ(kinds, std::vector<int>{0x97});
@@ -449,9 +465,8 @@ TEST(EngineWithMeters, FaultsNeverBlockASlot) {
   const auto tick = [&](int spin_ms) {
     const std::uint64_t before[] = {requests(1), requests(2), requests(3)};
     bench.Tick();
-    EXPECT_TRUE(SpinUntil([&] {
-      return requests(1) > before[0] && requests(2) > before[1] && requests(3) > before[2];
-    }));
+    EXPECT_TRUE(
+        SpinUntil([&] { return requests(1) > before[0] && requests(2) > before[1] && requests(3) > before[2]; }));
     testing::Spin(spin_ms);
   };
   constexpr int kTicks = 150;
@@ -469,8 +484,8 @@ TEST(EngineWithMeters, FaultsNeverBlockASlot) {
     std::size_t clean = 0;
     for (std::size_t i = 0; i < log.size(); ++i) {
       const bool intact = log[i].fault == sim::Fault::kNone || log[i].fault == sim::Fault::kNoise;
-      const bool spoiled_by_previous = i > 0 && (log[i - 1].fault == sim::Fault::kTruncated ||
-                                                 log[i - 1].fault == sim::Fault::kDelayed);
+      const bool spoiled_by_previous =
+          i > 0 && (log[i - 1].fault == sim::Fault::kTruncated || log[i - 1].fault == sim::Fault::kDelayed);
       if (intact && !spoiled_by_previous) ++clean;
     }
     EXPECT_GE(decoded + 1, clean) << "COM" << slot;

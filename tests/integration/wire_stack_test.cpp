@@ -103,7 +103,7 @@ TEST(WireStack, EveryRequestGetsItsAnswerDecoded) {
   EXPECT_EQ(s.CostLimit, 80);
   EXPECT_FLOAT_EQ(slot.Co2Factor, 0.512F);
   EXPECT_EQ(s.MeterNumber.size(), 8U);
-  EXPECT_EQ(slot.Record.Year, 12);  // the real-time answer carries the clock as set
+  EXPECT_EQ(slot.Record.Year, 12);      // the real-time answer carries the clock as set
   EXPECT_EQ(slot.History[1][28], 0.0);  // 2012 has a 29th of February
   EXPECT_EQ(stack.outcomes.back().status, DecodeStatus::kUnhandled);
 }

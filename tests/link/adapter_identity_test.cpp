@@ -17,13 +17,13 @@ constexpr const char* kController = "pci0000:00/0000:00:14.0/usb1";
 
 // How one adapter's device appears.
 struct Device {
-  std::string tty;        // "ttyUSB0"
-  std::string usb;        // the USB device, "1-2" or "1-2.4" behind a hub
-  std::string interface;  // "1.0"
+  std::string tty;             // "ttyUSB0"
+  std::string usb;             // the USB device, "1-2" or "1-2.4" behind a hub
+  std::string interface;       // "1.0"
   std::string vendor_product;  // "1a86:7523"
-  std::string serial;     // "" for none
-  std::string port_number;  // "" for an interface that is the port itself (ttyACM)
-  std::string by_path;    // udev's links, "" for none
+  std::string serial;          // "" for none
+  std::string port_number;     // "" for an interface that is the port itself (ttyACM)
+  std::string by_path;         // udev's links, "" for none
   std::string by_id;
 };
 

@@ -34,18 +34,17 @@ TEST(AssignSlots, AdaptersTakeTheirOwnNumberPlusOne) {
 }
 
 TEST(AssignSlots, WindowsNamesAreTheirSlots) {
-  const SlotPorts slots = AssignSlots({{"COM3", "COM3", 0x1a86, 0x7523}, {"COM19", "COM19", 0x1a86, 0x7523}}, {},
-                                      ExistsAmong({}));
+  const SlotPorts slots =
+      AssignSlots({{"COM3", "COM3", 0x1a86, 0x7523}, {"COM19", "COM19", 0x1a86, 0x7523}}, {}, ExistsAmong({}));
   ASSERT_EQ(slots.size(), 2U);
   EXPECT_EQ(slots.at(3).path, "COM3");
   EXPECT_EQ(slots.at(1).path, "COM19");  // beyond the slots: the lowest free one
 }
 
 TEST(AssignSlots, AssignmentsOverrideTheAutomaticSlots) {
-  const std::map<int, std::string> assignments{
-      {5, "/dev/ttyUSB0"},          // an adapter moved to another slot
-      {1, "/tmp/meters/COM1"},      // a simulator link over the adapter's own slot
-      {7, "/tmp/meters/missing"}};  // not there (yet)
+  const std::map<int, std::string> assignments{{5, "/dev/ttyUSB0"},      // an adapter moved to another slot
+                                               {1, "/tmp/meters/COM1"},  // a simulator link over the adapter's own slot
+                                               {7, "/tmp/meters/missing"}};  // not there (yet)
   const SlotPorts slots = AssignSlots({Adapter("ttyUSB0"), Adapter("ttyUSB1")}, assignments,
                                       ExistsAmong({"/dev/ttyUSB0", "/tmp/meters/COM1"}));
   ASSERT_EQ(slots.size(), 3U);
@@ -72,7 +71,8 @@ TEST(UnusableAssignments, AreTheAssignmentsNotOfferedAndSayWhy) {
       // The system would open /dev/ttyUSB0 for it.
       {6, std::string("/dev/ttyUSB0\0x", 14), false,
        "COM6 is assigned to /dev/ttyUSB0\\x00x, which holds a NUL byte: no device has such a name"},
-      {7, "/tmp/Z\xE4hler\x1B[2J", false, "COM7 is assigned to /tmp/Z\\xE4hler\\x1B[2J, and /tmp/Z\\xE4hler\\x1B[2J does not exist"},
+      {7, "/tmp/Z\xE4hler\x1B[2J", false,
+       "COM7 is assigned to /tmp/Z\\xE4hler\\x1B[2J, and /tmp/Z\\xE4hler\\x1B[2J does not exist"},
       {19, "/dev/ttyUSB5", false, ""},  // no such slot: neither
   };
   std::map<int, std::string> assignments;

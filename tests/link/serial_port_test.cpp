@@ -379,12 +379,12 @@ TEST(CharacterTime, CountsStartParityAndStopBits) {
     long long us;
   };
   const Case cases[] = {
-      {9600, 'N', 8, 1, 1042},   // ten bits
-      {9600, 'E', 8, 2, 1250},   // twelve bits
-      {1800, 'n', 7, 1, 5000},   // nine bits
-      {128000, 'O', 8, 1, 86},   // eleven bits, rounded up
-      {0, 'N', 8, 1, 1042},      // no speed: taken as 9600 baud 8N1
-      {9600, 'N', 9, 1, 1042},   // a character size the line cannot have
+      {9600, 'N', 8, 1, 1042},  // ten bits
+      {9600, 'E', 8, 2, 1250},  // twelve bits
+      {1800, 'n', 7, 1, 5000},  // nine bits
+      {128000, 'O', 8, 1, 86},  // eleven bits, rounded up
+      {0, 'N', 8, 1, 1042},     // no speed: taken as 9600 baud 8N1
+      {9600, 'N', 9, 1, 1042},  // a character size the line cannot have
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CharacterTime(c.baud, c.parity, c.data_bits, c.stop_bits).count(), c.us)

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "model/display.h"
+#include "model/month_lengths.h"
 #include "pages/field_checks.h"
 #include "pages/field_text.h"
 #include "pages/history_cursor.h"
 #include "pages/key_rules.h"
-#include "model/month_lengths.h"
-#include "model/display.h"
 
 namespace quorvel {
 namespace {
@@ -23,14 +23,21 @@ TEST(ClockFields, ValidOnlyWithinTheRangesAndCutToTheirLength) {
     bool time_marked;
   } cases[] = {
       {"2009/06/23", "24:00", false, false},  // hour 24 is taken
-      {"2009/06/23", "25:00", false, true},  {"2009/06/23", "09:60", false, true},
-      {"1997/06/23", "09:30", true, false},  {"3000/12/31", "00:00", false, false},
-      {"2009/13/01", "09:30", true, false},  {"2009/06/32", "09:30", true, false},
-      {"", "", true, true},  {"2009/06/2399", "09:3099", false, false},
+      {"2009/06/23", "25:00", false, true},
+      {"2009/06/23", "09:60", false, true},
+      {"1997/06/23", "09:30", true, false},
+      {"3000/12/31", "00:00", false, false},
+      {"2009/13/01", "09:30", true, false},
+      {"2009/06/32", "09:30", true, false},
+      {"", "", true, true},
+      {"2009/06/2399", "09:3099", false, false},
       // Cut and read by characters; only ASCII digits are digits.
-      {"2009/06/2\u00E9", "09:30", true, false},       {"2009/06/2\uFF13", "09:30", true, false},
-      {"2009/06/23", "\uFF10\uFF19:30", false, true}, {"2009/6/23", "9:30", true, true},
-      {"2009-06-23", "09.30", true, true},             {" 2009/06/23", "+9:30", true, true},
+      {"2009/06/2\u00E9", "09:30", true, false},
+      {"2009/06/2\uFF13", "09:30", true, false},
+      {"2009/06/23", "\uFF10\uFF19:30", false, true},
+      {"2009/6/23", "9:30", true, true},
+      {"2009-06-23", "09.30", true, true},
+      {" 2009/06/23", "+9:30", true, true},
   };
   for (const auto& c : cases) {
     FieldMarks marks;
@@ -49,10 +56,15 @@ TEST(FieldText, CutAndCountedByCharacters) {
     const char* text;
     std::size_t count;
     const char* first;
-  } cases[] = {{"2009/06/2\u00E95", 10, "2009/06/2\u00E9"}, {"\uFF12\uFF13:\uFF10\uFF10x", 5, "\uFF12\uFF13:\uFF10\uFF10"},
-               {"ab", 5, "ab"}, {"\xC3", 1, "\xC3"}, {"\U0001F600x", 1, "\U0001F600"}};
+  } cases[] = {{"2009/06/2\u00E95", 10, "2009/06/2\u00E9"},
+               {"\uFF12\uFF13:\uFF10\uFF10x", 5, "\uFF12\uFF13:\uFF10\uFF10"},
+               {"ab", 5, "ab"},
+               {"\xC3", 1, "\xC3"},
+               {"\U0001F600x", 1, "\U0001F600"}};
   for (const auto& c : cases) EXPECT_EQ(FirstCharacters(c.text, c.count), c.first) << c.text;
-  EXPECT_EQ(Characters("a\xC3" "b"), std::u32string(U"a\uFFFDb"));  // a lone lead byte
+  EXPECT_EQ(Characters("a\xC3"
+                       "b"),
+            std::u32string(U"a\uFFFDb"));  // a lone lead byte
 }
 
 TEST(ClockFields, AValidDownloadRemovesEveryMark) {
@@ -104,11 +116,11 @@ TEST(Co2Factor, TheMeterTakesZeroToPointNineNineNineWrittenInAsciiDigits) {
   const struct {
     const char* text;
     Co2FactorCheck check;
-  } cases[] = {{"0.999", Co2FactorCheck::kAccepted},    {"0.000", Co2FactorCheck::kAccepted},
-               {".5", Co2FactorCheck::kAccepted},       {"1", Co2FactorCheck::kTooLarge},
-               {"1.000", Co2FactorCheck::kTooLarge},    {"-0.5", Co2FactorCheck::kNegative},
-               {"", Co2FactorCheck::kNotANumber},       {"abc", Co2FactorCheck::kNotANumber},
-               {"0,45", Co2FactorCheck::kNotANumber},   {"\uFF10.5", Co2FactorCheck::kNotANumber},
+  } cases[] = {{"0.999", Co2FactorCheck::kAccepted},  {"0.000", Co2FactorCheck::kAccepted},
+               {".5", Co2FactorCheck::kAccepted},     {"1", Co2FactorCheck::kTooLarge},
+               {"1.000", Co2FactorCheck::kTooLarge},  {"-0.5", Co2FactorCheck::kNegative},
+               {"", Co2FactorCheck::kNotANumber},     {"abc", Co2FactorCheck::kNotANumber},
+               {"0,45", Co2FactorCheck::kNotANumber}, {"\uFF10.5", Co2FactorCheck::kNotANumber},
                {"0.5kg", Co2FactorCheck::kNotANumber}};
   for (const auto& c : cases) {
     EXPECT_EQ(CheckCo2Factor(c.text), c.check) << c.text;
@@ -132,7 +144,7 @@ TEST(DateField, SelectsTheWeekDayOfARealDate) {
 TEST(WeekNumber, CountsSundayFirstWeeksFromTheFirstOfJanuary) {
   const struct {
     int year, month, day, week;
-  } cases[] = {{2009, 6, 23, 25}, {2009, 1, 1, 1}, {2009, 1, 4, 0}, {2009, 1, 10, 1},
+  } cases[] = {{2009, 6, 23, 25},  {2009, 1, 1, 1}, {2009, 1, 4, 0},   {2009, 1, 10, 1},
                {2009, 12, 31, 52}, {2012, 3, 2, 9}, {2012, 12, 31, 53}};
   for (const auto& c : cases) EXPECT_EQ(WeekNumber(c.year, c.month, c.day), c.week) << c.month << "/" << c.day;
 }
@@ -156,7 +168,7 @@ TEST(HistoryArrows, DayStepsStayBetweenNewYearAndTheShownDate) {
   HistoryCursor cursor = CursorAt(shown);
   EXPECT_EQ(PositionText(cursor), "6.23/25Week/6Month");
   EXPECT_EQ(StepDay(cursor, 0, shown, history), std::nullopt);  // forward: not past the shown date
-  EXPECT_EQ(StepDay(cursor, 1, shown, history), "173.00");        // back: 22 June, day 173
+  EXPECT_EQ(StepDay(cursor, 1, shown, history), "173.00");      // back: 22 June, day 173
   EXPECT_EQ(PositionText(cursor), "6.22/25Week/6Month");
   cursor = HistoryCursor{1, 6, 25, 6};
   EXPECT_EQ(StepDay(cursor, 1, shown, history), "151.00");  // back over the month's start: 31 May
@@ -219,8 +231,10 @@ TEST(KeyRules, TimeAndDateDigitsOvertypeAndSkipTheSeparators) {
     KeyOutcome (*rule)(const FieldEdit&, char32_t, int);
     char32_t typed;
     KeyVerdict verdict;
-  } others[] = {{TypeIntoTimeField, U'a', KeyVerdict::kSwallow}, {TypeIntoTimeField, kBackspace, KeyVerdict::kSwallow},
-                {TypeIntoDateField, kBackspace, KeyVerdict::kSwallow}, {TypeIntoDateField, U'/', KeyVerdict::kPass},
+  } others[] = {{TypeIntoTimeField, U'a', KeyVerdict::kSwallow},
+                {TypeIntoTimeField, kBackspace, KeyVerdict::kSwallow},
+                {TypeIntoDateField, kBackspace, KeyVerdict::kSwallow},
+                {TypeIntoDateField, U'/', KeyVerdict::kPass},
                 {TypeIntoDateField, U'x', KeyVerdict::kPass}};
   for (const auto& o : others) EXPECT_EQ(o.rule({"00:00", 1}, o.typed, 10).verdict, o.verdict) << int(o.typed);
 }
@@ -238,7 +252,8 @@ TEST(KeyRules, ControlCharactersPassAndCaretsCountCharacters) {
     int caret;
     const char* after;
     int caret_after;
-  } cases[] = {{"\u00E9009/06/23", 1, "\u00E9109/06/23", 2}, {"2009/06/2\u00E9", 9, "2009/06/21", 10},
+  } cases[] = {{"\u00E9009/06/23", 1, "\u00E9109/06/23", 2},
+               {"2009/06/2\u00E9", 9, "2009/06/21", 10},
                {"2009/06/2\u00E9", 10, "2009/06/2\u00E9", 10}};
   for (const auto& c : cases) {
     const KeyOutcome outcome = TypeIntoDateField({c.text, c.caret}, U'1');
@@ -254,8 +269,8 @@ TEST(KeyRules, PricesStayBelowAThousand) {
     int caret;
     char32_t typed;
     KeyVerdict verdict;
-  } cases[] = {{"99.9", 0, U'9', KeyVerdict::kPass},  {"999.9", 3, U'9', KeyVerdict::kSwallow},
-               {"100", 0, U'9', KeyVerdict::kSwallow}, {"30.0", 4, U'5', KeyVerdict::kPass},
+  } cases[] = {{"99.9", 0, U'9', KeyVerdict::kPass},    {"999.9", 3, U'9', KeyVerdict::kSwallow},
+               {"100", 0, U'9', KeyVerdict::kSwallow},  {"30.0", 4, U'5', KeyVerdict::kPass},
                {"30.0", 0, U'-', KeyVerdict::kSwallow}, {"30.0", 4, kBackspace, KeyVerdict::kPass},
                {"30.0", 2, U'.', KeyVerdict::kPass}};
   for (const auto& c : cases) EXPECT_EQ(TypeIntoPriceField({c.text, c.caret}, c.typed).verdict, c.verdict) << c.text;

@@ -101,14 +101,18 @@ TEST_F(PublishRules, EachFieldBreaksItsRuleAlone) {
       {"prefix empty", [](PublishFields& f) { f.prefix = ""; }, PublishField::kPrefix, "it is empty"},
       {"discovery prefix with #", [](PublishFields& f) { f.discovery_prefix = "ha/#"; }, PublishField::kDiscoveryPrefix,
        "Discovery prefix: it contains '#'"},
-      {"discovery prefix empty while off", [](PublishFields& f) {
+      {"discovery prefix empty while off",
+       [](PublishFields& f) {
          f.discovery = false;
          f.discovery_prefix = "";
-       }, std::nullopt, ""},
-      {"discovery prefix with + while off", [](PublishFields& f) {
+       },
+       std::nullopt, ""},
+      {"discovery prefix with + while off",
+       [](PublishFields& f) {
          f.discovery = false;
          f.discovery_prefix = "a/+";
-       }, PublishField::kDiscoveryPrefix, "wildcard"},
+       },
+       PublishField::kDiscoveryPrefix, "wildcard"},
       {"client id of 128 bytes", [](PublishFields& f) { f.client_id = std::string(128, 'x'); }, std::nullopt, ""},
       {"client id of 129 bytes", [](PublishFields& f) { f.client_id = std::string(129, 'x'); }, PublishField::kClientId,
        "Client id: at most 128 bytes"},
@@ -118,15 +122,18 @@ TEST_F(PublishRules, EachFieldBreaksItsRuleAlone) {
        "control character"},
       {"password file without user", [](PublishFields& f) { f.user = ""; }, PublishField::kUser,
        "User: a password file needs its user"},
-      {"no password file, no user", [](PublishFields& f) {
+      {"no password file, no user",
+       [](PublishFields& f) {
          f.user = "";
          f.password_file = "";
-       }, std::nullopt, ""},
+       },
+       std::nullopt, ""},
       {"password file missing", [&](PublishFields& f) { f.password_file = missing; }, PublishField::kPasswordFile,
        "Password file: there is no file"},
       {"password file a folder", [&](PublishFields& f) { f.password_file = folder; }, PublishField::kPasswordFile,
        "a folder, not a file"},
-      {"CA file missing", [&](PublishFields& f) { f.ca_file = missing; }, PublishField::kCaFile, "CA file: there is no file"},
+      {"CA file missing", [&](PublishFields& f) { f.ca_file = missing; }, PublishField::kCaFile,
+       "CA file: there is no file"},
       {"CA file a folder", [&](PublishFields& f) { f.ca_file = folder; }, PublishField::kCaFile, "a folder"},
       {"CA file under a file", [&](PublishFields& f) { f.ca_file = dir.File("ca.crt") + "/x"; }, PublishField::kCaFile,
        "CA file:"},
@@ -184,8 +191,8 @@ TEST_F(PublishRules, ThePortFieldTakesUpToFiveDigitsWhileEdited) {
   const struct {
     const char* text;
     bool accepted;
-  } cases[] = {{"", true}, {"1", true}, {"65535", true}, {"99999", true}, {"123456", false},
-               {"18a", false}, {"-1", false}, {" 1", false}, {"\uFF11", false}};
+  } cases[] = {{"", true},     {"1", true},   {"65535", true}, {"99999", true},  {"123456", false},
+               {"18a", false}, {"-1", false}, {" 1", false},   {"\uFF11", false}};
   for (const auto& c : cases) EXPECT_EQ(PortTextAccepted(c.text), c.accepted) << c.text;
 }
 

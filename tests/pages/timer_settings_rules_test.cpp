@@ -8,9 +8,9 @@
 #include <tuple>
 
 #include "model/display.h"
+#include "pages/field_text.h"
 #include "pages/program_texts.h"
 #include "pages/settings_rules.h"
-#include "pages/field_text.h"
 #include "pages/timer_rules.h"
 
 namespace quorvel {
@@ -36,9 +36,19 @@ TEST(TimerRules, TimeFieldsAreHoursColonMinutesInAsciiDigits) {
     int hour;  // -1: refused
     int minute;
   } cases[] = {
-      {"08:00", 8, 0},  {"17:30", 17, 30}, {"24:00", 24, 0},  {"25:00", -1, 0}, {"12:60", -1, 0},
-      {"8:30", -1, 0},  {"ab:cd", -1, 0},  {"12:5", -1, 0},   {"", -1, 0},      {"-1:00", -1, 0},
-      {"\uFF12\uFF13:\uFF10\uFF10", -1, 0}, {"12-30", -1, 0}, {"24:59", 24, 59},
+      {"08:00", 8, 0},
+      {"17:30", 17, 30},
+      {"24:00", 24, 0},
+      {"25:00", -1, 0},
+      {"12:60", -1, 0},
+      {"8:30", -1, 0},
+      {"ab:cd", -1, 0},
+      {"12:5", -1, 0},
+      {"", -1, 0},
+      {"-1:00", -1, 0},
+      {"\uFF12\uFF13:\uFF10\uFF10", -1, 0},
+      {"12-30", -1, 0},
+      {"24:59", 24, 59},
   };
   for (const auto& c : cases) {
     const std::optional<TimeOfDay> t = ReadTimeOfDay(c.text);
@@ -57,11 +67,11 @@ std::array<TimerRow, kTimerCount> Rows() {
 
 TEST(TimerRules, OnlyTickedValidRowsAreStoredAndRefusedRowsMarked) {
   auto rows = Rows();
-  rows[2] = {true, "08:00", "17:30", 8};     // timer 3, MON-FRI
-  rows[4] = {true, "25:00", "01:00", 0};     // timer 5: hour 25
-  rows[6] = {true, "24:00xyz", "23:59", 15};  // timer 7: cut, hour 24 taken
-  rows[8] = {false, "99:99", "99:99", 0};    // timer 9: not ticked, not looked at
-  rows[10] = {true, "08:00", "09:00", -1};   // timer 11: no day pattern
+  rows[2] = {true, "08:00", "17:30", 8};                        // timer 3, MON-FRI
+  rows[4] = {true, "25:00", "01:00", 0};                        // timer 5: hour 25
+  rows[6] = {true, "24:00xyz", "23:59", 15};                    // timer 7: cut, hour 24 taken
+  rows[8] = {false, "99:99", "99:99", 0};                       // timer 9: not ticked, not looked at
+  rows[10] = {true, "08:00", "09:00", -1};                      // timer 11: no day pattern
   rows[11] = {true, "\uFF12\uFF13:\uFF10\uFF10x", "09:00", 1};  // timer 12: full-width digits
   TimerMarks marks;
   const TimerEdits edits = CheckTimerRows(rows, marks);
@@ -92,8 +102,10 @@ TEST(SettingsRules, ShowingSelectsTheEntryThatBeginsWithTheValue) {
     SettingsChoices expected;
   } cases[] = {
       {Settings{}, {0, 2, 1, 4, 0, 0, 0, "", "", ""}},
-      {Settings{18, 128000, kParityNone, 4, 2, 15, true, "/a/", "/b/", "/c/"}, {17, 5, 2, 0, 1, 4, 1, "/a/", "/b/", "/c/"}},
-      {Settings{0, 2400, 7, 9, 0, 3, false, "", "", ""}, {kNoEntry, kNoEntry, kNoEntry, kNoEntry, kNoEntry, kNoEntry, 0, "", "", ""}},
+      {Settings{18, 128000, kParityNone, 4, 2, 15, true, "/a/", "/b/", "/c/"},
+       {17, 5, 2, 0, 1, 4, 1, "/a/", "/b/", "/c/"}},
+      {Settings{0, 2400, 7, 9, 0, 3, false, "", "", ""},
+       {kNoEntry, kNoEntry, kNoEntry, kNoEntry, kNoEntry, kNoEntry, 0, "", "", ""}},
       {Settings{19, 1800, kParityEven, 8, 1, 60, false, "", "", ""}, {kNoEntry, 0, 0, 4, 0, 6, 0, "", "", ""}},
   };
   for (const auto& c : cases) {
@@ -122,7 +134,8 @@ TEST(SettingsRules, SavingTakesTheNumbersOfTheChosenEntries) {
   EXPECT_EQ(s.Log, "/z/");
 
   // Lists without a choice: numbers 0, a parity code the file does not write.
-  const Settings none = SettingsFromChoices({kNoEntry, kNoEntry, kNoEntry, kNoEntry, kNoEntry, kNoEntry, 0, "", "", ""});
+  const Settings none =
+      SettingsFromChoices({kNoEntry, kNoEntry, kNoEntry, kNoEntry, kNoEntry, kNoEntry, 0, "", "", ""});
   EXPECT_EQ(none.DefaultDevice, 0);
   EXPECT_EQ(none.Baudrate, 0);
   EXPECT_GT(none.Parity, kParityNone);
@@ -141,7 +154,7 @@ TEST(SettingsRules, ALimitWriteTakesOneToFourAsciiDigitsInEachField) {
     const char* cost;
     bool energy_refused;
     bool cost_refused;
-  } cases[] = {{"9999", "0", false, false}, {"", "100", true, false},  {"300", "", false, true},
+  } cases[] = {{"9999", "0", false, false}, {"", "100", true, false},     {"300", "", false, true},
                {"-5", "1.5", true, true},   {"10000", "12a", true, true}, {"\uFF11\uFF12", " 5", true, true}};
   for (const auto& c : cases) {
     const LimitCheck check = CheckLimitFields({c.energy, c.cost, false});
@@ -182,7 +195,9 @@ TEST(ProgramTexts, BulletsAndIdeographicCommasAreUtf8) {
   EXPECT_EQ(description.find("http"), std::string::npos);
 
   for (const std::string_view feature : FeatureLines()) EXPECT_NE(feature.find("\xE3\x80\x81"), std::string_view::npos);
-  EXPECT_EQ(FeatureLines()[6], "7\xE3\x80\x81" "energy analysis by histogram ");
+  EXPECT_EQ(FeatureLines()[6],
+            "7\xE3\x80\x81"
+            "energy analysis by histogram ");
 }
 
 }  // namespace

@@ -25,9 +25,8 @@ RequestFrame Bytes(std::initializer_list<int> values) {
 }
 
 TimerEntry Timer(int on_h, int on_m, int off_h, int off_m, int mode) {
-  return TimerEntry{static_cast<std::uint8_t>(on_h), static_cast<std::uint8_t>(on_m),
-                    static_cast<std::uint8_t>(off_h), static_cast<std::uint8_t>(off_m),
-                    static_cast<std::uint8_t>(mode)};
+  return TimerEntry{static_cast<std::uint8_t>(on_h), static_cast<std::uint8_t>(on_m), static_cast<std::uint8_t>(off_h),
+                    static_cast<std::uint8_t>(off_m), static_cast<std::uint8_t>(mode)};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -59,8 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"ReadTimer20", ReadTimerRequest(20), Bytes({0x55, 0x98, 20, 0, 0, 0, 0, 0, 0, 0, 0xAA, 0x0D})},
         FrameCase{"ReadLimits", ReadLimitsRequest(), Bytes({0x55, 0xAC, 0, 0, 0, 0, 0, 0, 0, 0, 0xAA, 0x0D})},
         FrameCase{"ReadCo2Factor", ReadCo2FactorRequest(), Bytes({0x55, 0xC7, 0, 0, 0, 0, 0, 0, 0, 0, 0xAA, 0x0D})},
-        FrameCase{"ReadMeterNumber", ReadMeterNumberRequest(),
-                  Bytes({0x55, 0xC8, 0, 0, 0, 0, 0, 0, 0, 0, 0xAA, 0x0D})},
+        FrameCase{"ReadMeterNumber", ReadMeterNumberRequest(), Bytes({0x55, 0xC8, 0, 0, 0, 0, 0, 0, 0, 0, 0xAA, 0x0D})},
         FrameCase{"ResetTimers", ResetTimersRequest(), Bytes({0x55, 0xD0, 0, 0, 0, 0, 0, 0, 0, 0, 0xAA, 0x0D})}),
     [](const auto& p) { return std::string(p.param.name); });
 
@@ -69,8 +67,8 @@ TEST(PairEncoding, FollowsSignedThirtyTwoBitArithmeticTruncatedToEightBits) {
     std::int32_t value;
     std::uint8_t high, low;
   };
-  for (const Case c : {Case{0, 0, 0}, Case{9999, 99, 99}, Case{10000, 100, 0}, Case{25600, 0, 0},
-                       Case{25699, 0, 99}, Case{-1, 0, 0xFF}, Case{-250, 0xFE, 0xCE}}) {
+  for (const Case c : {Case{0, 0, 0}, Case{9999, 99, 99}, Case{10000, 100, 0}, Case{25600, 0, 0}, Case{25699, 0, 99},
+                       Case{-1, 0, 0xFF}, Case{-250, 0xFE, 0xCE}}) {
     EXPECT_EQ(PairHigh(c.value), c.high) << c.value;
     EXPECT_EQ(PairLow(c.value), c.low) << c.value;
   }

@@ -14,10 +14,10 @@ TEST(ReadDecimalInteger, ReadsLikeAtoi) {
     const char* text;
     std::int32_t value;
   };
-  for (const Case c : {Case{"9600", 9600}, Case{"9600baud", 9600}, Case{"  -42", -42}, Case{"+7", 7},
-                       Case{"abc", 0}, Case{"", 0}, Case{"- 5", 0}, Case{"12.9", 12},
-                       Case{"99999999999", std::numeric_limits<std::int32_t>::max()},
-                       Case{"-99999999999", std::numeric_limits<std::int32_t>::min()}}) {
+  for (const Case c :
+       {Case{"9600", 9600}, Case{"9600baud", 9600}, Case{"  -42", -42}, Case{"+7", 7}, Case{"abc", 0}, Case{"", 0},
+        Case{"- 5", 0}, Case{"12.9", 12}, Case{"99999999999", std::numeric_limits<std::int32_t>::max()},
+        Case{"-99999999999", std::numeric_limits<std::int32_t>::min()}}) {
     EXPECT_EQ(ReadDecimalInteger(c.text), c.value) << '"' << c.text << '"';
   }
 }
@@ -28,8 +28,8 @@ TEST(ReadDecimalNumber, ReadsLikeAtof) {
     double value;
   };
   for (const Case c : {Case{"30.5", 30.5}, Case{" 0.785", 0.785}, Case{".5", 0.5}, Case{"5.", 5.0},
-                       Case{"-1.25x", -1.25}, Case{"1e3", 1000.0}, Case{"1e", 1.0}, Case{"1e+", 1.0},
-                       Case{"abc", 0.0}, Case{".", 0.0}, Case{"", 0.0}, Case{"30,5", 30.0}}) {
+                       Case{"-1.25x", -1.25}, Case{"1e3", 1000.0}, Case{"1e", 1.0}, Case{"1e+", 1.0}, Case{"abc", 0.0},
+                       Case{".", 0.0}, Case{"", 0.0}, Case{"30,5", 30.0}}) {
     EXPECT_EQ(ReadDecimalNumber(c.text), c.value) << '"' << c.text << '"';
   }
 }
@@ -88,13 +88,13 @@ TEST(Fixed, AgreesWithPrintfOnMeterValuesAndTies) {
     return std::string(buffer);
   };
   for (std::uint32_t raw = 0; raw < 70000; ++raw) {
-    for (const double v : {raw / 100.0, raw / 10.0, static_cast<double>(static_cast<float>(raw / 100.0)),
-                           raw / 1000.0, -(raw / 100.0)}) {
+    for (const double v : {raw / 100.0, raw / 10.0, static_cast<double>(static_cast<float>(raw / 100.0)), raw / 1000.0,
+                           -(raw / 100.0)}) {
       for (const int decimals : {0, 1, 2, 3}) ASSERT_EQ(Fixed(v, decimals), printf_fixed(v, decimals)) << v;
     }
   }
-  for (const double v : {0.125, 0.375, 2.5, 3.5, 1e15, 4503599627370495.5, 1e300, -0.0, -0.001, 2.675, 1.005,
-                         0.045, 42949672.95, 1e-300}) {
+  for (const double v : {0.125, 0.375, 2.5, 3.5, 1e15, 4503599627370495.5, 1e300, -0.0, -0.001, 2.675, 1.005, 0.045,
+                         42949672.95, 1e-300}) {
     for (const int decimals : {0, 1, 2, 3, 6}) EXPECT_EQ(Fixed(v, decimals), printf_fixed(v, decimals)) << v;
   }
 }

@@ -18,8 +18,8 @@ class RecordingHandler : public FrameHandler {
   void HandleFrame(int slot, const ReceiveSlot& frame) override {
     EXPECT_EQ(frame.EndMarker, kFrameEnd);
     const auto data_bytes = static_cast<std::size_t>(frame.Length - 1);
-    frames.push_back({slot, std::vector<std::uint8_t>(frame.Data.begin(),
-                                                      frame.Data.begin() + static_cast<long>(data_bytes))});
+    frames.push_back(
+        {slot, std::vector<std::uint8_t>(frame.Data.begin(), frame.Data.begin() + static_cast<long>(data_bytes))});
   }
   std::vector<Frame> frames;
 };
@@ -85,12 +85,10 @@ INSTANTIATE_TEST_SUITE_P(
                    {{0x97, 0x55, 0xAA, 0x55}}},
         StreamCase{"TrailerIsNeverExamined", {0x55, 0x02, 0x06, 0xAA, 0xAA}, {{0x06}}},
         StreamCase{"LengthOneCarriesNoData", {0x55, 0x01, 0x42, 0xAA}, {{}}},
-        StreamCase{"BackToBack",
-                   {0x55, 0x02, 0x01, 0x00, 0xAA, 0x55, 0x02, 0x06, 0x00, 0xAA},
-                   {{0x01}, {0x06}}},
+        StreamCase{"BackToBack", {0x55, 0x02, 0x01, 0x00, 0xAA, 0x55, 0x02, 0x06, 0x00, 0xAA}, {{0x01}, {0x06}}},
         // 152 is the largest length whose data fits; 153 drops the frame at once.
-        StreamCase{"LengthAboveTheDataAreaIsDropped", {0x55, 153, 0x97, 0x00, 0xAA, 0x55, 0x02, 0x47, 0x00, 0xAA},
-                   {{0x47}}}),
+        StreamCase{
+            "LengthAboveTheDataAreaIsDropped", {0x55, 153, 0x97, 0x00, 0xAA, 0x55, 0x02, 0x47, 0x00, 0xAA}, {{0x47}}}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(ReceiveSlot, BatchesAreFedByteByByte) {
@@ -129,7 +127,8 @@ TEST(ReceiveSlot, BytesNeverWrittenReadAsZero) {
     std::array<std::uint8_t, kReceiveDataSize> data{};
   } handler;
   Receiver receiver(handler);
-  for (const auto b : {0x55, 0x05, 0x97, 0x11, 0x22, 0x33, 0x00, 0xAA}) receiver.FeedByte(1, static_cast<std::uint8_t>(b));
+  for (const auto b : {0x55, 0x05, 0x97, 0x11, 0x22, 0x33, 0x00, 0xAA})
+    receiver.FeedByte(1, static_cast<std::uint8_t>(b));
   for (const auto b : {0x55, 0x02, 0x97, 0x00, 0xAA}) receiver.FeedByte(1, static_cast<std::uint8_t>(b));
   EXPECT_EQ(handler.data[0], 0x97);
   EXPECT_EQ(handler.data[1], 0);
@@ -175,7 +174,8 @@ TEST(ReceiveSlot, SlotNumbersOutsideOneToEighteenAreDropped) {
 
 TEST(ReceiveSlot, PartialFrameWaitsWithoutTimeOut) {
   ReceiveSlot slot;
-  for (const auto b : {0x55, 0x05, 0x97, 0x01}) EXPECT_EQ(FeedByte(slot, static_cast<std::uint8_t>(b)), FeedResult::kPending);
+  for (const auto b : {0x55, 0x05, 0x97, 0x01})
+    EXPECT_EQ(FeedByte(slot, static_cast<std::uint8_t>(b)), FeedResult::kPending);
   EXPECT_EQ(slot.StartMarker, kFrameStart);
   EXPECT_EQ(slot.Length, 5);
   EXPECT_EQ(slot.Remaining, 3);

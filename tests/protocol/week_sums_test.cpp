@@ -9,8 +9,7 @@ namespace {
 
 TEST(WeekdayOf, MatchesTheGregorianCalendarFrom2000To2099) {
   using namespace std::chrono;
-  for (sys_days day = sys_days{year{2000} / January / 1}; day <= sys_days{year{2099} / December / 31};
-       day += days{1}) {
+  for (sys_days day = sys_days{year{2000} / January / 1}; day <= sys_days{year{2099} / December / 31}; day += days{1}) {
     const year_month_day date{day};
     const int expected = static_cast<int>(weekday{day}.c_encoding());
     ASSERT_EQ(WeekdayOf(static_cast<int>(date.year()) - 2000, static_cast<int>(static_cast<unsigned>(date.month())),
@@ -23,8 +22,8 @@ TEST(WeekdayOf, MatchesTheGregorianCalendarFrom2000To2099) {
 
 TEST(WeekdayOf, ArgumentsOutsideTheTableGiveSeven) {
   EXPECT_EQ(WeekdayOf(9, 6, 23), 2);  // a Tuesday
-  for (const auto& [y, m, d] : {std::tuple{-1, 6, 1}, std::tuple{100, 6, 1}, std::tuple{9, 0, 1},
-                                std::tuple{9, 13, 1}, std::tuple{9, 6, 0}, std::tuple{9, 6, 32}}) {
+  for (const auto& [y, m, d] : {std::tuple{-1, 6, 1}, std::tuple{100, 6, 1}, std::tuple{9, 0, 1}, std::tuple{9, 13, 1},
+                                std::tuple{9, 6, 0}, std::tuple{9, 6, 32}}) {
     EXPECT_EQ(WeekdayOf(y, m, d), kNoWeekday) << y << "/" << m << "/" << d;
   }
   // The day is not compared with the month's length.

@@ -21,13 +21,12 @@ struct AddressCase {
 };
 
 TEST(BrokerAddress, HostAndOptionalPort) {
-  for (const AddressCase& c : {AddressCase{"broker.lan", true, "broker.lan", 1883},
-                               AddressCase{"127.0.0.1:18830", true, "127.0.0.1", 18830},
-                               AddressCase{"[::1]:8883", true, "::1", 8883}, AddressCase{"[::1]", true, "::1", 1883},
-                               AddressCase{"::1", true, "::1", 1883}, AddressCase{"host:", false, "", 0},
-                               AddressCase{":1883", false, "", 0}, AddressCase{"host:0", false, "", 0},
-                               AddressCase{"host:65536", false, "", 0}, AddressCase{"host:18x", false, "", 0},
-                               AddressCase{"[::1", false, "", 0}, AddressCase{"", false, "", 0}}) {
+  for (const AddressCase& c :
+       {AddressCase{"broker.lan", true, "broker.lan", 1883}, AddressCase{"127.0.0.1:18830", true, "127.0.0.1", 18830},
+        AddressCase{"[::1]:8883", true, "::1", 8883}, AddressCase{"[::1]", true, "::1", 1883},
+        AddressCase{"::1", true, "::1", 1883}, AddressCase{"host:", false, "", 0}, AddressCase{":1883", false, "", 0},
+        AddressCase{"host:0", false, "", 0}, AddressCase{"host:65536", false, "", 0},
+        AddressCase{"host:18x", false, "", 0}, AddressCase{"[::1", false, "", 0}, AddressCase{"", false, "", 0}}) {
     std::string host;
     int port = 1883;
     EXPECT_EQ(ParseBrokerAddress(c.text, host, port), c.valid) << c.text;
@@ -90,8 +89,9 @@ TEST_F(PasswordFileTest, PreparingTellsEveryMistakeAtOnce) {
   const PreparedBroker prepared = PrepareBroker(s);
   std::string all;
   for (const std::string& problem : prepared.problems) all += problem + "\n";
-  for (const char* words : {"Prefix=meters/# cannot be used: it contains '#'", "CertFile is given without KeyFile",
-                            "no-ca.crt: No such file", "client.crt: No such file", "PasswordFile is given without User"}) {
+  for (const char* words :
+       {"Prefix=meters/# cannot be used: it contains '#'", "CertFile is given without KeyFile",
+        "no-ca.crt: No such file", "client.crt: No such file", "PasswordFile is given without User"}) {
     EXPECT_NE(all.find(words), std::string::npos) << words << " in\n" << all;
   }
   ASSERT_EQ(prepared.warnings.size(), 1U);

@@ -55,7 +55,7 @@ TEST(EnginePublishing, AKnownReadingArrivesAndAvailabilityFollowsThePort) {
   const std::string id = NumberOf(bench.Meter(3));
   ASSERT_TRUE(bench.Open(3));
   for (int greeting = 0; greeting < 4; ++greeting) bench.TickAndAwait();  // tariff, limits, CO2 factor, number
-  bench.TickAndAwait();                                                    // the live readings
+  bench.TickAndAwait();                                                   // the live readings
   const std::string state_topic = "quorvel/" + id + "/state";
   ASSERT_TRUE(subscriber.AwaitCount(state_topic, 1)) << "nothing on " << state_topic;
 

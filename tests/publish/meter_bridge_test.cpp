@@ -39,13 +39,15 @@ StampedReading Reading(int slot, float power) {
 
 std::vector<std::string> Topics(const std::vector<Message>& messages) {
   std::vector<std::string> topics;
-  for (const Message& m : messages) topics.push_back(m.topic + (m.retained ? "" : " (reading)") + (m.payload.empty() ? " (cleared)" : ""));
+  for (const Message& m : messages)
+    topics.push_back(m.topic + (m.retained ? "" : " (reading)") + (m.payload.empty() ? " (cleared)" : ""));
   return topics;
 }
 
 std::vector<std::string> Announcement(const std::string& id) {
   std::vector<std::string> topics;
-  for (const FieldSpec& f : PublishedFields()) topics.push_back("homeassistant/sensor/quorvel_" + id + "/" + f.key + "/config");
+  for (const FieldSpec& f : PublishedFields())
+    topics.push_back("homeassistant/sensor/quorvel_" + id + "/" + f.key + "/config");
   topics.push_back("quorvel/" + id + "/info");
   topics.push_back("quorvel/" + id + "/availability");
   return topics;
@@ -74,8 +76,8 @@ TEST(MeterBridge, AMeterIsAnnouncedUnderItsNumberAndItsReadingsWaitForIt) {
   EXPECT_TRUE(bridge.ReadingTaken(Reading(3, 100)).empty());
   EXPECT_TRUE(bridge.Co2FactorRead(3, 0.5).empty());
   const std::vector<Message> messages = bridge.NumberRead(3, "12345678");
-  EXPECT_EQ(Topics(messages), Join(Announcement("12345678"),
-                                   std::vector<std::string>{"quorvel/12345678/state (reading)"}));
+  EXPECT_EQ(Topics(messages),
+            Join(Announcement("12345678"), std::vector<std::string>{"quorvel/12345678/state (reading)"}));
   for (std::size_t i = 0; i < kFields + 2; ++i) {
     EXPECT_TRUE(messages[i].retained);
     EXPECT_EQ(messages[i].qos, 1);
@@ -97,8 +99,8 @@ TEST(MeterBridge, AMeterWhoseNumberDoesNotComeGoesByItsPortUntilItDoes) {
   EXPECT_TRUE(bridge.ReadingTaken(Reading(5, 1)).empty());
   EXPECT_TRUE(bridge.ReadingTaken(Reading(5, 2)).empty());
   const std::vector<Message> third = bridge.ReadingTaken(Reading(5, 3));
-  EXPECT_EQ(Topics(third), Join(Announcement("lab-COM5"),
-                                std::vector<std::string>(3, "quorvel/lab-COM5/state (reading)")));
+  EXPECT_EQ(Topics(third),
+            Join(Announcement("lab-COM5"), std::vector<std::string>(3, "quorvel/lab-COM5/state (reading)")));
   EXPECT_EQ(Parsed(third[0].payload)["device"].toObject()["name"].toString(), "QUORVEL meter on COM5 on lab");
   EXPECT_EQ(bridge.IdOf(5), "lab-COM5");
 
@@ -121,8 +123,7 @@ TEST(MeterBridge, AvailabilityFollowsThePort) {
   };
   for (const AvailabilityStep& step : steps) {
     const std::string event = step.event;
-    const std::vector<Message> messages =
-        event == "lost" || event == "closed" ? bridge.Closed(2) : bridge.Opened(2);
+    const std::vector<Message> messages = event == "lost" || event == "closed" ? bridge.Closed(2) : bridge.Opened(2);
     std::vector<std::string> payloads;
     for (const Message& m : messages) {
       EXPECT_EQ(m.topic, "quorvel/7/availability");
@@ -163,10 +164,10 @@ TEST(MeterBridge, DiscoveryCanBeSwitchedOffAndOn) {
   options.discovery = false;
   MeterBridge bridge(options);
   bridge.Opened(1);
-  EXPECT_EQ(Topics(bridge.NumberRead(1, "5")),
-            (std::vector<std::string>{"quorvel/5/info", "quorvel/5/availability"}));
+  EXPECT_EQ(Topics(bridge.NumberRead(1, "5")), (std::vector<std::string>{"quorvel/5/info", "quorvel/5/availability"}));
   std::vector<std::string> configs;
-  for (const FieldSpec& f : PublishedFields()) configs.push_back("homeassistant/sensor/quorvel_5/" + std::string(f.key) + "/config");
+  for (const FieldSpec& f : PublishedFields())
+    configs.push_back("homeassistant/sensor/quorvel_5/" + std::string(f.key) + "/config");
   EXPECT_EQ(Topics(bridge.SetDiscovery(true)), configs);
   EXPECT_TRUE(bridge.SetDiscovery(true).empty());
   for (std::string& topic : configs) topic += " (cleared)";
@@ -196,12 +197,9 @@ TEST(Discovery, EveryConfigHasWhatHomeAssistantNeeds) {
   const TopicScheme scheme{"quorvel", "homeassistant", "lab"};
   const DeviceDescription device{"12345678", DeviceName("12345678", "COM3 on lab"), "0.1.0"};
   const std::vector<FieldCase> expected{
-      {"voltage", "voltage", "V", "measurement"},
-      {"current", "current", "A", "measurement"},
-      {"power", "power", "W", "measurement"},
-      {"power_factor", "power_factor", "", "measurement"},
-      {"energy", "energy", "kWh", "total_increasing"},
-      {"co2", "", "kg", "measurement"},
+      {"voltage", "voltage", "V", "measurement"},      {"current", "current", "A", "measurement"},
+      {"power", "power", "W", "measurement"},          {"power_factor", "power_factor", "", "measurement"},
+      {"energy", "energy", "kWh", "total_increasing"}, {"co2", "", "kg", "measurement"},
   };
   ASSERT_EQ(PublishedFields().size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {

@@ -24,7 +24,7 @@ TEST(Outbox, RetainedTopicsFirstInTheOrderTheyAppearedWithTheirLatestValue) {
   outbox.Put(StateMessage("m/state", "2"));
   outbox.Put(RetainedMessage("m/availability", "offline"));
   EXPECT_EQ(TakeAll(outbox), (std::vector<std::string>{"bridge=online", "m/availability=offline", "m/info=a",
-                                                        "m/state=1", "m/state=2"}));
+                                                       "m/state=1", "m/state=2"}));
   EXPECT_TRUE(outbox.Empty());
 
   // After a reconnection everything retained goes again, nothing else.
@@ -51,9 +51,9 @@ struct BoundCase {
 };
 
 TEST(Outbox, ReadingsBeyondTheBoundDropTheOldestAndAreCounted) {
-  for (const BoundCase& c : {BoundCase{3, 2, 0, {"r=1", "r=2"}}, BoundCase{3, 3, 0, {"r=1", "r=2", "r=3"}},
-                             BoundCase{3, 5, 2, {"r=3", "r=4", "r=5"}}, BoundCase{1, 4, 3, {"r=4"}},
-                             BoundCase{0, 2, 2, {}}}) {
+  for (const BoundCase& c :
+       {BoundCase{3, 2, 0, {"r=1", "r=2"}}, BoundCase{3, 3, 0, {"r=1", "r=2", "r=3"}},
+        BoundCase{3, 5, 2, {"r=3", "r=4", "r=5"}}, BoundCase{1, 4, 3, {"r=4"}}, BoundCase{0, 2, 2, {}}}) {
     Outbox outbox(c.limit);
     outbox.Put(RetainedMessage("m/availability", "online"));  // never dropped
     for (int i = 1; i <= c.readings; ++i) outbox.Put(StateMessage("r", std::to_string(i)));
@@ -164,13 +164,13 @@ TEST(ConnectionReport, EveryFailureNamesWhatToCheck) {
     LinkFailure kind;
     const char* words;
   };
-  for (const Case& c : {Case{LinkFailure::kUnknownHost, "cannot find the broker's host nowhere.invalid:1883 (x): check Host"},
-                        Case{LinkFailure::kUnreachable, "is the broker running"},
-                        Case{LinkFailure::kTls, "CAFile must hold the authority"},
-                        Case{LinkFailure::kBadCredentials, "check User and the password file"},
-                        Case{LinkFailure::kNotAuthorised, "refused this client (x): check User, the password file"},
-                        Case{LinkFailure::kRefused, "refused the connection (x)"},
-                        Case{LinkFailure::kLost, "lost the connection"}}) {
+  for (const Case& c :
+       {Case{LinkFailure::kUnknownHost, "cannot find the broker's host nowhere.invalid:1883 (x): check Host"},
+        Case{LinkFailure::kUnreachable, "is the broker running"},
+        Case{LinkFailure::kTls, "CAFile must hold the authority"},
+        Case{LinkFailure::kBadCredentials, "check User and the password file"},
+        Case{LinkFailure::kNotAuthorised, "refused this client (x): check User, the password file"},
+        Case{LinkFailure::kRefused, "refused the connection (x)"}, Case{LinkFailure::kLost, "lost the connection"}}) {
     const std::string text = ExplainFailure({c.kind, "x"}, "nowhere.invalid:1883");
     EXPECT_NE(text.find(c.words), std::string::npos) << text;
   }

@@ -13,7 +13,9 @@ namespace {
 
 using namespace std::chrono;
 
-WallClock::time_point At(long long milliseconds) { return WallClock::time_point{std::chrono::milliseconds{milliseconds}}; }
+WallClock::time_point At(long long milliseconds) {
+  return WallClock::time_point{std::chrono::milliseconds{milliseconds}};
+}
 
 QJsonObject Parsed(const std::string& json) {
   QJsonParseError error{};
@@ -29,13 +31,13 @@ struct TextCase {
 };
 
 TEST(Topics, LevelsAndNamesFromAnyText) {
-  for (const TextCase& c : {TextCase{"12345678", "12345678"}, TextCase{"a/b", "a_b"}, TextCase{"+#x", "__x"},
-                            TextCase{"", "_"}, TextCase{"two words", "two_words"}, TextCase{"tab\there", "tab_here"},
-                            TextCase{"Zähler", "Zähler"}}) {
+  for (const TextCase& c :
+       {TextCase{"12345678", "12345678"}, TextCase{"a/b", "a_b"}, TextCase{"+#x", "__x"}, TextCase{"", "_"},
+        TextCase{"two words", "two_words"}, TextCase{"tab\there", "tab_here"}, TextCase{"Zähler", "Zähler"}}) {
     EXPECT_EQ(TopicLevel(c.given), c.expected) << c.given;
   }
-  for (const TextCase& c : {TextCase{"lab-pc_2", "lab-pc_2"}, TextCase{"a.b c", "a_b_c"}, TextCase{"Zä", "Z__"},
-                            TextCase{"", "_"}}) {
+  for (const TextCase& c :
+       {TextCase{"lab-pc_2", "lab-pc_2"}, TextCase{"a.b c", "a_b_c"}, TextCase{"Zä", "Z__"}, TextCase{"", "_"}}) {
     EXPECT_EQ(DiscoveryName(c.given), c.expected) << c.given;
   }
 }
@@ -57,9 +59,9 @@ TEST(Topics, PrefixesThatCannotBeUsed) {
   for (const char* fine : {"quorvel", "house/meters", "a-b_c.d", "Zähler"}) {
     EXPECT_FALSE(TopicPrefixProblem(fine)) << fine;
   }
-  for (const TextCase& c : {TextCase{"", "empty"}, TextCase{"/q", "'/'"}, TextCase{"q/", "'/'"},
-                            TextCase{"a//b", "empty level"}, TextCase{"a/+/b", "'+'"}, TextCase{"q/#", "'#'"},
-                            TextCase{"$SYS", "'$'"}, TextCase{"a\nb", "control"}}) {
+  for (const TextCase& c :
+       {TextCase{"", "empty"}, TextCase{"/q", "'/'"}, TextCase{"q/", "'/'"}, TextCase{"a//b", "empty level"},
+        TextCase{"a/+/b", "'+'"}, TextCase{"q/#", "'#'"}, TextCase{"$SYS", "'$'"}, TextCase{"a\nb", "control"}}) {
     const auto problem = TopicPrefixProblem(c.given);
     ASSERT_TRUE(problem) << c.given;
     EXPECT_NE(problem->find(c.expected), std::string::npos) << *problem;

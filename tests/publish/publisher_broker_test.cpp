@@ -241,11 +241,10 @@ class PublisherWithTls : public PublisherWithBroker {
                      "-days", "2", "-extfile", "server.ext", "-out", "server.crt"},
                     dir.path()));
     ASSERT_TRUE(Run("mosquitto_passwd", {"-b", "-c", "passwords", "meters", "right password"}, dir.path()));
-    broker = std::make_unique<MosquittoBroker>(dir.path(), "allow_anonymous false\npassword_file " +
-                                                               (dir / "passwords").string() + "\ncafile " +
-                                                               (dir / "ca.crt").string() + "\ncertfile " +
-                                                               (dir / "server.crt").string() + "\nkeyfile " +
-                                                               (dir / "server.key").string() + "\n");
+    broker = std::make_unique<MosquittoBroker>(
+        dir.path(), "allow_anonymous false\npassword_file " + (dir / "passwords").string() + "\ncafile " +
+                        (dir / "ca.crt").string() + "\ncertfile " + (dir / "server.crt").string() + "\nkeyfile " +
+                        (dir / "server.key").string() + "\n");
     ASSERT_TRUE(broker->Start()) << broker->Log();
   }
   void Configure(PublisherOptions& options) override {
@@ -269,7 +268,8 @@ TEST_F(PublisherWithTls, PublishesOverTlsWithUserAndPassword) {
   publisher->MeterOpened(7);
   publisher->NumberRead(7, "77");
   ASSERT_TRUE(subscriber.AwaitLast("quorvel/77/availability", "online")) << broker->Log();
-  EXPECT_EQ(Told(), std::vector<std::string>{"publishing to the broker at 127.0.0.1:" + std::to_string(broker->Port())});
+  EXPECT_EQ(Told(),
+            std::vector<std::string>{"publishing to the broker at 127.0.0.1:" + std::to_string(broker->Port())});
 }
 
 TEST_F(PublisherWithTls, AWrongPasswordIsRefusedWithAMessage) {

@@ -56,23 +56,23 @@ TEST(StatusText, OneOfAKindIsSaidSo) {
   status.broker = "b:1";
   status.queued = 1;
   status.delivered = 1;
-  EXPECT_EQ(StateLine(status, Clock::now()), "Connected to the broker at b:1.\n1 reading waiting, 0 dropped, 1 message sent.");
+  EXPECT_EQ(StateLine(status, Clock::now()),
+            "Connected to the broker at b:1.\n1 reading waiting, 0 dropped, 1 message sent.");
 }
 
 TEST(StatusText, OnlyWhatTheUserCanMendNeedsTheUser) {
   const struct {
     LinkFailure failure;
     bool needs_user;
-  } cases[] = {{LinkFailure::kUnknownHost, true},    {LinkFailure::kTls, true},
-               {LinkFailure::kBadCredentials, true}, {LinkFailure::kNotAuthorised, true},
-               {LinkFailure::kRefused, true},        {LinkFailure::kUnreachable, false},
+  } cases[] = {{LinkFailure::kUnknownHost, true},   {LinkFailure::kTls, true},     {LinkFailure::kBadCredentials, true},
+               {LinkFailure::kNotAuthorised, true}, {LinkFailure::kRefused, true}, {LinkFailure::kUnreachable, false},
                {LinkFailure::kLost, false}};
   for (const auto& c : cases) EXPECT_EQ(NeedsTheUser(c.failure), c.needs_user) << static_cast<int>(c.failure);
 }
 
 TEST(StatusText, SettingsThatCannotBeUsedAreNamed) {
-  EXPECT_EQ(NotPublishingLine({"[Publish] Host is empty: name the broker's host",
-                               "[Publish] CAFile=/x: No such file or directory"}),
+  EXPECT_EQ(NotPublishingLine(
+                {"[Publish] Host is empty: name the broker's host", "[Publish] CAFile=/x: No such file or directory"}),
             "Not publishing: [Publish] Host is empty: name the broker's host; [Publish] CAFile=/x: No such file or "
             "directory.");
 }

@@ -135,7 +135,7 @@ TEST(FaultInjector, DelaysStayWithinTheirRange) {
   }
   EXPECT_GE(lowest, 200);
   EXPECT_LE(highest, 1500);
-  EXPECT_LT(lowest, 300);   // the range is used, not one value
+  EXPECT_LT(lowest, 300);  // the range is used, not one value
   EXPECT_GT(highest, 1400);
 }
 

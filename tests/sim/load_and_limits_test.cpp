@@ -199,25 +199,23 @@ TEST_P(Limits, AreReachedAtTheirBoundary) {
 
 constexpr TariffSettings kTariff{5000, 300, 400};
 
-INSTANTIATE_TEST_SUITE_P(
-    Boundaries, Limits,
-    ::testing::Values(
-        LimitCase{"no_limits", 99'999'999, {0, 0, 1}, kTariff, false},
-        LimitCase{"energy_just_below", 29'999, {300, 0, 1}, kTariff, false},
-        LimitCase{"energy_equal", 30'000, {300, 0, 1}, kTariff, true},
-        // 100 kWh at 30.0 cents cost $30.00 exactly.
-        LimitCase{"cost_just_below", 9'999, {0, 30, 1}, kTariff, false},
-        LimitCase{"cost_equal_first_tier", 10'000, {0, 30, 1}, kTariff, true},
-        // Beyond 10 kWh the whole energy is priced at 40.0 cents.
-        LimitCase{"cost_tier_two", 1'001, {0, 4, 1}, {10, 300, 400}, true},
-        LimitCase{"cost_tier_one_edge", 1'000, {0, 4, 1}, {10, 300, 400}, false},
-        // At the tier limit itself the first price still applies.
-        LimitCase{"cost_at_tier_limit", 1'000, {0, 3, 1}, {10, 300, 400}, true},
-        // A cheaper second tier: over the boundary the cost drops back
-        // below the limit.
-        LimitCase{"cheaper_second_tier", 1'001, {0, 3, 1}, {10, 300, 200}, false},
-        LimitCase{"free_energy", 99'999'999, {0, 1, 1}, {10, 0, 0}, false}),
-    CaseName{});
+INSTANTIATE_TEST_SUITE_P(Boundaries, Limits,
+                         ::testing::Values(LimitCase{"no_limits", 99'999'999, {0, 0, 1}, kTariff, false},
+                                           LimitCase{"energy_just_below", 29'999, {300, 0, 1}, kTariff, false},
+                                           LimitCase{"energy_equal", 30'000, {300, 0, 1}, kTariff, true},
+                                           // 100 kWh at 30.0 cents cost $30.00 exactly.
+                                           LimitCase{"cost_just_below", 9'999, {0, 30, 1}, kTariff, false},
+                                           LimitCase{"cost_equal_first_tier", 10'000, {0, 30, 1}, kTariff, true},
+                                           // Beyond 10 kWh the whole energy is priced at 40.0 cents.
+                                           LimitCase{"cost_tier_two", 1'001, {0, 4, 1}, {10, 300, 400}, true},
+                                           LimitCase{"cost_tier_one_edge", 1'000, {0, 4, 1}, {10, 300, 400}, false},
+                                           // At the tier limit itself the first price still applies.
+                                           LimitCase{"cost_at_tier_limit", 1'000, {0, 3, 1}, {10, 300, 400}, true},
+                                           // A cheaper second tier: over the boundary the cost drops back
+                                           // below the limit.
+                                           LimitCase{"cheaper_second_tier", 1'001, {0, 3, 1}, {10, 300, 200}, false},
+                                           LimitCase{"free_energy", 99'999'999, {0, 1, 1}, {10, 0, 0}, false}),
+                         CaseName{});
 
 TEST(Shutdown, CutsTheLoadExactlyAtTheEnergyLimit) {
   MeterModel model(Options(kSunday), kT0);

@@ -37,27 +37,26 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"ack_co2", Request(0x47, {7, 85}), {0x55, 0x02, 0x47, 0x49, 0xAA}},
         AnswerCase{"ack_reset_timers", Request(0xD0), {0x55, 0x02, 0xD0, 0xD2, 0xAA}},
         // Week day 1 = Sunday on the wire.
-        AnswerCase{"clock", Request(0x81),
-                   {0x55, 0x08, 0x81, 0x09, 0x07, 0x05, 0x01, 0x0E, 0x07, 0xB4, 0xAA}},
-        AnswerCase{"tariff_defaults", Request(0x86, {1}),
-                   {0x55, 0x08, 0x86, 0x32, 0x00, 0x03, 0x00, 0x04, 0x00, 0xC7, 0xAA}},
-        AnswerCase{"tariff_third_read", Request(0x86, {3}),
+        AnswerCase{"clock", Request(0x81), {0x55, 0x08, 0x81, 0x09, 0x07, 0x05, 0x01, 0x0E, 0x07, 0xB4, 0xAA}},
+        AnswerCase{
+            "tariff_defaults", Request(0x86, {1}), {0x55, 0x08, 0x86, 0x32, 0x00, 0x03, 0x00, 0x04, 0x00, 0xC7, 0xAA}},
+        AnswerCase{"tariff_third_read",
+                   Request(0x86, {3}),
                    {0x55, 0x08, 0x88, 0x32, 0x00, 0x03, 0x00, 0x04, 0x00, 0xC9, 0xAA}},
         // 500 = 0x01F4 (5.00 A), 2300 = 0x08FC (230.0 V), 230 x 5 x 0.95 =
         // 1092.5 W = 0x2AAD, -0.95 -> 128 + 95 = 0xDF, 100000 = 0x000186A0.
-        AnswerCase{"real_time", Request(0x97),
-                   {0x55, 0x14, 0x97, 0x09, 0x07, 0x05, 0x01, 0x0E, 0x07, 0x01, 0xF4, 0x08,
-                    0xFC, 0x2A, 0xAD, 0x00, 0xDF, 0x00, 0x01, 0x86, 0xA0, 0xAC, 0xAA}},
+        AnswerCase{"real_time", Request(0x97), {0x55, 0x14, 0x97, 0x09, 0x07, 0x05, 0x01, 0x0E, 0x07, 0x01, 0xF4, 0x08,
+                                                0xFC, 0x2A, 0xAD, 0x00, 0xDF, 0x00, 0x01, 0x86, 0xA0, 0xAC, 0xAA}},
         // Never-set timers: mode 0, all times 0xFF; the kind is 0x97 + n.
-        AnswerCase{"timer_1_unset", Request(0x98, {1}),
-                   {0x55, 0x08, 0x98, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x9D, 0xAA}},
-        AnswerCase{"timer_20_unset", Request(0x98, {20}),
-                   {0x55, 0x08, 0xAB, 0x14, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xC3, 0xAA}},
-        AnswerCase{"limits_none", Request(0xAC),
-                   {0x55, 0x07, 0xAC, 0x00, 0x00, 0x00, 0x00, 0x00, 0xB3, 0xAA}},
+        AnswerCase{
+            "timer_1_unset", Request(0x98, {1}), {0x55, 0x08, 0x98, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x9D, 0xAA}},
+        AnswerCase{
+            "timer_20_unset", Request(0x98, {20}), {0x55, 0x08, 0xAB, 0x14, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xC3, 0xAA}},
+        AnswerCase{"limits_none", Request(0xAC), {0x55, 0x07, 0xAC, 0x00, 0x00, 0x00, 0x00, 0x00, 0xB3, 0xAA}},
         // 785 -> 7, 85; the 85 is 0x55, a start byte inside the data.
         AnswerCase{"co2_default", Request(0xC7), {0x55, 0x04, 0xC7, 0x07, 0x55, 0x27, 0xAA}},
-        AnswerCase{"meter_number", Request(0xC8),
+        AnswerCase{"meter_number",
+                   Request(0xC8),
                    {0x55, 0x0A, 0xC8, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0xF6, 0xAA}}),
     CaseName{});
 
@@ -82,20 +81,19 @@ RequestFrame WithTail(std::uint8_t end, std::uint8_t last) {
   return frame;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Requests, Unanswered,
-    ::testing::Values(SilentCase{"code_00", Request(0x00)}, SilentCase{"code_02", Request(0x02)},
-                      // Answer kinds that are not request codes themselves.
-                      SilentCase{"code_87", Request(0x87, {1})},
-                      SilentCase{"code_99", Request(0x99, {2})},
-                      SilentCase{"code_FF", Request(0xFF)},
-                      SilentCase{"timer_0", Request(0x98, {0})},
-                      SilentCase{"timer_21", Request(0x98, {21})},
-                      SilentCase{"write_timer_0", Request(0x18, {0, 1, 6, 0, 7, 0})},
-                      SilentCase{"write_timer_21", Request(0x18, {21, 1, 6, 0, 7, 0})},
-                      SilentCase{"bad_end_byte", WithTail(0xAB, 0x0D)},
-                      SilentCase{"bad_last_byte", WithTail(0xAA, 0x0A)}),
-    CaseName{});
+INSTANTIATE_TEST_SUITE_P(Requests, Unanswered,
+                         ::testing::Values(SilentCase{"code_00", Request(0x00)}, SilentCase{"code_02", Request(0x02)},
+                                           // Answer kinds that are not request codes themselves.
+                                           SilentCase{"code_87", Request(0x87, {1})},
+                                           SilentCase{"code_99", Request(0x99, {2})},
+                                           SilentCase{"code_FF", Request(0xFF)},
+                                           SilentCase{"timer_0", Request(0x98, {0})},
+                                           SilentCase{"timer_21", Request(0x98, {21})},
+                                           SilentCase{"write_timer_0", Request(0x18, {0, 1, 6, 0, 7, 0})},
+                                           SilentCase{"write_timer_21", Request(0x18, {21, 1, 6, 0, 7, 0})},
+                                           SilentCase{"bad_end_byte", WithTail(0xAB, 0x0D)},
+                                           SilentCase{"bad_last_byte", WithTail(0xAA, 0x0A)}),
+                         CaseName{});
 
 // A month set unanswered gets no answer until it is set answered again;
 // the other months answer meanwhile.
@@ -115,8 +113,8 @@ TEST(MonthHistory, AMonthSetUnansweredIsNotAnswered) {
 
 TEST(TariffReadKind, IsCountClampedIntoItsRange) {
   MeterModel model(Options(kSunday), kT0);
-  const std::pair<std::uint8_t, std::uint8_t> cases[] = {
-      {0, 0x86}, {1, 0x86}, {2, 0x87}, {5, 0x8A}, {6, 0x8A}, {255, 0x8A}};
+  const std::pair<std::uint8_t, std::uint8_t> cases[] = {{0, 0x86}, {1, 0x86}, {2, 0x87},
+                                                         {5, 0x8A}, {6, 0x8A}, {255, 0x8A}};
   for (const auto& [count, kind] : cases) {
     const Bytes answer = Ask(model, 0x86, {count});
     ASSERT_EQ(answer.size(), 11U);
@@ -128,8 +126,7 @@ TEST(Writes, AreKeptAndReadBack) {
   MeterModel model(Options(kSunday), kT0);
   // Tier 1500 kWh, prices 30.5 and 45.5 cents.
   Ask(model, 0x06, {15, 0, 3, 5, 4, 55});
-  EXPECT_EQ(Ask(model, 0x86, {1}),
-            (Bytes{0x55, 0x08, 0x86, 0x0F, 0x00, 0x03, 0x05, 0x04, 0x37, 0xE0, 0xAA}));
+  EXPECT_EQ(Ask(model, 0x86, {1}), (Bytes{0x55, 0x08, 0x86, 0x0F, 0x00, 0x03, 0x05, 0x04, 0x37, 0xE0, 0xAA}));
   EXPECT_EQ(model.Tariff().tier_limit, 1500);
   EXPECT_EQ(model.Tariff().price1, 305);
   EXPECT_EQ(model.Tariff().price2, 455);
@@ -143,8 +140,7 @@ TEST(Writes, AreKeptAndReadBack) {
 
   // Timer 20: mode 3, on 06:30, off 22:15.
   Ask(model, 0x18, {20, 3, 6, 30, 22, 15});
-  EXPECT_EQ(Ask(model, 0x98, {20}),
-            (Bytes{0x55, 0x08, 0xAB, 0x14, 0x03, 0x06, 0x1E, 0x16, 0x0F, 0x13, 0xAA}));
+  EXPECT_EQ(Ask(model, 0x98, {20}), (Bytes{0x55, 0x08, 0xAB, 0x14, 0x03, 0x06, 0x1E, 0x16, 0x0F, 0x13, 0xAA}));
   EXPECT_EQ(model.Timer(19), TimerSetting{});  // its neighbour is untouched
 }
 
@@ -162,19 +158,16 @@ TEST(ResetTimers, ClearsEveryTimer) {
   ASSERT_EQ(model.Timer(7).on_hour, 7);
   EXPECT_EQ(Ask(model, 0xD0), (Bytes{0x55, 0x02, 0xD0, 0xD2, 0xAA}));
   for (int n = 1; n <= 20; ++n) EXPECT_EQ(model.Timer(n), TimerSetting{}) << "timer " << n;
-  EXPECT_EQ(Ask(model, 0x98, {1}),
-            (Bytes{0x55, 0x08, 0x98, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x9D, 0xAA}));
+  EXPECT_EQ(Ask(model, 0x98, {1}), (Bytes{0x55, 0x08, 0x98, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x9D, 0xAA}));
 }
 
 TEST(ClockWrite, SetsTheClockWhichThenRunsOn) {
   MeterModel model(Options(kSunday), kT0);
   // Saturday 3 March 2012, 23:59 (week day 6 on the way in, 7 on the way out).
   EXPECT_EQ(Ask(model, 0x01, {12, 3, 3, 6, 23, 59}), (Bytes{0x55, 0x02, 0x01, 0x03, 0xAA}));
-  EXPECT_EQ(Ask(model, 0x81),
-            (Bytes{0x55, 0x08, 0x81, 0x0C, 0x03, 0x03, 0x07, 0x17, 0x3B, 0xF4, 0xAA}));
+  EXPECT_EQ(Ask(model, 0x81), (Bytes{0x55, 0x08, 0x81, 0x0C, 0x03, 0x03, 0x07, 0x17, 0x3B, 0xF4, 0xAA}));
   model.AdvanceTo(kT0 + std::chrono::minutes{1});
-  EXPECT_EQ(Ask(model, 0x81),
-            (Bytes{0x55, 0x08, 0x81, 0x0C, 0x03, 0x04, 0x01, 0x00, 0x00, 0x9D, 0xAA}));
+  EXPECT_EQ(Ask(model, 0x81), (Bytes{0x55, 0x08, 0x81, 0x0C, 0x03, 0x04, 0x01, 0x00, 0x00, 0x9D, 0xAA}));
 }
 
 TEST(ClockWrite, KeepsAWrongWeekDayAndStepsItAtMidnight) {
@@ -190,14 +183,14 @@ TEST(ClockWrite, KeepsAWrongWeekDayAndStepsItAtMidnight) {
 
 TEST(ClockWrite, IgnoresImpossibleTimesButStillAcknowledges) {
   const std::initializer_list<std::uint8_t> impossible[] = {
-      {12, 2, 30, 4, 10, 0},   // 30 February
-      {11, 2, 29, 2, 10, 0},   // 29 February of a common year
-      {12, 13, 1, 0, 10, 0},   // month 13
-      {12, 0, 1, 0, 10, 0},    // month 0
-      {12, 3, 0, 0, 10, 0},    // day 0
-      {12, 3, 1, 4, 24, 0},    // hour 24
-      {12, 3, 1, 4, 10, 60},   // minute 60
-      {100, 3, 1, 4, 10, 0},   // year 2100
+      {12, 2, 30, 4, 10, 0},  // 30 February
+      {11, 2, 29, 2, 10, 0},  // 29 February of a common year
+      {12, 13, 1, 0, 10, 0},  // month 13
+      {12, 0, 1, 0, 10, 0},   // month 0
+      {12, 3, 0, 0, 10, 0},   // day 0
+      {12, 3, 1, 4, 24, 0},   // hour 24
+      {12, 3, 1, 4, 10, 60},  // minute 60
+      {100, 3, 1, 4, 10, 0},  // year 2100
   };
   for (const auto& params : impossible) {
     MeterModel model(Options(kSunday), kT0);

@@ -80,8 +80,10 @@ TEST(MonthHistory, HasTheShapeOfARollingYear) {
 TEST(MonthHistory, SendsTheCountersAsStored) {
   MeterModel model(Options(kStart), kT0);
   // April: 1.00, 1.50, 0.00, unread, 1.50 kWh, then 0.01 kWh a day.
-  const DayEntry april[] = {{DayState::kReading, 1000.0}, {DayState::kReading, 1500.0},
-                            {DayState::kReading, 0.0},    {DayState::kGap, 0.0},
+  const DayEntry april[] = {{DayState::kReading, 1000.0},
+                            {DayState::kReading, 1500.0},
+                            {DayState::kReading, 0.0},
+                            {DayState::kGap, 0.0},
                             {DayState::kReading, 1500.0}};
   for (int day = 1; day <= 30; ++day) {
     model.SetHistoryDay(4, day, day <= 5 ? april[day - 1] : DayEntry{DayState::kReading, 10.0});
@@ -89,8 +91,8 @@ TEST(MonthHistory, SendsTheCountersAsStored) {
   const auto counters = MonthCounters(model, 4);
   const std::vector<std::uint32_t> start{100, 250, 250, kGap, 400, 401, 402};
   EXPECT_EQ(std::vector<std::uint32_t>(counters.begin(), counters.begin() + 7), start);
-  EXPECT_EQ(counters[29], 425U);      // 30 April
-  EXPECT_EQ(counters[30], kUnread);   // there is no 31 April
+  EXPECT_EQ(counters[29], 425U);     // 30 April
+  EXPECT_EQ(counters[30], kUnread);  // there is no 31 April
 }
 
 TEST(MonthHistory, AMonthTheMeterLacksIsAnsweredAllUnread) {

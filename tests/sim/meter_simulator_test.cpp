@@ -131,11 +131,32 @@ ParsedCommandLine Parse(std::initializer_list<std::string_view> args) {
 }
 
 TEST(CommandLine, TakesEveryOption) {
-  const auto parsed = Parse({"--link", "/tmp/m/COM3", "--link=/tmp/m/COM4", "--meters", "2",
-                             "--seed", "99", "--noise", "0.1", "--wrong-end", "0.2", "--truncate",
-                             "0.3", "--lose", "0.05", "--delay", "1", "--delay-min-ms", "10",
-                             "--delay-max-ms", "20", "--noise-with-start", "--byte-interval-us",
-                             "0", "--clock", "2012-03-02 10:30"});
+  const auto parsed = Parse({"--link",
+                             "/tmp/m/COM3",
+                             "--link=/tmp/m/COM4",
+                             "--meters",
+                             "2",
+                             "--seed",
+                             "99",
+                             "--noise",
+                             "0.1",
+                             "--wrong-end",
+                             "0.2",
+                             "--truncate",
+                             "0.3",
+                             "--lose",
+                             "0.05",
+                             "--delay",
+                             "1",
+                             "--delay-min-ms",
+                             "10",
+                             "--delay-max-ms",
+                             "20",
+                             "--noise-with-start",
+                             "--byte-interval-us",
+                             "0",
+                             "--clock",
+                             "2012-03-02 10:30"});
   ASSERT_TRUE(parsed.line) << parsed.error;
   const MeterSimulatorOptions& o = parsed.line->options;
   EXPECT_EQ(o.links, (std::vector<std::string>{"/tmp/m/COM3", "/tmp/m/COM4"}));
@@ -205,20 +226,15 @@ TEST_P(CommandLineErrors, AreRefusedWithAMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, CommandLineErrors,
-    ::testing::Values(BadArgs{"unknown", {"--frobnicate"}},
-                      BadArgs{"missing_value", {"--seed"}},
-                      BadArgs{"rate_above_one", {"--lose", "1.5"}},
-                      BadArgs{"negative_rate", {"--noise", "-0.1"}},
-                      BadArgs{"rate_not_a_number", {"--delay", "often"}},
-                      BadArgs{"trailing_junk", {"--meters", "3x"}},
-                      BadArgs{"zero_meters", {"--meters", "0"}},
-                      BadArgs{"too_many_meters", {"--meters", "65"}},
+    ::testing::Values(BadArgs{"unknown", {"--frobnicate"}}, BadArgs{"missing_value", {"--seed"}},
+                      BadArgs{"rate_above_one", {"--lose", "1.5"}}, BadArgs{"negative_rate", {"--noise", "-0.1"}},
+                      BadArgs{"rate_not_a_number", {"--delay", "often"}}, BadArgs{"trailing_junk", {"--meters", "3x"}},
+                      BadArgs{"zero_meters", {"--meters", "0"}}, BadArgs{"too_many_meters", {"--meters", "65"}},
                       BadArgs{"negative_interval", {"--byte-interval-us", "-1"}},
                       BadArgs{"delays_crossed", {"--delay-min-ms", "500", "--delay-max-ms", "100"}},
                       BadArgs{"impossible_clock", {"--clock", "2011-02-29 10:00"}},
                       BadArgs{"clock_out_of_range", {"--clock", "1999-12-31 23:59"}},
-                      BadArgs{"empty_link", {"--link", ""}},
-                      BadArgs{"number_too_long", {"--number", "123456789"}},
+                      BadArgs{"empty_link", {"--link", ""}}, BadArgs{"number_too_long", {"--number", "123456789"}},
                       BadArgs{"number_not_digits", {"--number", "12ab"}},
                       BadArgs{"more_numbers_than_meters", {"--number", "1", "--number", "2"}}),
     CaseName{});

@@ -15,8 +15,7 @@ namespace {
 using quorvel::testing::PortEnd;
 using std::chrono::milliseconds;
 
-const Bytes kNumberAnswer{0x55, 0x0A, 0xC8, 0x01, 0x02, 0x03, 0x04, 0x05,
-                          0x06, 0x07, 0x08, 0xF6, 0xAA};
+const Bytes kNumberAnswer{0x55, 0x0A, 0xC8, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0xF6, 0xAA};
 
 PtyMeterOptions FastOptions() {
   PtyMeterOptions options;
@@ -246,8 +245,8 @@ TEST(PtyMeter, LogTellsWhichAnswersArrivedIntact) {
   EXPECT_EQ(stats.faults.intact + stats.faults.Count(Fault::kNoise) + stats.faults.Count(Fault::kDelayed),
             static_cast<std::uint64_t>(intact));
   // With these rates every kind of fault turns up in sixty answers.
-  for (const Fault fault : {Fault::kNone, Fault::kNoise, Fault::kWrongEnd, Fault::kTruncated,
-                            Fault::kLost, Fault::kDelayed}) {
+  for (const Fault fault :
+       {Fault::kNone, Fault::kNoise, Fault::kWrongEnd, Fault::kTruncated, Fault::kLost, Fault::kDelayed}) {
     EXPECT_GT(stats.faults.Count(fault), 0U) << FaultName(fault);
   }
 }

@@ -56,13 +56,9 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"stray_start_byte", Join({{0x55, 0x01, 0x02}, Of(kRealTime)}), {kRealTime}, 3},
         StreamCase{"two_stray_starts", Join({{0x55, 0x55}, Of(kTricky)}), {kTricky}, 2},
         // A frame cut short by a new request: its bytes are given up.
-        StreamCase{"cut_short",
-                   Join({Bytes(kRealTime.begin(), kRealTime.begin() + 7), Of(kRealTime)}),
-                   {kRealTime},
-                   7},
-        StreamCase{"wrong_tail", Join({{0x55, 0x97, 0, 0, 0, 0, 0, 0, 0, 0, 0xAA, 0x0A}, Of(kRealTime)}),
-                   {kRealTime},
-                   12},
+        StreamCase{"cut_short", Join({Bytes(kRealTime.begin(), kRealTime.begin() + 7), Of(kRealTime)}), {kRealTime}, 7},
+        StreamCase{
+            "wrong_tail", Join({{0x55, 0x97, 0, 0, 0, 0, 0, 0, 0, 0, 0xAA, 0x0A}, Of(kRealTime)}), {kRealTime}, 12},
         StreamCase{"only_garbage", Bytes{0x00, 0xAA, 0x0D, 0xFF}, {}, 4}),
     CaseName{});
 

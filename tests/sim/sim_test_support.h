@@ -58,8 +58,8 @@ inline MeterModelOptions Options(std::chrono::local_seconds start, std::uint64_t
 }
 
 // Sunday 5 July 2009, 14:07:00.
-inline constexpr auto kSunday = std::chrono::local_days{std::chrono::year{2009} / 7 / 5} +
-                                std::chrono::hours{14} + std::chrono::minutes{7};
+inline constexpr auto kSunday =
+    std::chrono::local_days{std::chrono::year{2009} / 7 / 5} + std::chrono::hours{14} + std::chrono::minutes{7};
 
 // 1 kW exactly: 4 A at 250 V with a unity factor.
 inline constexpr ForcedLoad kOneKilowatt{4.0, 250.0, 1.0};

@@ -52,11 +52,11 @@ struct LayoutCase {
 
 TEST(BitmapFile, HeaderTableAndRowLayout) {
   const LayoutCase cases[] = {
-      {400, 250, 32, 32, 54, 1600},   // 54 + 400 000 bytes
-      {400, 250, 16, 24, 54, 1200},   // a 16-bit display gives 24 bits
-      {400, 250, 8, 8, 1078, 400},    // 256 colours: a 1024-byte table
-      {3, 2, 24, 24, 54, 12},         // 9 bytes padded to 12
-      {5, 1, 1, 1, 54 + 8, 4},        // 5 bits in a 4-byte row
+      {400, 250, 32, 32, 54, 1600},  // 54 + 400 000 bytes
+      {400, 250, 16, 24, 54, 1200},  // a 16-bit display gives 24 bits
+      {400, 250, 8, 8, 1078, 400},   // 256 colours: a 1024-byte table
+      {3, 2, 24, 24, 54, 12},        // 9 bytes padded to 12
+      {5, 1, 1, 1, 54 + 8, 4},       // 5 bits in a 4-byte row
       {3, 1, 3, 4, 54 + 64, 4},
   };
   for (const LayoutCase& c : cases) {

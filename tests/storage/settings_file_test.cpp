@@ -41,8 +41,8 @@ const std::string kText =
 TEST(SettingsFileEncoding, ReadWhateverTheEditorSavedAndWrittenBackTheSameWay) {
   struct Case {
     const char* name;
-    const char* iconv_to;  // made from the UTF-8 text with iconv; empty: as it is
-    std::string mark;      // put before iconv's bytes
+    const char* iconv_to;    // made from the UTF-8 text with iconv; empty: as it is
+    std::string mark;        // put before iconv's bytes
     const char* iconv_from;  // what reads the saved file back
     std::string starts_with;
   };

@@ -37,18 +37,20 @@ TEST_P(SlotMemoryLoad, TakesOnlyWhatIsOurs) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, SlotMemoryLoad,
-    ::testing::Values(
-        LoadCase{"adapter_and_meter",
-                 "COM3=by-path/pci-0000:00:14.0-usb-0:2:1.0-port0\nCOM3.Meter=12345678\n",
-                 {{{3, "by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"}}, {{3, "12345678"}}}},
-        LoadCase{"any_case", "com18=by-path/x\nCom18.meter=00120000255\n", {{{18, "by-path/x"}}, {{18, "00120000255"}}}},
-        LoadCase{"not_a_slot", "COM19=by-path/x\nCOM0=by-path/y\nCOM03=by-path/z\nPort3=by-path/w\n", {}},
-        LoadCase{"meter_not_digits", "COM2.Meter=12a45678\nCOM4.Meter=\n", {}},
-        LoadCase{"meter_too_long", "COM2.Meter=1234567890123456789012345\n", {}},
-        LoadCase{"empty_identity", "COM2=\n", {}},
-        LoadCase{"identity_with_control_characters", "COM2=by-path/\x1b[2J\n", {}},
-        LoadCase{"comment_and_first_match", "; COM1=by-path/old\nCOM1=by-path/a\nCOM1=by-path/b\n",
-                 {{{1, "by-path/a"}}, {}}}),
+    ::testing::Values(LoadCase{"adapter_and_meter",
+                               "COM3=by-path/pci-0000:00:14.0-usb-0:2:1.0-port0\nCOM3.Meter=12345678\n",
+                               {{{3, "by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"}}, {{3, "12345678"}}}},
+                      LoadCase{"any_case",
+                               "com18=by-path/x\nCom18.meter=00120000255\n",
+                               {{{18, "by-path/x"}}, {{18, "00120000255"}}}},
+                      LoadCase{"not_a_slot", "COM19=by-path/x\nCOM0=by-path/y\nCOM03=by-path/z\nPort3=by-path/w\n", {}},
+                      LoadCase{"meter_not_digits", "COM2.Meter=12a45678\nCOM4.Meter=\n", {}},
+                      LoadCase{"meter_too_long", "COM2.Meter=1234567890123456789012345\n", {}},
+                      LoadCase{"empty_identity", "COM2=\n", {}},
+                      LoadCase{"identity_with_control_characters", "COM2=by-path/\x1b[2J\n", {}},
+                      LoadCase{"comment_and_first_match",
+                               "; COM1=by-path/old\nCOM1=by-path/a\nCOM1=by-path/b\n",
+                               {{{1, "by-path/a"}}, {}}}),
     [](const ::testing::TestParamInfo<LoadCase>& param) { return std::string(param.param.name); });
 
 TEST(SlotMemory, RoundTripKeepsUnknownSectionsAndComments) {
@@ -70,9 +72,9 @@ TEST(SlotMemory, RoundTripKeepsUnknownSectionsAndComments) {
   std::ofstream(path, std::ios::binary) << before;
   const SlotMemory loaded = LoadSlotMemory(IniFile::Load(path).file);
   SlotMemory after = loaded;
-  after.adapters.erase(1);            // forgotten
+  after.adapters.erase(1);                 // forgotten
   after.adapters[3] = "by-path/socket-3";  // seen the first time
-  after.meters[2] = "22222222";       // another meter answered
+  after.meters[2] = "22222222";            // another meter answered
   after.meters[3] = "33333333";
   ASSERT_TRUE(SaveSlotMemoryChanges(path, loaded, after).ok());
   EXPECT_EQ(Read(path),
@@ -113,7 +115,7 @@ TEST(SlotMemory, ForgettingASlotRemovesItsAdapterAndMeter) {
   testing::TempDir dir;
   const auto path = dir / "Power Meter.ini";
   std::ofstream(path) << "[Slots]\nCOM1=by-path/a\nCOM1.Meter=1\n; note\ncom1=by-path/again\nCOM10=by-path/b\n"
-                          "[Ports]\nCOM1=/dev/ttyACM0\n";
+                         "[Ports]\nCOM1=/dev/ttyACM0\n";
   ASSERT_TRUE(ForgetSlot(path, 1).ok());
   EXPECT_EQ(Read(path), "[Slots]\n; note\nCOM10=by-path/b\n[Ports]\nCOM1=/dev/ttyACM0\n");
   ASSERT_TRUE(ForgetSlot(path, 4).ok());  // nothing to forget: the file is left alone

@@ -57,9 +57,9 @@ inline double TextContrast(const QImage& shot, const QRect& area) {
     for (int x = inside.left(); x <= inside.right(); ++x) ++counts[shot.pixel(x, y) | 0xFF000000U];
   }
   if (counts.empty()) return 1.0;
-  const QRgb behind =
-      std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.second < b.second; })
-          ->first;
+  const QRgb behind = std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+                        return a.second < b.second;
+                      })->first;
   double best = 1.0;
   for (const auto& [colour, count] : counts) {
     if (count >= kCorePixels) best = std::max(best, ContrastRatio(colour, behind));
@@ -103,12 +103,14 @@ inline std::vector<TextArea> TextAreas(QWidget& top) {
   };
   for (QWidget* w : top.findChildren<QWidget*>()) {
     if (!w->isVisibleTo(&top) || w->window() != top.window()) continue;
-    const QString who = QStringLiteral("%1 \"%2\"").arg(QString::fromLatin1(w->metaObject()->className()),
-                                                        w->accessibleName().isEmpty() ? w->objectName() : w->accessibleName());
+    const QString who = QStringLiteral("%1 \"%2\"")
+                            .arg(QString::fromLatin1(w->metaObject()->className()),
+                                 w->accessibleName().isEmpty() ? w->objectName() : w->accessibleName());
     if (auto* label = qobject_cast<QLabel*>(w)) {
       if (!label->text().trimmed().isEmpty()) add(w, who + QStringLiteral(" ") + label->text(), label->contentsRect());
     } else if (auto* field = qobject_cast<QLineEdit*>(w)) {
-      if (!field->text().isEmpty() || !field->placeholderText().isEmpty()) add(w, who, field->rect().adjusted(4, 4, -4, -4));
+      if (!field->text().isEmpty() || !field->placeholderText().isEmpty())
+        add(w, who, field->rect().adjusted(4, 4, -4, -4));
     } else if (auto* box = qobject_cast<QComboBox*>(w)) {
       QStyleOptionComboBox option;
       option.initFrom(box);
@@ -122,14 +124,17 @@ inline std::vector<TextArea> TextAreas(QWidget& top) {
       const QRect title = group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group);
       if (!group->title().isEmpty()) add(w, who + QStringLiteral(" ") + group->title(), title);
     } else if (auto* tabs = qobject_cast<QTabBar*>(w)) {
-      for (int i = 0; i < tabs->count(); ++i) add(w, who + QStringLiteral(" ") + tabs->tabText(i), tabs->tabRect(i).adjusted(3, 3, -3, -3));
+      for (int i = 0; i < tabs->count(); ++i)
+        add(w, who + QStringLiteral(" ") + tabs->tabText(i), tabs->tabRect(i).adjusted(3, 3, -3, -3));
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
       if (button->text().trimmed().isEmpty()) continue;
       QRect text = button->rect().adjusted(3, 3, -3, -3);
       QStyleOptionButton option;
       option.initFrom(button);
-      if (qobject_cast<QCheckBox*>(w)) text = button->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, button);
-      if (qobject_cast<QRadioButton*>(w)) text = button->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, button);
+      if (qobject_cast<QCheckBox*>(w))
+        text = button->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, button);
+      if (qobject_cast<QRadioButton*>(w))
+        text = button->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, button);
       add(w, who + QStringLiteral(" ") + button->text(), text);
     } else if (auto* bar = qobject_cast<QProgressBar*>(w)) {
       if (bar->isTextVisible()) add(w, who + QStringLiteral(" ") + bar->text(), bar->rect().adjusted(2, 2, -2, -2));

@@ -76,7 +76,8 @@ class MosquittoBroker {
 
   int Port() const { return port_; }
   std::string Log() {
-    if (process_.state() != QProcess::NotRunning || process_.isOpen()) log_ += process_.readAllStandardError().toStdString();
+    if (process_.state() != QProcess::NotRunning || process_.isOpen())
+      log_ += process_.readAllStandardError().toStdString();
     return log_;
   }
 

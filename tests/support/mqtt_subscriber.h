@@ -42,9 +42,9 @@ class MqttSubscriber {
     mosquitto_message_callback_set(client_, [](mosquitto*, void* self, const mosquitto_message* m) {
       auto& me = *static_cast<MqttSubscriber*>(self);
       const std::lock_guard lock(me.mutex_);
-      me.received_.push_back({m->topic, std::string(static_cast<const char*>(m->payload),
-                                                    static_cast<std::size_t>(m->payloadlen)),
-                              m->retain});
+      me.received_.push_back(
+          {m->topic, std::string(static_cast<const char*>(m->payload), static_cast<std::size_t>(m->payloadlen)),
+           m->retain});
     });
     mosquitto_reconnect_delay_set(client_, 1, 1, false);
     EXPECT_EQ(mosquitto_connect(client_, "127.0.0.1", port, 30), MOSQ_ERR_SUCCESS);
@@ -82,10 +82,12 @@ class MqttSubscriber {
   }
   // Waits until the topic's last message says `payload`.
   bool AwaitLast(const std::string& topic, const std::string& payload, int timeout_ms = kPatienceMs) {
-    return SpinUntil([&] {
-      const auto last = Last(topic);
-      return last && last->payload == payload;
-    }, timeout_ms);
+    return SpinUntil(
+        [&] {
+          const auto last = Last(topic);
+          return last && last->payload == payload;
+        },
+        timeout_ms);
   }
   bool AwaitCount(const std::string& topic, std::size_t count, int timeout_ms = kPatienceMs) {
     return SpinUntil([&] { return Of(topic).size() >= count; }, timeout_ms);

@@ -12,8 +12,8 @@
 #include <QWidget>
 
 #include <fstream>
-#include <ostream>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 

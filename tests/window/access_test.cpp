@@ -78,12 +78,15 @@ TEST_F(Access, EveryTextReadsAtFourAndAHalfToOneOnEveryViewAndInMessagesOverIt) 
     std::function<void()> show;
     bool chart_view;
   } views[] = {
-      {"real-time page, a field marked", [&] {
+      {"real-time page, a field marked",
+       [&] {
          Press(QStringLiteral("Stop Load DateTime"));
          Type(QStringLiteral("Time"), QStringLiteral("25:00"));
          Press(QStringLiteral("Time Data Download"));
-       }, false},
-      {"timer page, rows ticked, unticked and refused", [&] {
+       },
+       false},
+      {"timer page, rows ticked, unticked and refused",
+       [&] {
          Press(QStringLiteral("Power Meter Set"));
          ASSERT_TRUE(SpinUntil([&] { return !window.engine().RequestsPending(); }));
          Find<QCheckBox>(QStringLiteral("Timer 2 enabled"))->setChecked(true);
@@ -92,34 +95,43 @@ TEST_F(Access, EveryTextReadsAtFourAndAHalfToOneOnEveryViewAndInMessagesOverIt) 
          Press(QStringLiteral("Parameter Download"));
          Find<QCheckBox>(QStringLiteral("Timer 3 enabled"))->setChecked(true);
          Find<QCheckBox>(QStringLiteral("Timer 3 enabled"))->setChecked(false);  // a row at rest
-       }, false},
+       },
+       false},
       {"settings page, description", [&] { about_tab(0); }, false},
       {"settings page, features", [&] { about_tab(1); }, false},
       {"settings page, about", [&] { about_tab(2); }, false},
       {"settings page, publishing off", [&] { about_tab(3); }, false},
-      {"settings page, publishing to a broker that is away", [&] {
+      {"settings page, publishing to a broker that is away",
+       [&] {
          Find<QCheckBox>(QStringLiteral("Publish readings to an MQTT broker"))->setChecked(true);
          Type(QStringLiteral("Broker"), QStringLiteral("127.0.0.1"));
          Type(QStringLiteral("Port"), QString::number(testing::FreeLoopbackPort()));
          Press(QStringLiteral("Save and apply"));
          ASSERT_TRUE(SpinUntil([&] { return PublishState().startsWith(QStringLiteral("Reconnecting in")); }));
-       }, false},
-      {"settings page, publish fields refused", [&] {
+       },
+       false},
+      {"settings page, publish fields refused",
+       [&] {
          Type(QStringLiteral("Topic prefix"), QStringLiteral("house/#"));
          Type(QStringLiteral("CA file"), QStringLiteral("/no/such/ca.crt"));
          Press(QStringLiteral("Save and apply"));
-       }, false},
-      {"chart view, charts", [&] {
+       },
+       false},
+      {"chart view, charts",
+       [&] {
          Press(QStringLiteral("Power Meter Real Time"));
          OpenView();
-       }, true},
+       },
+       true},
       {"chart view, text", [&] { InView<QAbstractButton>(QStringLiteral("Text Mode"))->click(); }, true},
-      {"chart view, history", [&] {
+      {"chart view, history",
+       [&] {
          InView<QAbstractButton>(QStringLiteral("History Data"))->click();
          InView<QAbstractButton>(QStringLiteral("Chart Mode"))->click();
          InView<QAbstractButton>(QStringLiteral("Month"))->click();
          ASSERT_TRUE(SpinUntil([&] { return !View().History().Waiting(); }));
-       }, true},
+       },
+       true},
   };
   for (const auto& v : views) {
     SCOPED_TRACE(v.view);
@@ -176,8 +188,8 @@ TEST_F(Access, TheChosenRadioButtonIsPlainToSee) {
     const QRgb off = centre(radio);
     radio->setChecked(true);
     const QRgb on = centre(radio);
-    EXPECT_GE(testing::ContrastRatio(on, off), 3.0) << QColor(on).name().toStdString() << " on "
-                                                    << QColor(off).name().toStdString();
+    EXPECT_GE(testing::ContrastRatio(on, off), 3.0)
+        << QColor(on).name().toStdString() << " on " << QColor(off).name().toStdString();
   }
 }
 
@@ -194,7 +206,8 @@ TEST_F(Access, TheFolderChooserOpensInTheFieldsFolderOrTheWorkingFolder) {
   Type(QStringLiteral("File Path"), folder);
   Type(QStringLiteral("BMP Path"), folder + QStringLiteral("/gone"));
   Type(QStringLiteral("Log Path"), QString());
-  for (const char* chooser : {"Choose file path", "Choose BMP path", "Choose log path"}) Press(QString::fromUtf8(chooser));
+  for (const char* chooser : {"Choose file path", "Choose BMP path", "Choose log path"})
+    Press(QString::fromUtf8(chooser));
   EXPECT_EQ(starts, (QStringList{folder, QDir::currentPath(), QDir::currentPath()}));
 
   // The Publish tab's files: the file's folder.
@@ -208,7 +221,8 @@ TEST_F(Access, TheFolderChooserOpensInTheFieldsFolderOrTheWorkingFolder) {
   Type(QStringLiteral("CA file"), folder + QStringLiteral("/gone/ca.crt"));
   Type(QStringLiteral("Client certificate"), QString());
   Type(QStringLiteral("Client key"), folder);
-  for (const char* chooser : {"Choose password file", "Choose CA file", "Choose client certificate", "Choose client key"}) {
+  for (const char* chooser :
+       {"Choose password file", "Choose CA file", "Choose client certificate", "Choose client key"}) {
     Press(QString::fromUtf8(chooser));
   }
   EXPECT_EQ(starts, (QStringList{folder, QDir::currentPath(), QDir::currentPath(), folder}));
@@ -249,37 +263,80 @@ TEST_F(Access, TabAndShiftTabReachEveryControlInReadingOrder) {
     Find<QCheckBox>(QStringLiteral("Timer %1 enabled").arg(timer))->setChecked(true);  // every row takes the focus
   }
   const QStringList header{"Power Meter Real Time", "Power Meter Set", "System Set", "Exit", "User manual", "Minimise"};
-  const QStringList settings_page{"File Path", "Choose file path", "BMP Path", "Choose BMP path", "Log Path",
-                                  "Choose log path", "Acquisition Frequency", "Auto Save Data", "Default Device",
-                                  "COMM Baudrate", "COMM Parity", "COMM Databits", "COMM Stopbits", "Save To INI",
-                                  "Cost limit", "Energy limit",
+  const QStringList settings_page{"File Path",
+                                  "Choose file path",
+                                  "BMP Path",
+                                  "Choose BMP path",
+                                  "Log Path",
+                                  "Choose log path",
+                                  "Acquisition Frequency",
+                                  "Auto Save Data",
+                                  "Default Device",
+                                  "COMM Baudrate",
+                                  "COMM Parity",
+                                  "COMM Databits",
+                                  "COMM Stopbits",
+                                  "Save To INI",
+                                  "Cost limit",
+                                  "Energy limit",
                                   "Shut down device YES",  // one stop for the pair; the arrow keys choose between them
-                                  "Limit Data Download", "Load Limit Data", "About and publishing"};
+                                  "Limit Data Download",
+                                  "Load Limit Data",
+                                  "About and publishing"};
   const struct {
     const char* page;
     QStringList controls;
     int tab = 0;  // of the settings page's tabbed panel
   } pages[] = {
       {"Power Meter Real Time",
-       {"Device", "Comm Start", "Convert view", "Date", "Time", "Time Data Download", "Stop Load DateTime", "Voltage",
-        "Current", "Power", "Factor", "Energy", "CO2", "Save to Excel", "Limit indicator", "Tier 1 price", "Tier 1 start",
-        "Tier boundary", "Price Data Load from Device", "Tier 2 price", "Tier 2 end", "Price Data Download",
-        "Day energy", "Next day", "Previous day", "Week energy", "Next week", "Previous week", "Month energy",
-        "Next month", "Previous month", "Load History Data", "CO2 factor", "Load CO2 Factor"}},
+       {"Device",
+        "Comm Start",
+        "Convert view",
+        "Date",
+        "Time",
+        "Time Data Download",
+        "Stop Load DateTime",
+        "Voltage",
+        "Current",
+        "Power",
+        "Factor",
+        "Energy",
+        "CO2",
+        "Save to Excel",
+        "Limit indicator",
+        "Tier 1 price",
+        "Tier 1 start",
+        "Tier boundary",
+        "Price Data Load from Device",
+        "Tier 2 price",
+        "Tier 2 end",
+        "Price Data Download",
+        "Day energy",
+        "Next day",
+        "Previous day",
+        "Week energy",
+        "Next week",
+        "Previous week",
+        "Month energy",
+        "Next month",
+        "Previous month",
+        "Load History Data",
+        "CO2 factor",
+        "Load CO2 Factor"}},
       {"Power Meter Set", QStringList{"Parameter Load from Device", "Parameter Download"} + Timers(1, 20)},
       {"System Set", settings_page + QStringList{"Description"}},
       {"System Set",
        settings_page + QStringList{"Publish readings to an MQTT broker", "Broker", "Port", "Topic prefix",
-                                   "Home Assistant discovery", "Discovery prefix", "Client id", "User",
-                                   "Password file", "Choose password file", "CA file", "Choose CA file",
-                                   "Client certificate", "Choose client certificate", "Client key",
-                                   "Choose client key", "Save and apply"},
+                                   "Home Assistant discovery", "Discovery prefix", "Client id", "User", "Password file",
+                                   "Choose password file", "CA file", "Choose CA file", "Client certificate",
+                                   "Choose client certificate", "Client key", "Choose client key", "Save and apply"},
        3},
   };
   for (const auto& p : pages) {
     SCOPED_TRACE(p.page + std::string(p.tab != 0 ? ", Publish tab" : ""));
     Press(QString::fromUtf8(p.page));
-    if (p.tab != 0) Named<QTabWidget>(window.SystemSettings(), QStringLiteral("About and publishing"))->setCurrentIndex(p.tab);
+    if (p.tab != 0)
+      Named<QTabWidget>(window.SystemSettings(), QStringLiteral("About and publishing"))->setCurrentIndex(p.tab);
     const QStringList expected = header + p.controls;
     QWidget* first = Find(header.front());
     EXPECT_EQ(TabChain(first, false).join(QStringLiteral(", ")).toStdString(),
@@ -304,7 +361,8 @@ TEST_F(Access, EveryControlIsNamedAndEveryListCaptionedForAScreenReader) {
       if (!w->isVisibleTo(&window)) continue;
       const QString kind = QString::fromLatin1(w->metaObject()->className());
       if (auto* label = qobject_cast<QLabel*>(w)) {
-        EXPECT_FALSE(label->text().isEmpty() && label->pixmap().isNull()) << "an empty label named " << Name(w).toStdString();
+        EXPECT_FALSE(label->text().isEmpty() && label->pixmap().isNull())
+            << "an empty label named " << Name(w).toStdString();
         continue;
       }
       if (w->focusPolicy() == Qt::NoFocus) continue;  // not a control
@@ -335,11 +393,16 @@ TEST_F(Access, TwoStateButtonsAreNamedByWhatAPressDoesNow) {
     const char* after;
     bool open_after;  // slot 3
   } buttons[] = {
-      {false, "Stop Load DateTime", "Load Device DateTime", true}, {false, "Save to Excel", "Stop Save", true},
-      {false, "Stop Save", "Save to Excel", true},                 {false, "Comm Stop", "Comm Start", false},
-      {false, "Comm Start", "Comm Stop", true},                    {true, "Com Stop", "Com Start", false},
-      {true, "Com Start", "Com Stop", true},                       {true, "Save to Excel", "Stop Save to Excel", true},
-      {true, "Stop Save to Excel", "Save to Excel", true},         {true, "History Data", "Real Time Data", true},
+      {false, "Stop Load DateTime", "Load Device DateTime", true},
+      {false, "Save to Excel", "Stop Save", true},
+      {false, "Stop Save", "Save to Excel", true},
+      {false, "Comm Stop", "Comm Start", false},
+      {false, "Comm Start", "Comm Stop", true},
+      {true, "Com Stop", "Com Start", false},
+      {true, "Com Start", "Com Stop", true},
+      {true, "Save to Excel", "Stop Save to Excel", true},
+      {true, "Stop Save to Excel", "Save to Excel", true},
+      {true, "History Data", "Real Time Data", true},
       {true, "Real Time Data", "History Data", true},
   };
   for (const auto& b : buttons) {

@@ -55,7 +55,8 @@ class Dashboard : public WindowTest {
     ASSERT_TRUE(window.engine().IsOpen(slot)) << notices.texts.back();
   }
   bool Told(const std::string& text) {
-    return SpinUntil([&] { return std::find(notices.texts.begin(), notices.texts.end(), text) != notices.texts.end(); });
+    return SpinUntil(
+        [&] { return std::find(notices.texts.begin(), notices.texts.end(), text) != notices.texts.end(); });
   }
 
   std::map<int, std::size_t> meter_of;

@@ -202,9 +202,8 @@ TEST_F(Dashboard, PagesSwitchAndOnlyTheRealTimePagePolls) {
   Open(3);
   ASSERT_TRUE(SpinUntil([&] { return !window.engine().RequestsPending(); }));
   int polls = 0;
-  QObject::connect(&window.engine(), &Engine::requestSent, [&](int, const QByteArray& frame) {
-    polls += static_cast<std::uint8_t>(frame[1]) == 0x97 ? 1 : 0;
-  });
+  QObject::connect(&window.engine(), &Engine::requestSent,
+                   [&](int, const QByteArray& frame) { polls += static_cast<std::uint8_t>(frame[1]) == 0x97 ? 1 : 0; });
   Press(QStringLiteral("System Set"));
   EXPECT_EQ(window.CurrentPage(), MainWindow::Page::kSettings);
   testing::Spin(200);
@@ -218,8 +217,8 @@ TEST_F(Dashboard, APressOnAPageBackgroundMovesTheWindow) {
   QWidget* readings = Find<QLineEdit>(QStringLiteral("Voltage"))->parentWidget();  // its group box
   const QPoint start = window.pos();
   const QPoint at = readings->mapToGlobal(QPoint(4, readings->height() - 4));
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(4, readings->height() - 4), at, Qt::LeftButton,
-                    Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(4, readings->height() - 4), at, Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
   QApplication::sendEvent(readings, &press);  // the page passes it on to the window
   QMouseEvent drag(QEvent::MouseMove, QPointF(), at + QPoint(30, 20), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(&window, &drag);
@@ -244,17 +243,66 @@ TEST_F(Dashboard, TheTimeFieldOvertypesAndEveryControlHasItsName) {
   }
   EXPECT_EQ(timer_on->text(), QStringLiteral("07:50"));  // the colon skipped
 
-  for (const char* name :
-       {"Power Meter Real Time", "Power Meter Set", "System Set", "Exit", "Comm Start", "Convert view",
-        "Time Data Download", "Price Data Download", "Price Data Load from Device", "Save to Excel", "Load History Data",
-        "Load CO2 Factor", "Stop Load DateTime", "Date", "Time", "Device", "Voltage", "Current", "Power", "Factor",
-        "Energy", "CO2", "Week day", "Tier 1 price", "Tier 2 price", "Tier 1 start", "Tier boundary", "Tier 2 end",
-        "Day energy", "Week energy", "Month energy", "CO2 factor", "History position", "Limit indicator",
-        "User manual", "Parameter Load from Device", "Parameter Download", "File Path", "BMP Path", "Log Path",
-        "Choose file path", "Choose BMP path", "Choose log path", "Acquisition Frequency", "Auto Save Data",
-        "Default Device", "COMM Baudrate", "COMM Parity", "COMM Databits", "COMM Stopbits", "Save To INI",
-        "Cost limit", "Energy limit", "Shut down device YES", "Shut down device NO", "Limit Data Download",
-        "Load Limit Data", "Description", "Features", "About"}) {
+  for (const char* name : {"Power Meter Real Time",
+                           "Power Meter Set",
+                           "System Set",
+                           "Exit",
+                           "Comm Start",
+                           "Convert view",
+                           "Time Data Download",
+                           "Price Data Download",
+                           "Price Data Load from Device",
+                           "Save to Excel",
+                           "Load History Data",
+                           "Load CO2 Factor",
+                           "Stop Load DateTime",
+                           "Date",
+                           "Time",
+                           "Device",
+                           "Voltage",
+                           "Current",
+                           "Power",
+                           "Factor",
+                           "Energy",
+                           "CO2",
+                           "Week day",
+                           "Tier 1 price",
+                           "Tier 2 price",
+                           "Tier 1 start",
+                           "Tier boundary",
+                           "Tier 2 end",
+                           "Day energy",
+                           "Week energy",
+                           "Month energy",
+                           "CO2 factor",
+                           "History position",
+                           "Limit indicator",
+                           "User manual",
+                           "Parameter Load from Device",
+                           "Parameter Download",
+                           "File Path",
+                           "BMP Path",
+                           "Log Path",
+                           "Choose file path",
+                           "Choose BMP path",
+                           "Choose log path",
+                           "Acquisition Frequency",
+                           "Auto Save Data",
+                           "Default Device",
+                           "COMM Baudrate",
+                           "COMM Parity",
+                           "COMM Databits",
+                           "COMM Stopbits",
+                           "Save To INI",
+                           "Cost limit",
+                           "Energy limit",
+                           "Shut down device YES",
+                           "Shut down device NO",
+                           "Limit Data Download",
+                           "Load Limit Data",
+                           "Description",
+                           "Features",
+                           "About"}) {
     EXPECT_NE(Find(QString::fromUtf8(name)), nullptr);
   }
   for (int timer = 1; timer <= kTimerCount; ++timer) {
@@ -262,7 +310,8 @@ TEST_F(Dashboard, TheTimeFieldOvertypesAndEveryControlHasItsName) {
       EXPECT_NE(Find(QStringLiteral("Timer %1%2").arg(timer).arg(QString::fromUtf8(part))), nullptr);
     }
   }
-  for (const MainWindow::Page page : {MainWindow::Page::kRealTime, MainWindow::Page::kTimer, MainWindow::Page::kSettings}) {
+  for (const MainWindow::Page page :
+       {MainWindow::Page::kRealTime, MainWindow::Page::kTimer, MainWindow::Page::kSettings}) {
     window.ShowPage(page);
     for (QWidget* control : window.findChildren<QWidget*>()) {
       const bool acts = qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control) ||
@@ -340,7 +389,7 @@ TEST_F(Dashboard, SettingsPageShowsTheFileAndSaveToIniStoresIt) {
   Find<QComboBox>(QStringLiteral("Acquisition Frequency"))->setCurrentText(QStringLiteral("60S"));
   Find<QComboBox>(QStringLiteral("Default Device"))->setCurrentText(QStringLiteral("COMM5"));
   Press(QStringLiteral("Save To INI"));
-  EXPECT_EQ(window.engine().CurrentSettings().Acquisition, 60);  // at once
+  EXPECT_EQ(window.engine().CurrentSettings().Acquisition, 60);                   // at once
   const Settings reread = SettingsFile(dir / "Power Meter.ini").Load().settings;  // as after a restart
   EXPECT_EQ(reread.Acquisition, 60);
   EXPECT_EQ(reread.DefaultDevice, 5);

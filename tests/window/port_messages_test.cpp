@@ -113,12 +113,10 @@ TEST(PortMessages, AFailedOpenSaysWhy) {
     std::function<std::string(const Rig&)> told;
   };
   const Case cases[] = {
-      {"one device under two names",
-       [](Rig& rig) { rig.Press(1); },
-       2, [](const Rig&) { return std::string("it is the device of COM1, open already under another name"); }},
-      {"an assigned path that is gone",
-       [](Rig& rig) { rig.simulator->Unplug(0); },
-       1, [](const Rig& rig) {
+      {"one device under two names", [](Rig& rig) { rig.Press(1); }, 2,
+       [](const Rig&) { return std::string("it is the device of COM1, open already under another name"); }},
+      {"an assigned path that is gone", [](Rig& rig) { rig.simulator->Unplug(0); }, 1,
+       [](const Rig& rig) {
          return "COM1 is assigned to " + rig.Link(0) + ", and " + rig.Link(0) + " does not exist";
        }},
   };

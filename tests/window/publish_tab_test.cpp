@@ -59,7 +59,9 @@ class PublishTab : public Dashboard {
     Type(QStringLiteral("Client id"), QStringLiteral("quorvel-test"));
   }
   QString State() { return Panel().StateText(); }
-  bool AwaitState(const QString& start) { return SpinUntil([&] { return State().startsWith(start); }); }
+  bool AwaitState(const QString& start) {
+    return SpinUntil([&] { return State().startsWith(start); });
+  }
   std::string Ini() {
     std::ifstream in(dir / "Power Meter.ini", std::ios::binary);
     std::ostringstream text;
@@ -68,7 +70,8 @@ class PublishTab : public Dashboard {
   }
   std::string Number() {
     std::string number;
-    for (const std::uint8_t digit : Meter(3).WithModel([](const sim::MeterModel& m) { return m.MeterNumberDigits(); })) {
+    for (const std::uint8_t digit :
+         Meter(3).WithModel([](const sim::MeterModel& m) { return m.MeterNumberDigits(); })) {
       number += std::to_string(digit);
     }
     return number;
@@ -106,7 +109,9 @@ TEST_F(PublishTab, ASaveStoresTheSectionAndPublishesAndARestartKeepsTheMetersNum
   const std::string id = Number();
   Press(QStringLiteral("Power Meter Real Time"));
   ASSERT_TRUE(subscriber.AwaitCount("house/" + id + "/state", 2));
-  const QJsonObject state = QJsonDocument::fromJson(QByteArray::fromStdString(subscriber.Of("house/" + id + "/state").back().payload)).object();
+  const QJsonObject state =
+      QJsonDocument::fromJson(QByteArray::fromStdString(subscriber.Of("house/" + id + "/state").back().payload))
+          .object();
   EXPECT_EQ(state["slot"].toInt(), 3);
   EXPECT_GT(state["voltage"].toDouble(), 100.0);
 
@@ -180,14 +185,15 @@ TEST_F(PublishTab, ABrokerAwayShowsReconnectingAndNoBoxes) {
 // of attempts, and the reason in the state line.
 TEST_F(PublishTab, ARefusedPasswordIsToldOnceAndShownInTheStateLine) {
   QProcess passwd;
-  passwd.start(QStringLiteral("mosquitto_passwd"), {QStringLiteral("-b"), QStringLiteral("-c"),
-                                                    QString::fromStdString(dir.File("passwords")),
-                                                    QStringLiteral("meters"), QStringLiteral("right password")});
+  passwd.start(QStringLiteral("mosquitto_passwd"),
+               {QStringLiteral("-b"), QStringLiteral("-c"), QString::fromStdString(dir.File("passwords")),
+                QStringLiteral("meters"), QStringLiteral("right password")});
   ASSERT_TRUE(passwd.waitForFinished(testing::kPatienceMs) && passwd.exitCode() == 0);
   auto broker = StartBroker("allow_anonymous false\npassword_file " + dir.File("passwords") + "\n");
   const auto write_password = [&](const char* password) {
     std::ofstream(dir.File("my password")) << password << "\n";
-    std::filesystem::permissions(dir / "my password", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::permissions(dir / "my password",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   };
   write_password("wrong password");
   ASSERT_NO_FATAL_FAILURE(StartWith());
@@ -201,13 +207,15 @@ TEST_F(PublishTab, ARefusedPasswordIsToldOnceAndShownInTheStateLine) {
   ASSERT_TRUE(SpinUntil([&] {
     const std::string log = broker->Log();
     std::size_t refusals = 0;
-    for (std::size_t at = log.find("not authorised"); at != std::string::npos; at = log.find("not authorised", at + 1)) ++refusals;
+    for (std::size_t at = log.find("not authorised"); at != std::string::npos; at = log.find("not authorised", at + 1))
+      ++refusals;
     return refusals >= 2;
   })) << broker->Log();
   testing::Spin(200);
   ASSERT_EQ(notices.texts.size(), 1U);
-  EXPECT_EQ(notices.texts[0].rfind("Readings cannot be published: the broker at " + Broker(broker->Port()) + " refused", 0),
-            0U)
+  EXPECT_EQ(
+      notices.texts[0].rfind("Readings cannot be published: the broker at " + Broker(broker->Port()) + " refused", 0),
+      0U)
       << notices.texts[0];
   EXPECT_NE(notices.texts[0].find("check User"), std::string::npos) << notices.texts[0];
   EXPECT_EQ(notices.texts[0].find("wrong password"), std::string::npos) << "the password itself is never told";

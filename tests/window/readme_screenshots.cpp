@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
 
   // Timers the meter already has: the page reads them when it is shown.
   meters[0]->WithModel([](sim::MeterModel& m) {
-    const std::pair<int, TimerEntry> timers[] = {{1, {6, 30, 8, 0, 9}}, {2, {18, 0, 23, 30, 10}}, {12, {7, 15, 7, 45, 16}}};
+    const std::pair<int, TimerEntry> timers[] = {
+        {1, {6, 30, 8, 0, 9}}, {2, {18, 0, 23, 30, 10}}, {12, {7, 15, 7, 45, 16}}};
     for (const auto& [timer, entry] : timers) {
       const RequestFrame write = WriteTimerRequest(timer, entry);
       m.Answer(sim::RequestView(write));

@@ -57,7 +57,7 @@ class SafeFields : public Dashboard {
 };
 
 struct Rule {
-  const char* page;    // the page button
+  const char* page;  // the page button
   const char* field;
   const char* bad;     // a text that breaks the field's rule
   const char* good;    // and one that keeps it
@@ -74,9 +74,14 @@ TEST_F(SafeFields, ABrokenRuleTurnsTheFieldRedAndSendsNothing) {
   // Every other field of each request holds a valid value (the timer page
   // reads the meter's timers into its rows whenever it is shown).
   const auto valid_fields = [&] {
-    for (const auto& [name, text] : {std::pair{"Tier boundary", "5000"}, {"Tier 1 price", "30.0"},
-                                     {"Tier 2 price", "40.0"}, {"CO2 factor", "0.500"}, {"Energy limit", "300"},
-                                     {"Cost limit", "100"}, {"Timer 3 on", "08:00"}, {"Timer 3 off", "17:30"}}) {
+    for (const auto& [name, text] : {std::pair{"Tier boundary", "5000"},
+                                     {"Tier 1 price", "30.0"},
+                                     {"Tier 2 price", "40.0"},
+                                     {"CO2 factor", "0.500"},
+                                     {"Energy limit", "300"},
+                                     {"Cost limit", "100"},
+                                     {"Timer 3 on", "08:00"},
+                                     {"Timer 3 off", "17:30"}}) {
       Type(QString::fromUtf8(name), QString::fromUtf8(text));
     }
     Find<QCheckBox>(QStringLiteral("Timer 3 enabled"))->setChecked(true);
@@ -86,13 +91,15 @@ TEST_F(SafeFields, ABrokenRuleTurnsTheFieldRedAndSendsNothing) {
   const Rule rules[] = {
       {"Power Meter Real Time", "Tier 1 price", "-5", "30.0", "Price Data Download", code::kWriteTariff, true},
       {"Power Meter Real Time", "Tier 2 price", "1000", "40.0", "Price Data Download", code::kWriteTariff, true},
-      {"Power Meter Real Time", "Tier 1 price", "\uFF13\uFF10.0", "30.0", "Price Data Download", code::kWriteTariff, true},
+      {"Power Meter Real Time", "Tier 1 price", "\uFF13\uFF10.0", "30.0", "Price Data Download", code::kWriteTariff,
+       true},
       {"Power Meter Real Time", "Tier 2 price", "", "40.0", "Price Data Download", code::kWriteTariff, true},
       {"Power Meter Real Time", "Tier boundary", "", "5000", "Price Data Download", code::kWriteTariff, true},
       {"Power Meter Real Time", "CO2 factor", "", "0.500", "Load CO2 Factor", code::kWriteCo2Factor, true},
       {"Power Meter Real Time", "CO2 factor", "abc", "0.500", "Load CO2 Factor", code::kWriteCo2Factor, true},
       {"Power Meter Real Time", "CO2 factor", "0,45", "0.500", "Load CO2 Factor", code::kWriteCo2Factor, true},
-      {"Power Meter Real Time", "Date", "2009/06/2\u00E9", "2009/06/23", "Time Data Download", code::kWriteClock, false},
+      {"Power Meter Real Time", "Date", "2009/06/2\u00E9", "2009/06/23", "Time Data Download", code::kWriteClock,
+       false},
       {"Power Meter Real Time", "Time", "\uFF10\uFF19:30", "09:30", "Time Data Download", code::kWriteClock, false},
       {"System Set", "Energy limit", "", "300", "Limit Data Download", code::kWriteLimits, true},
       {"System Set", "Energy limit", "-5", "300", "Limit Data Download", code::kWriteLimits, true},

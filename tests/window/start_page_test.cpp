@@ -84,8 +84,12 @@ TEST_P(StartPage, ReadingsShowNothingUntilTheChosenMeterAnswersAndAHintSaysWhatT
 INSTANTIATE_TEST_SUITE_P(
     Starts, StartPage,
     ::testing::Values(
-        StartCase{"no_meter", {}, false, "", "No meter found. Plug in a meter's USB adapter; it appears in the Device box."},
-        StartCase{"meters", {3, 5}, false, "",
+        StartCase{
+            "no_meter", {}, false, "", "No meter found. Plug in a meter's USB adapter; it appears in the Device box."},
+        StartCase{"meters",
+                  {3, 5},
+                  false,
+                  "",
                   "Choose a meter in the Device box, then press the plug button beside it to start reading it."},
         StartCase{"demo", {3, 5}, true, "COM3", "Press the plug button beside the Device box to start reading COM3."}),
     [](const ::testing::TestParamInfo<StartCase>& param_info) { return std::string(param_info.param.name); });

@@ -187,33 +187,35 @@ TEST(FailureTest, FullDiskNamesCauseKeepsCommittedRowsAndResumes) {
 TEST(FailureTest, FileSizeLimitNamesCauseKeepsCommittedRowsAndResumes) {
   TempDir dir;
   const std::string path = dir.File("Com3RealTimeData.xls");
-  const std::optional<std::string> report = InChild(
-      [&]() -> std::string {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{};
-        ::getrlimit(RLIMIT_FSIZE, &limit);
-        const rlim_t hard = limit.rlim_max;
-        limit.rlim_cur = 48 * 1024;
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-          return "setrlimit failed";
-        }
-        SheetLog log(path, RealTimeColumns());
-        std::uint32_t n = 1;
-        AppendResult r;
-        for (; n < 5000 && (r = log.Append(SampleRow(n))).status.ok(); ++n) {
-        }
-        const std::string failure = r.status.text();
-        limit.rlim_cur = hard;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        for (std::uint32_t k = n; k < n + 5; ++k) {
-          if (const AppendResult again = log.Append(SampleRow(k)); !again.status.ok()) {
-            return "retry failed: " + again.status.text();
-          }
-        }
-        (void)log.Close();
-        return std::to_string(n) + "\n" + failure;
-      },
-      false).text;
+  const std::optional<std::string> report =
+      InChild(
+          [&]() -> std::string {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{};
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            const rlim_t hard = limit.rlim_max;
+            limit.rlim_cur = 48 * 1024;
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+              return "setrlimit failed";
+            }
+            SheetLog log(path, RealTimeColumns());
+            std::uint32_t n = 1;
+            AppendResult r;
+            for (; n < 5000 && (r = log.Append(SampleRow(n))).status.ok(); ++n) {
+            }
+            const std::string failure = r.status.text();
+            limit.rlim_cur = hard;
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            for (std::uint32_t k = n; k < n + 5; ++k) {
+              if (const AppendResult again = log.Append(SampleRow(k)); !again.status.ok()) {
+                return "retry failed: " + again.status.text();
+              }
+            }
+            (void)log.Close();
+            return std::to_string(n) + "\n" + failure;
+          },
+          false)
+          .text;
   ASSERT_TRUE(report.has_value());
   const std::size_t newline = report->find('\n');
   ASSERT_NE(newline, std::string::npos) << *report;

@@ -22,9 +22,9 @@
 namespace quorvel::xls::test {
 namespace {
 
-constexpr std::uint32_t kRowLimit = 100;           // rows per file: continuations happen
+constexpr std::uint32_t kRowLimit = 100;  // rows per file: continuations happen
 constexpr std::uint64_t kDataRows = kRowLimit - 1;
-constexpr const char* kMaxGrowth = "2048";         // growths happen every few rows
+constexpr const char* kMaxGrowth = "2048";  // growths happen every few rows
 
 unsigned long EnvNumber(const char* name, unsigned long fallback) {
   const char* value = std::getenv(name);
@@ -91,8 +91,7 @@ TEST(KillTest, EveryKillLeavesReadableFilesWithEveryReportedRow) {
       const std::size_t shown = ExpectSheet(path, expected);
       ASSERT_FALSE(HasFailure()) << "after kill " << i << " (seed " << seed << ")";
       seen = (file - 1) * kDataRows + (shown - 1);
-      if (holds_in_flight && shown == expected.rows.size() &&
-          ReadWithFreexl(path).rows.size() > expected.rows.size()) {
+      if (holds_in_flight && shown == expected.rows.size() && ReadWithFreexl(path).rows.size() > expected.rows.size()) {
         ++in_flight_counted;
       }
     }
@@ -113,8 +112,8 @@ TEST(KillTest, EveryKillLeavesReadableFilesWithEveryReportedRow) {
     ExpectSheet(last, expected);
   }
   std::cout << "kill test: " << committed << " rows in " << FileOf(committed + 1) << " files; the row in flight was "
-            << "there after " << in_flight_kept << " kills, and an empty row for libfreexl after "
-            << in_flight_counted << "\n";
+            << "there after " << in_flight_kept << " kills, and an empty row for libfreexl after " << in_flight_counted
+            << "\n";
 }
 
 }  // namespace

@@ -63,11 +63,24 @@ TEST(SheetFileTest, MissingFileIsReportedNotCreated) {
 }
 
 TEST(SheetFileTest, NumbersRoundTripBitForBit) {
-  const std::vector<double> values = {
-      230.4, 1.27, 0.96, -1.00, 280.5, 0.0, -0.0, 1.0 / 3.0, 0.1 + 0.2, 65535.5, 2.5e-5, 1e15,
-      123456789012345678.0, 1e-310, std::numeric_limits<double>::denorm_min(),
-      std::numeric_limits<double>::max(), std::numeric_limits<double>::lowest(),
-      std::numeric_limits<double>::min()};
+  const std::vector<double> values = {230.4,
+                                      1.27,
+                                      0.96,
+                                      -1.00,
+                                      280.5,
+                                      0.0,
+                                      -0.0,
+                                      1.0 / 3.0,
+                                      0.1 + 0.2,
+                                      65535.5,
+                                      2.5e-5,
+                                      1e15,
+                                      123456789012345678.0,
+                                      1e-310,
+                                      std::numeric_limits<double>::denorm_min(),
+                                      std::numeric_limits<double>::max(),
+                                      std::numeric_limits<double>::lowest(),
+                                      std::numeric_limits<double>::min()};
   TempDir dir;
   const std::string path = dir.File("numbers.xls");
   OpenResult created = SheetFile::Create(path, {"Value", "Negated"}, NoFlush());
@@ -107,8 +120,8 @@ struct TextCase {
 
 TEST(SheetFileTest, TextCellsKeepTheirCharacters) {
   const std::string x255(255, 'x');
-  const std::string han = "\xe4\xb8\xad";         // U+4E2D, needs two bytes per unit
-  const std::string smile = "\xf0\x9f\x98\x80";   // U+1F600, a surrogate pair
+  const std::string han = "\xe4\xb8\xad";        // U+4E2D, needs two bytes per unit
+  const std::string smile = "\xf0\x9f\x98\x80";  // U+1F600, a surrogate pair
   std::string han255;
   for (int i = 0; i < 255; ++i) {
     han255 += han;
@@ -126,7 +139,11 @@ TEST(SheetFileTest, TextCellsKeepTheirCharacters) {
       {"too long is cut", x255 + "yyy", x255},
       {"cut does not split a pair", std::string(254, 'x') + smile, std::string(254, 'x')},
       {"longest two-byte text", han255 + han, han255},
-      {"malformed UTF-8", "a\xff" "b\xc3", "a\xef\xbf\xbd" "b\xef\xbf\xbd"},
+      {"malformed UTF-8",
+       "a\xff"
+       "b\xc3",
+       "a\xef\xbf\xbd"
+       "b\xef\xbf\xbd"},
   };
   TempDir dir;
   const std::string path = dir.File("texts.xls");

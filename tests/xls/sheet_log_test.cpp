@@ -174,7 +174,8 @@ TEST(SheetLogTest, FilesThatAreNotOursAreLeftAloneAndPassedOver) {
        " is not an Excel 97-2003 workbook"},
       {"text file",
        [](const std::string&) {
-         const std::string text = "UPTime,Voltage,Current,Power,PowerFactor\n2009-03-07 14:05:09,230.4,1.27,280.5,0.96\n";
+         const std::string text =
+             "UPTime,Voltage,Current,Power,PowerFactor\n2009-03-07 14:05:09,230.4,1.27,280.5,0.96\n";
          return std::vector<std::uint8_t>(text.begin(), text.end());
        },
        " is not an Excel 97-2003 workbook"},
@@ -211,10 +212,14 @@ TEST(SheetLogTest, FilesThatAreNotOursAreLeftAloneAndPassedOver) {
        },
        " was not written by this program"},
       {"other columns",
-       [](const std::string& scratch) { return OurFile(scratch, {"Month", "1days"}, 2); },
+       [](const std::string& scratch) {
+         return OurFile(scratch, {"Month", "1days"}, 2);
+       },
        " has other columns (Month, 1days)"},
       {"fewer columns",
-       [](const std::string& scratch) { return OurFile(scratch, {"UPTime", "Voltage"}, 2); },
+       [](const std::string& scratch) {
+         return OurFile(scratch, {"UPTime", "Voltage"}, 2);
+       },
        " has other columns (UPTime, Voltage)"},
       {"stream chain running in a circle",
        [](const std::string& scratch) {

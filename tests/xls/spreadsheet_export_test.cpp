@@ -17,8 +17,8 @@
 namespace quorvel {
 namespace {
 
-using xls::test::ExpectSheet;
 using xls::test::Expected;
+using xls::test::ExpectSheet;
 using xls::test::HeaderCells;
 
 const xls::Columns& kRealTimeColumns = RealTimeColumns();
@@ -111,7 +111,8 @@ TEST_F(SpreadsheetExportTest, MonthRowsFollowTheMonthsLength) {
     xls::Row r{std::string(name)};
     for (int d = 1; d <= 31; ++d) {
       if (d <= days) {
-        r.emplace_back(ReadDecimalNumber(Fixed(h[static_cast<std::size_t>(month - 1)][static_cast<std::size_t>(d - 1)], 2)));
+        r.emplace_back(
+            ReadDecimalNumber(Fixed(h[static_cast<std::size_t>(month - 1)][static_cast<std::size_t>(d - 1)], 2)));
       } else {
         r.emplace_back(std::monostate{});
       }
@@ -154,9 +155,8 @@ TEST_F(SpreadsheetExportTest, OneSlotsFailingFileNeverStopsAnother) {
   EXPECT_FALSE(LogRow(3, Folder()));
   EXPECT_TRUE(LogRow(5, Folder()));
   files.CloseAll();
-  EXPECT_EQ(ExpectSheet(RealTimeFileName(Folder(), 5), Expected{{HeaderCells(kRealTimeColumns), files.LastRow(5),
-                                                                  files.LastRow(5)},
-                                                                 {}}),
+  EXPECT_EQ(ExpectSheet(RealTimeFileName(Folder(), 5),
+                        Expected{{HeaderCells(kRealTimeColumns), files.LastRow(5), files.LastRow(5)}, {}}),
             3U);
   EXPECT_EQ(notices.texts.size(), 1U);
 }

@@ -137,8 +137,8 @@ void CheckEveryCut(const Snapshot& before, const Snapshot& after) {
   int truncations = 0;
   for (std::uint64_t x = row_start; x < end; ++x) {
     for (const Damage damage : {Damage::kZeros, Damage::kGarbage, Damage::kStale, Damage::kTruncated}) {
-      const std::string what = std::string(Name(damage)) + " from stream offset " + std::to_string(x) +
-                               " (row " + std::to_string(row_start) + ".." + std::to_string(row_end) + ")";
+      const std::string what = std::string(Name(damage)) + " from stream offset " + std::to_string(x) + " (row " +
+                               std::to_string(row_start) + ".." + std::to_string(row_end) + ")";
       ByteVector bytes = after.bytes;
       if (damage == Damage::kTruncated) {
         // Only cuts behind all the sector tables leave a file to repair.
@@ -170,9 +170,9 @@ TEST(TornTailTest, EveryCutInANewFileKeepsTheWholeRows) {
   Snapshot before;
   Snapshot after;
   TempDir dir;
-  FindAppend(dir.File("source.xls"), 12, [](const Snapshot& a, const Snapshot& b) {
-    return SameLayout(a.layout, b.layout);
-  }, &before, &after);
+  FindAppend(
+      dir.File("source.xls"), 12, [](const Snapshot& a, const Snapshot& b) { return SameLayout(a.layout, b.layout); },
+      &before, &after);
   ASSERT_FALSE(HasFatalFailure());
   CheckEveryCut(before, after);
 }
@@ -182,10 +182,13 @@ TEST(TornTailTest, EveryCutInAGrownFileKeepsTheWholeRows) {
   Snapshot before;
   Snapshot after;
   TempDir dir;
-  FindAppend(dir.File("source.xls"), 300, [](const Snapshot& a, const Snapshot& b) {
-    return SameLayout(a.layout, b.layout) && b.layout.directory_sector > 1 &&
-           b.layout.stream_sectors.back() > b.LastMetadataSector();
-  }, &before, &after);
+  FindAppend(
+      dir.File("source.xls"), 300,
+      [](const Snapshot& a, const Snapshot& b) {
+        return SameLayout(a.layout, b.layout) && b.layout.directory_sector > 1 &&
+               b.layout.stream_sectors.back() > b.LastMetadataSector();
+      },
+      &before, &after);
   ASSERT_FALSE(HasFatalFailure());
   CheckEveryCut(before, after);
 }
@@ -197,9 +200,9 @@ TEST(InterruptedAppendTest, EveryStageOfAnAppendLeavesAReadableFile) {
   Snapshot before;
   Snapshot after;
   TempDir dir;
-  FindAppend(dir.File("source.xls"), 5, [](const Snapshot& a, const Snapshot& b) {
-    return SameLayout(a.layout, b.layout);
-  }, &before, &after);
+  FindAppend(
+      dir.File("source.xls"), 5, [](const Snapshot& a, const Snapshot& b) { return SameLayout(a.layout, b.layout); },
+      &before, &after);
   ASSERT_FALSE(HasFatalFailure());
   const std::uint64_t commit_at = before.tail_at();
   const std::uint64_t end = after.tail_at() + kCommitBytes;
@@ -237,9 +240,9 @@ TEST(InterruptedAppendTest, EveryStageOfAGrowthLeavesAReadableFile) {
   Snapshot before;
   Snapshot after;
   TempDir dir;
-  FindAppend(dir.File("source.xls"), 40, [](const Snapshot& a, const Snapshot& b) {
-    return !SameLayout(a.layout, b.layout);
-  }, &before, &after);
+  FindAppend(
+      dir.File("source.xls"), 40, [](const Snapshot& a, const Snapshot& b) { return !SameLayout(a.layout, b.layout); },
+      &before, &after);
   ASSERT_FALSE(HasFatalFailure());
   const std::string path = dir.File("stage.xls");
 
