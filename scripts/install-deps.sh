@@ -12,10 +12,10 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev
 package_packages=(dpkg-dev file)
 # Fuzzing (clang with the libFuzzer runtime), the independent spreadsheet and bitmap readers, and for the
 # package check the validators of the menu entry and the metainfo, man's own page check and
-# Debian's package checker. The publisher's tests start Debian's broker (mosquitto, with
-# mosquitto_passwd) and subscribe with its clients, make a TLS authority with openssl;
+# Debian's package checker; clang-format checks the layout of the C++ files. The publisher's
+# tests start Debian's broker (mosquitto, with mosquitto_passwd) and subscribe with its clients, make a TLS authority with openssl;
 # systemd-analyze checks the service's unit.
-test_packages=(clang libclang-rt-14-dev libfreexl-dev python3 python3-xlrd python3-pil libreoffice-calc-nogui
+test_packages=(clang clang-format libclang-rt-14-dev libfreexl-dev python3 python3-xlrd python3-pil libreoffice-calc-nogui
   desktop-file-utils appstream man-db lintian mosquitto mosquitto-clients openssl systemd)
 
 case "${1:-all}" in

@@ -20,6 +20,9 @@ step() { printf '\n=== %s (at %ds) ===\n' "$*" "$SECONDS"; }
 step "Layers: every include runs down"
 python3 scripts/check-layers.py
 
+step "Format: every C++ file as .clang-format writes it"
+scripts/check-format.sh
+
 step "Release build (warnings are errors)"
 # For /usr, as the package installs it: the window has its documentation folder compiled in.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVEL_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
