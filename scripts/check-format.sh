@@ -11,7 +11,7 @@ if [[ "${1:-}" == "--fix" ]]; then
   exit 0
 fi
 if ! clang-format --dry-run -Werror "${files[@]}" 2>/tmp/quorvel-format.$$; then
-  grep -o '^[^:]*\.\(cpp\|h\)' /tmp/quorvel-format.$$ | sort -u | sed 's/^/not formatted: /' >&2
+  grep -E '^[^ :]+:[0-9]+:[0-9]+: error' /tmp/quorvel-format.$$ | cut -d: -f1 | sort -u | sed 's/^/not formatted: /' >&2
   rm -f /tmp/quorvel-format.$$
   echo "check-format: run scripts/check-format.sh --fix" >&2
   exit 1

@@ -6,29 +6,13 @@
 
 #include <string>
 
+#include "tests/support/history_tables.h"
+
 namespace quorvel {
 namespace {
 
-HistoryTable NumberedHistory() {
-  // Each day holds month * 100 + day, so sums tell which days were added.
-  HistoryTable h{};
-  ResetHistory(h);
-  for (int m = 1; m <= 12; ++m) {
-    for (int d = 1; d <= 31; ++d) {
-      double& v = h[static_cast<std::size_t>(m - 1)][static_cast<std::size_t>(d - 1)];
-      if (v != kNoSuchDay) v = m * 100 + d;
-    }
-  }
-  return h;
-}
-
-MeterSettings Shown(int year, int month, int day) {
-  MeterSettings s;
-  s.ShownYear = year;
-  s.ShownMonth = month;
-  s.ShownDay = day;
-  return s;
-}
+using testing::NumberedHistory;
+using testing::Shown;
 
 TEST(HistoryBoxTexts, DayComesFromTheSlotsOwnDateAndSkipsMissingDays) {
   SlotData slot;

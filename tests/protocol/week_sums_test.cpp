@@ -4,6 +4,8 @@
 
 #include <chrono>
 
+#include "tests/support/history_tables.h"
+
 namespace quorvel {
 namespace {
 
@@ -38,26 +40,8 @@ TEST(MonthLength, EveryFourthYearHasA29thOfFebruary) {
   EXPECT_EQ(MonthLength(12, 2011), 31);
 }
 
-HistoryTable NumberedHistory() {
-  // Each day holds month * 100 + day, so sums tell which days were added.
-  HistoryTable h{};
-  ResetHistory(h);
-  for (int m = 1; m <= 12; ++m) {
-    for (int d = 1; d <= 31; ++d) {
-      double& v = h[static_cast<std::size_t>(m - 1)][static_cast<std::size_t>(d - 1)];
-      if (v != kNoSuchDay) v = m * 100 + d;
-    }
-  }
-  return h;
-}
-
-MeterSettings Shown(int year, int month, int day) {
-  MeterSettings s;
-  s.ShownYear = year;
-  s.ShownMonth = month;
-  s.ShownDay = day;
-  return s;
-}
+using testing::NumberedHistory;
+using testing::Shown;
 
 TEST(WeekSum, ReachesBackIntoALeapFebruary) {
   HistoryTable h = NumberedHistory();
