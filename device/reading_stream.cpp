@@ -4,6 +4,7 @@
 #include <exception>
 
 namespace quorvel {
+
 ReadingStream::Subscription ReadingStream::Subscribe(std::string name, Consumer consumer) {
   auto entry = std::make_unique<Entry>();
   entry->id = next_id_++;
@@ -16,7 +17,9 @@ ReadingStream::Subscription ReadingStream::Subscribe(std::string name, Consumer 
 void ReadingStream::Unsubscribe(Subscription subscription) {
   for (const auto& entry : entries_) {
     if (entry->id == subscription) {
-      entry->consume = nullptr;
+      // Its function may be running now: it is dropped once no reading is
+      // being handed out.
+      entry->subscribed = false;
       unsubscribed_ = true;
     }
   }
@@ -24,8 +27,8 @@ void ReadingStream::Unsubscribe(Subscription subscription) {
 }
 
 std::size_t ReadingStream::ConsumerCount() const {
-  return static_cast<std::size_t>(std::count_if(entries_.begin(), entries_.end(),
-                                                [](const auto& entry) { return static_cast<bool>(entry->consume); }));
+  return static_cast<std::size_t>(
+      std::count_if(entries_.begin(), entries_.end(), [](const auto& entry) { return entry->subscribed; }));
 }
 
 void ReadingStream::Publish(const Reading& reading) {
@@ -35,7 +38,7 @@ void ReadingStream::Publish(const Reading& reading) {
   const std::size_t count = entries_.size();
   for (std::size_t i = 0; i < count; ++i) {
     Entry& entry = *entries_[i];
-    if (!entry.consume) continue;
+    if (!entry.subscribed) continue;
     try {
       const Result<Consumed> result = entry.consume(reading);
       if (!result.ok()) {
@@ -56,7 +59,7 @@ void ReadingStream::Publish(const Reading& reading) {
 void ReadingStream::DropUnsubscribed() {
   if (!unsubscribed_) return;
   unsubscribed_ = false;
-  std::erase_if(entries_, [](const std::unique_ptr<Entry>& entry) { return !entry->consume; });
+  std::erase_if(entries_, [](const std::unique_ptr<Entry>& entry) { return !entry->subscribed; });
 }
 
 void ReadingStream::Failed(Entry& entry, int slot, const std::string& text) {

@@ -91,6 +91,7 @@ class ReadingStream {
     Subscription id = 0;
     std::string name;
     Consumer consume;
+    bool subscribed = true;                    // false once unsubscribed, until the entry is dropped
     std::array<std::string, kSlotCount> told;  // the failure last told, per slot
   };
   void Failed(Entry& entry, int slot, const std::string& text);

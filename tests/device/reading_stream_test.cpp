@@ -107,6 +107,25 @@ TEST(ReadingStream, UnsubscribingStopsAConsumerEvenFromInsideAReading) {
   EXPECT_EQ(stream.ConsumerCount(), 1U);
 }
 
+// A consumer that leaves while it runs keeps what it holds until it returns.
+TEST(ReadingStream, AConsumerMayUnsubscribeItselfAndGoOnUsingWhatItHolds) {
+  testing::RecordingNotifier notices;
+  ReadingStream stream(notices);
+  ReadingStream::Subscription self = 0;
+  std::string seen;
+  const std::string label(64, 'x');  // held by the consumer, on the heap
+  self = stream.Subscribe("once", [&stream, &self, &seen, label](const Reading&) -> Result<Consumed> {
+    stream.Unsubscribe(self);
+    seen = label;
+    return Consumed::kDone;
+  });
+  stream.Publish(ReadingOf(1));
+  stream.Publish(ReadingOf(1));
+  EXPECT_EQ(seen, label);
+  EXPECT_EQ(stream.ConsumerCount(), 0U);
+  EXPECT_TRUE(notices.notices.empty());
+}
+
 TEST(ReadingStream, AConsumerSubscribedDuringAReadingStartsWithTheNext) {
   testing::RecordingNotifier notices;
   ReadingStream stream(notices);
