@@ -34,8 +34,8 @@ std::string AnswerJson(const DecodeOutcome& outcome, const DeviceTable& devices,
   if (kind == code::kReadRealTime) {
     const DeviceRecord& r = slot.Record;
     AddClock(json, r);
-    for (const ReadingFieldSpec& spec : kReadingFields) {
-      if (spec.json_key != nullptr) json.Number(spec.json_key, ReadingText(r, spec));
+    for (const ReadingFieldRow& entry : kReadingFields) {
+      if (entry.json_key != nullptr) json.Number(entry.json_key, ReadingText(r, entry));
     }
   } else if (kind == code::kReadClock) {
     AddClock(json, slot.Record);

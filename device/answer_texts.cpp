@@ -27,8 +27,8 @@ std::array<std::string, kReadingFieldCount> FieldTexts(const DeviceRecord& r, st
 
 }  // namespace
 
-std::string ReadingText(const DeviceRecord& record, const ReadingFieldSpec& spec) {
-  return Fixed(spec.member.Get(record), spec.decimals);
+std::string ReadingText(const DeviceRecord& record, const ReadingFieldRow& entry) {
+  return Fixed(entry.member.Get(record), entry.decimals);
 }
 
 ClockTexts ClockAnswerTexts(const DeviceRecord& r) {

@@ -17,7 +17,7 @@ inline constexpr float kCurrentAlarmAmperes = 15.0F;
 inline constexpr const char* kLimitReachedTip = "Limit Go";
 
 // A reading as every output writes it: "%0.Nf" with the table's decimals.
-std::string ReadingText(const DeviceRecord& record, const ReadingFieldSpec& spec);
+std::string ReadingText(const DeviceRecord& record, const ReadingFieldRow& entry);
 
 // A clock answer: the week day as the meter counts it (1 = Sunday); a day it
 // cannot have selects nothing.

@@ -45,7 +45,7 @@ constexpr RecordMember Member(double DeviceRecord::*member) { return {nullptr, m
 
 enum class ReadingField { kCurrent, kVoltage, kPower, kPowerFactor, kEnergy };
 
-struct ReadingFieldSpec {
+struct ReadingFieldRow {
   ReadingField field;
   const char* name;    // the field's name in messages and documentation
   std::size_t offset;  // its first byte in the answer's data
@@ -66,7 +66,7 @@ struct ReadingFieldSpec {
 };
 
 // In the order the answer carries them.
-inline constexpr std::array<ReadingFieldSpec, 5> kReadingFields{{
+inline constexpr std::array<ReadingFieldRow, 5> kReadingFields{{
     {ReadingField::kCurrent, "Current", 7, WireCoding::kWord, 100.0, Member(&DeviceRecord::Current), 2, "A", 2,
      "Current", "Current", " Current", " "},
     {ReadingField::kVoltage, "Voltage", 9, WireCoding::kWord, 10.0, Member(&DeviceRecord::Voltage), 1, "V", 1,
@@ -82,8 +82,8 @@ inline constexpr std::array<ReadingFieldSpec, 5> kReadingFields{{
 inline constexpr std::size_t kReadingFieldCount = kReadingFields.size();
 
 constexpr std::size_t Index(ReadingField field) { return static_cast<std::size_t>(field); }
-constexpr const ReadingFieldSpec& SpecOf(ReadingField field) { return kReadingFields[Index(field)]; }
-constexpr double ValueOf(const DeviceRecord& record, ReadingField field) { return SpecOf(field).member.Get(record); }
+constexpr const ReadingFieldRow& RowOf(ReadingField field) { return kReadingFields[Index(field)]; }
+constexpr double ValueOf(const DeviceRecord& record, ReadingField field) { return RowOf(field).member.Get(record); }
 
 // Each row sits at its field's index.
 constexpr bool RowsInFieldOrder() {

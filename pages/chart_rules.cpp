@@ -154,8 +154,8 @@ std::string ChartDescription(const std::string& title, AxisRange axis) {
 const std::string& TextHeaderColumns() {
   static const std::string header = [] {
     std::string text = "Device:";
-    for (const ReadingFieldSpec& spec : kReadingFields) {
-      if (spec.list_heading != nullptr) text += spec.list_heading;
+    for (const ReadingFieldRow& entry : kReadingFields) {
+      if (entry.list_heading != nullptr) text += entry.list_heading;
     }
     return text;
   }();
@@ -164,8 +164,8 @@ const std::string& TextHeaderColumns() {
 
 std::string ReadingLine(int slot, const DeviceRecord& record) {
   std::string line = "Com" + Decimal(slot) + ":";
-  for (const ReadingFieldSpec& spec : kReadingFields) {
-    if (spec.list_gap != nullptr) line += spec.list_gap + ReadingText(record, spec);
+  for (const ReadingFieldRow& entry : kReadingFields) {
+    if (entry.list_gap != nullptr) line += entry.list_gap + ReadingText(record, entry);
   }
   return line;
 }

@@ -28,18 +28,18 @@ std::uint8_t TimeByte(std::uint8_t byte) { return byte == 0xFF ? 0 : byte; }
 // known when this compiles, so each field becomes straight-line code.
 template <std::size_t I>
 void DecodeReading(FrameData d, DeviceRecord& record) {
-  constexpr const ReadingFieldSpec& spec = kReadingFields[I];
-  static_assert(spec.offset + (spec.coding == WireCoding::kLong ? 4 : 2) <= kReceiveDataSize);
+  constexpr const ReadingFieldRow& entry = kReadingFields[I];
+  static_assert(entry.offset + (entry.coding == WireCoding::kLong ? 4 : 2) <= kReceiveDataSize);
   double coded = 0.0;
-  if constexpr (spec.coding == WireCoding::kWord) {
-    coded = Word(d, spec.offset);
-  } else if constexpr (spec.coding == WireCoding::kFactorWord) {
-    const std::uint32_t word = Word(d, spec.offset);
+  if constexpr (entry.coding == WireCoding::kWord) {
+    coded = Word(d, entry.offset);
+  } else if constexpr (entry.coding == WireCoding::kFactorWord) {
+    const std::uint32_t word = Word(d, entry.offset);
     coded = word <= 128 ? static_cast<double>(word) : -static_cast<double>(word - 128);
   } else {
-    coded = Long(d, spec.offset);
+    coded = Long(d, entry.offset);
   }
-  spec.member.Set(record, coded / spec.scale);
+  entry.member.Set(record, coded / entry.scale);
 }
 
 template <std::size_t... I>

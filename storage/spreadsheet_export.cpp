@@ -15,14 +15,14 @@ namespace quorvel {
 namespace {
 
 // The fields the sheet holds, in the order of their columns.
-const std::vector<const ReadingFieldSpec*>& SheetFields() {
-  static const std::vector<const ReadingFieldSpec*> fields = [] {
-    std::vector<const ReadingFieldSpec*> in_sheet;
-    for (const ReadingFieldSpec& spec : kReadingFields) {
-      if (spec.sheet_column > 0) in_sheet.push_back(&spec);
+const std::vector<const ReadingFieldRow*>& SheetFields() {
+  static const std::vector<const ReadingFieldRow*> fields = [] {
+    std::vector<const ReadingFieldRow*> in_sheet;
+    for (const ReadingFieldRow& entry : kReadingFields) {
+      if (entry.sheet_column > 0) in_sheet.push_back(&entry);
     }
     std::sort(in_sheet.begin(), in_sheet.end(),
-              [](const ReadingFieldSpec* a, const ReadingFieldSpec* b) { return a->sheet_column < b->sheet_column; });
+              [](const ReadingFieldRow* a, const ReadingFieldRow* b) { return a->sheet_column < b->sheet_column; });
     return in_sheet;
   }();
   return fields;
@@ -58,7 +58,7 @@ std::string MonthFileName(const std::string& folder_prefix, int slot) {
 const xls::Columns& RealTimeColumns() {
   static const xls::Columns columns = [] {
     xls::Columns c{"UPTime"};
-    for (const ReadingFieldSpec* spec : SheetFields()) c.emplace_back(spec->sheet_heading);
+    for (const ReadingFieldRow* entry : SheetFields()) c.emplace_back(entry->sheet_heading);
     return c;
   }();
   return columns;
@@ -67,7 +67,7 @@ const xls::Columns& RealTimeColumns() {
 xls::Row RealTimeRow(const std::string& time_text, const DeviceRecord& r) {
   xls::Row row{time_text};
   row.reserve(1 + SheetFields().size());
-  for (const ReadingFieldSpec* spec : SheetFields()) row.emplace_back(Shown(spec->member.Get(r), spec->decimals));
+  for (const ReadingFieldRow* entry : SheetFields()) row.emplace_back(Shown(entry->member.Get(r), entry->decimals));
   return row;
 }
 

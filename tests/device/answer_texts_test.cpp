@@ -78,10 +78,10 @@ TEST(ReadingText, EachFieldWithTheTablesDecimals) {
   for (const Case c :
        {Case{ReadingField::kCurrent, "0.37"}, Case{ReadingField::kVoltage, "230.4"}, Case{ReadingField::kPower, "86.2"},
         Case{ReadingField::kPowerFactor, "-0.85"}, Case{ReadingField::kEnergy, "1031.00"}}) {
-    EXPECT_EQ(ReadingText(record, SpecOf(c.field)), c.text) << SpecOf(c.field).name;
+    EXPECT_EQ(ReadingText(record, RowOf(c.field)), c.text) << RowOf(c.field).name;
   }
   const ReadingTexts boxes = ReadingBoxTexts(record, 0.5F, true);
-  for (const ReadingFieldSpec& spec : kReadingFields) EXPECT_EQ(boxes.Text(spec.field), ReadingText(record, spec));
+  for (const ReadingFieldRow& entry : kReadingFields) EXPECT_EQ(boxes.Text(entry.field), ReadingText(record, entry));
   EXPECT_EQ(boxes.co2, "515.500");
   EXPECT_EQ(boxes.limit_tooltip, kLimitReachedTip);
 }

@@ -11,26 +11,26 @@
 namespace quorvel {
 namespace {
 
-std::size_t Width(const ReadingFieldSpec& spec) { return spec.coding == WireCoding::kLong ? 4 : 2; }
+std::size_t Width(const ReadingFieldRow& entry) { return entry.coding == WireCoding::kLong ? 4 : 2; }
 
 TEST(ReadingFields, NamesKeysAndColumnsAreUnique) {
   std::set<std::string> names;
   std::set<std::string> keys;
   std::set<int> columns;
   int in_sheet = 0;
-  for (const ReadingFieldSpec& spec : kReadingFields) {
-    EXPECT_TRUE(names.insert(spec.name).second) << spec.name;
-    if (spec.json_key != nullptr) {
-      EXPECT_TRUE(keys.insert(spec.json_key).second) << spec.name;
+  for (const ReadingFieldRow& entry : kReadingFields) {
+    EXPECT_TRUE(names.insert(entry.name).second) << entry.name;
+    if (entry.json_key != nullptr) {
+      EXPECT_TRUE(keys.insert(entry.json_key).second) << entry.name;
     }
-    if (spec.sheet_column > 0) {
+    if (entry.sheet_column > 0) {
       ++in_sheet;
-      EXPECT_TRUE(columns.insert(spec.sheet_column).second) << spec.name;
-      EXPECT_NE(spec.sheet_heading, nullptr) << spec.name;
+      EXPECT_TRUE(columns.insert(entry.sheet_column).second) << entry.name;
+      EXPECT_NE(entry.sheet_heading, nullptr) << entry.name;
     }
-    EXPECT_EQ(spec.list_heading == nullptr, spec.list_gap == nullptr) << spec.name;
-    EXPECT_GT(spec.scale, 0.0) << spec.name;
-    EXPECT_GE(spec.decimals, 0) << spec.name;
+    EXPECT_EQ(entry.list_heading == nullptr, entry.list_gap == nullptr) << entry.name;
+    EXPECT_GT(entry.scale, 0.0) << entry.name;
+    EXPECT_GE(entry.decimals, 0) << entry.name;
   }
   // The sheet's columns follow UPTime without a gap.
   for (int column = 1; column <= in_sheet; ++column) EXPECT_EQ(columns.count(column), 1U) << column;
@@ -39,18 +39,18 @@ TEST(ReadingFields, NamesKeysAndColumnsAreUnique) {
 TEST(ReadingFields, BytesAndMembersAreEachFieldsOwn) {
   constexpr std::size_t kClockEnd = 7;  // kind byte and the meter's clock come first
   std::set<std::size_t> bytes;
-  for (const ReadingFieldSpec& spec : kReadingFields) {
-    EXPECT_GE(spec.offset, kClockEnd) << spec.name;
-    for (std::size_t i = 0; i < Width(spec); ++i) {
-      EXPECT_TRUE(bytes.insert(spec.offset + i).second) << spec.name;
+  for (const ReadingFieldRow& entry : kReadingFields) {
+    EXPECT_GE(entry.offset, kClockEnd) << entry.name;
+    for (std::size_t i = 0; i < Width(entry); ++i) {
+      EXPECT_TRUE(bytes.insert(entry.offset + i).second) << entry.name;
     }
   }
   // Writing one field changes that field alone.
-  for (const ReadingFieldSpec& spec : kReadingFields) {
+  for (const ReadingFieldRow& entry : kReadingFields) {
     DeviceRecord record;
-    spec.member.Set(record, 42.0);
-    for (const ReadingFieldSpec& other : kReadingFields) {
-      EXPECT_EQ(other.member.Get(record), &other == &spec ? 42.0 : 0.0) << spec.name << " / " << other.name;
+    entry.member.Set(record, 42.0);
+    for (const ReadingFieldRow& other : kReadingFields) {
+      EXPECT_EQ(other.member.Get(record), &other == &entry ? 42.0 : 0.0) << entry.name << " / " << other.name;
     }
   }
 }
@@ -61,7 +61,7 @@ TEST(ReadingFields, ValueOfReadsTheRecord) {
   record.Energy = 12.25;
   EXPECT_DOUBLE_EQ(ValueOf(record, ReadingField::kCurrent), 1.5);
   EXPECT_DOUBLE_EQ(ValueOf(record, ReadingField::kEnergy), 12.25);
-  EXPECT_STREQ(SpecOf(ReadingField::kPowerFactor).name, "PowerFactor");
+  EXPECT_STREQ(RowOf(ReadingField::kPowerFactor).name, "PowerFactor");
 }
 
 }  // namespace

@@ -79,13 +79,13 @@ TEST_F(DecoderTest, PowerFactorSignRule) {
 // Each reading of the table lands in its record member at its scale, read
 // from where the table says the answer carries it.
 TEST_F(DecoderTest, EveryFieldOfTheTableIsReadFromItsBytes) {
-  for (const ReadingFieldSpec& spec : kReadingFields) {
+  for (const ReadingFieldRow& entry : kReadingFields) {
     Data d = RealTimeAnswer({});
-    const std::size_t width = spec.coding == WireCoding::kLong ? 4 : 2;
-    for (std::size_t i = 0; i < width; ++i) d[spec.offset + i] = 0;
-    d[spec.offset + width - 1] = 100;  // 100 in the last byte: 100 / scale
+    const std::size_t width = entry.coding == WireCoding::kLong ? 4 : 2;
+    for (std::size_t i = 0; i < width; ++i) d[entry.offset + i] = 0;
+    d[entry.offset + width - 1] = 100;  // 100 in the last byte: 100 / scale
     Decode(6, d);
-    EXPECT_DOUBLE_EQ(spec.member.Get(Record(6)), 100.0 / spec.scale) << spec.name;
+    EXPECT_DOUBLE_EQ(entry.member.Get(Record(6)), 100.0 / entry.scale) << entry.name;
   }
 }
 
