@@ -6,15 +6,13 @@ namespace quorvel {
 
 std::string ComName(int slot) { return "COM" + std::to_string(slot); }
 
-namespace {
-
-// Length of the valid UTF-8 sequence at the start of `text`, or 0.
-std::size_t Utf8Length(std::string_view text) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80) return 1;
+Utf8Char DecodeUtf8(std::string_view text) {
+  if (text.empty()) return {};
+  const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
+  const std::uint8_t lead = byte(0);
+  if (lead < 0x80) return {lead, 1};
   std::size_t length = 0;
-  unsigned code = 0;
+  std::uint32_t code = 0;
   if (lead >= 0xC2 && lead <= 0xDF) {
     length = 2;
     code = lead & 0x1FU;
@@ -25,19 +23,20 @@ std::size_t Utf8Length(std::string_view text) {
     length = 4;
     code = lead & 0x07U;
   } else {
-    return 0;
+    return {};
   }
-  if (text.size() < length) return 0;
+  if (text.size() < length) return {};
   for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0U) != 0x80U) return 0;
+    if ((byte(i) & 0xC0U) != 0x80U) return {};
     code = (code << 6) | (byte(i) & 0x3FU);
   }
+  // No overlong forms, no surrogates, nothing beyond U+10FFFF.
   const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-  if (overlong || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return 0;
-  return length;
+  if (overlong || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return {};
+  return {code, length};
 }
 
-}  // namespace
+std::size_t Utf8Length(std::string_view text) { return DecodeUtf8(text).length; }
 
 bool IsUtf8(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {

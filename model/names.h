@@ -3,6 +3,8 @@
 // regard to ASCII case.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +22,18 @@ constexpr bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 // "COM3": the name a slot is listed under.
 std::string ComName(int slot);
+
+// The character at the start of `text`: its code point and the length of
+// its UTF-8 sequence; length 0 when the bytes there are not UTF-8 (a stray
+// byte, an overlong form, a surrogate, beyond U+10FFFF, cut short), or the
+// text is empty.
+struct Utf8Char {
+  std::uint32_t code = 0;
+  std::size_t length = 0;
+};
+Utf8Char DecodeUtf8(std::string_view text);
+// DecodeUtf8(text).length.
+std::size_t Utf8Length(std::string_view text);
 
 // Whether the bytes are UTF-8 text.
 bool IsUtf8(std::string_view text);

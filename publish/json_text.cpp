@@ -3,42 +3,10 @@
 #include <cmath>
 #include <cstdint>
 
+#include "model/names.h"
 #include "protocol/number_text.h"
 
 namespace quorvel::publish {
-namespace {
-
-// Length of the valid UTF-8 sequence at the start of `text`, or 0.
-std::size_t Utf8Length(std::string_view text) {
-  const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
-  const std::uint8_t lead = byte(0);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  std::uint32_t code = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    code = lead & 0x1FU;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    code = lead & 0x0FU;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    code = lead & 0x07U;
-  } else {
-    return 0;
-  }
-  if (text.size() < length) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0U) != 0x80U) return 0;
-    code = (code << 6) | (byte(i) & 0x3FU);
-  }
-  const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-  if (overlong || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return 0;
-  return length;
-}
-
-}  // namespace
-
 std::string JsonString(std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
   std::string json = "\"";

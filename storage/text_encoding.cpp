@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "model/names.h"
+
 namespace quorvel {
 namespace {
 
@@ -65,30 +67,10 @@ std::optional<std::string> Utf8ToUtf16(std::string_view text, bool big_endian) {
   std::string bytes;
   bytes.reserve(text.size() * 2);
   for (std::size_t i = 0; i < text.size();) {
-    const std::uint8_t lead = Byte(text, i);
-    std::size_t length = 1;
-    std::uint32_t code = lead;
-    if (lead >= 0x80) {
-      if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        code = lead & 0x1FU;
-      } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        code = lead & 0x0FU;
-      } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        code = lead & 0x07U;
-      } else {
-        return std::nullopt;
-      }
-      if (i + length > text.size()) return std::nullopt;
-      for (std::size_t k = 1; k < length; ++k) {
-        if ((Byte(text, i + k) & 0xC0U) != 0x80U) return std::nullopt;
-        code = (code << 6) | (Byte(text, i + k) & 0x3FU);
-      }
-      const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-      if (overlong || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return std::nullopt;
-    }
+    const Utf8Char character = DecodeUtf8(text.substr(i));
+    if (character.length == 0) return std::nullopt;
+    const std::size_t length = character.length;
+    const std::uint32_t code = character.code;
     if (code >= 0x10000) {
       AppendUnit(bytes, 0xD800 + ((code - 0x10000) >> 10), big_endian);
       AppendUnit(bytes, 0xDC00 + ((code - 0x10000) & 0x3FF), big_endian);
