@@ -64,7 +64,8 @@ bool RemoveAbandonedLockFile(const std::string& device);
 // begins with `path_prefix` ("/run/user/1000/quorvel-demo-") when their
 // owners were killed and the paths are not used again: such files pile up,
 // for no one else removes them. Files whose owner process still runs stay,
-// and files of other users. Returns how many were removed.
+// as do files a process holds locked, files still being made and files of
+// other users. Returns how many were removed.
 int RemoveLockFilesOfEndedOwners(const std::string& path_prefix);
 
 // The line speed the device really runs at, or 0 when it cannot be read

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 
 #include "model/names.h"
@@ -165,6 +166,37 @@ bool RemoveAbandonedLockFile(const std::string& device) {
   return RemoveIfAbandoned(path) || guard_removed;
 }
 
+namespace {
+
+// A maker makes its file empty, locks it, then writes its process number:
+// an empty file may be one being made this moment. Long after, it is one
+// whose maker was killed in between.
+constexpr int kSecondsToWriteAnOwner = 10;
+
+// Whether the lock file at `path` is a plain file of this user (never a link
+// planted in a shared folder) that no running process holds or names.
+bool OwnerEnded(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat file {};
+  bool ended = fstat(fd, &file) == 0 && S_ISREG(file.st_mode) && file.st_uid == getuid() &&
+               flock(fd, LOCK_EX | LOCK_NB) == 0;  // a live maker holds its lock
+  if (ended) {
+    // The owner's process number on the first line.
+    long owner = 0;
+    std::ifstream(path) >> owner;
+    if (owner > 0) {
+      ended = kill(static_cast<pid_t>(owner), 0) != 0 && errno != EPERM;
+    } else {
+      ended = time(nullptr) - file.st_mtime > kSecondsToWriteAnOwner;
+    }
+  }
+  close(fd);
+  return ended;
+}
+
+}  // namespace
+
 int RemoveLockFilesOfEndedOwners(const std::string& path_prefix) {
   // "LCK.._run_user_1000_quorvel-demo-4242-x7Yz1Q_COM3", and the ".rmlock"
   // guards made while removing such files.
@@ -177,15 +209,7 @@ int RemoveLockFilesOfEndedOwners(const std::string& path_prefix) {
       const std::string name = entry->d_name;
       if (name.rfind(prefix, 0) != 0) continue;
       const std::string path = std::string(lock_folder) + "/" + name;
-      struct stat file {};
-      // Only plain files of this user: never a link planted in a shared folder.
-      if (lstat(path.c_str(), &file) != 0 || !S_ISREG(file.st_mode) || file.st_uid != getuid()) continue;
-      // The owner's process number on the first line; one that still runs
-      // keeps its file.
-      long owner = 0;
-      std::ifstream(path) >> owner;
-      const bool owner_runs = owner > 0 && (kill(static_cast<pid_t>(owner), 0) == 0 || errno == EPERM);
-      if (!owner_runs && unlink(path.c_str()) == 0) ++removed;
+      if (OwnerEnded(path) && unlink(path.c_str()) == 0) ++removed;
     }
     closedir(listing);
   }

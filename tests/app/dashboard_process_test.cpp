@@ -38,7 +38,7 @@ class DemoRun {
       for (const auto& entry : fs::directory_iterator(dir.path())) {
         if (entry.path().filename().string().starts_with(prefix)) folder_ = entry.path();
       }
-      return !folder_.empty() && fs::exists(LockFile());
+      return Ready();
     });
   }
   ~DemoRun() {
@@ -48,7 +48,11 @@ class DemoRun {
     }
   }
 
-  bool Ready() const { return !folder_.empty() && fs::exists(LockFile()); }
+  // The port is open once its lock file names its owner.
+  bool Ready() const {
+    std::error_code ec;
+    return !folder_.empty() && fs::file_size(LockFile(), ec) > 0 && !ec;
+  }
   const fs::path& Folder() const { return folder_; }
   // The serial library's lock file of the open meter.
   fs::path LockFile() const { return LockFilePath((folder_ / "COM3").string()); }

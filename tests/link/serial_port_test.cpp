@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <numeric>
@@ -264,6 +266,53 @@ TEST_F(SerialPortTest, AnEmptyLockFileOfAKilledProgramDoesNotHoldTheDevice) {
   std::ofstream(lock) << killed << "\nquorvel-cli\n\n";
   ::close(::open((lock + ".rmlock").c_str(), O_RDWR | O_CREAT | O_EXCL, 0644));
   EXPECT_TRUE(Open(port)) << port.LastOpenError().text;
+}
+
+// The lock files of meters whose paths are never used again: only those no
+// running process names, holds or is still writing go.
+TEST(LockFilesOfEndedOwners, GoOnlyWhenNoOneCanStillBeWritingOrHoldingThem) {
+  const pid_t ended = ::fork();
+  if (ended == 0) ::_exit(0);
+  ASSERT_GT(ended, 0);
+  ::waitpid(ended, nullptr, 0);
+  const std::string prefix = "/tmp/quorvel-ended-owners-" + std::to_string(::getpid()) + "-";
+  struct Case {
+    const char* name;
+    std::string owner;  // the file's first line
+    int age_seconds;
+    bool held;  // a process holds its lock
+    bool removed;
+  };
+  const Case cases[] = {
+      {"its owner ended", std::to_string(ended) + "\n", 0, false, true},
+      {"its owner runs", std::to_string(::getpid()) + "\n", 3600, false, false},
+      {"empty and held: its maker is writing", "", 3600, true, false},
+      {"empty, just made: its maker is about to lock it", "", 0, false, false},
+      {"empty long since: its maker was killed", "", 60, false, true},
+      {"naming an ended owner but held", std::to_string(ended) + "\n", 0, true, false},
+  };
+  std::vector<std::string> paths;
+  std::vector<int> holders;
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::string path = LockFilePath(prefix + "COM" + std::to_string(i + 1));
+    ASSERT_FALSE(path.empty());
+    std::ofstream(path) << cases[i].owner;
+    const timespec when[2] = {{::time(nullptr) - cases[i].age_seconds, 0}, {::time(nullptr) - cases[i].age_seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), when, 0), 0) << path;
+    if (cases[i].held) {
+      holders.push_back(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+      ASSERT_EQ(::flock(holders.back(), LOCK_EX | LOCK_NB), 0) << path;
+    }
+    paths.push_back(path);
+  }
+  int expected = 0;
+  for (const Case& c : cases) expected += c.removed ? 1 : 0;
+  EXPECT_EQ(RemoveLockFilesOfEndedOwners(prefix), expected);
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(::access(paths[i].c_str(), F_OK) != 0, cases[i].removed) << cases[i].name;
+    ::unlink(paths[i].c_str());
+  }
+  for (const int holder : holders) ::close(holder);
 }
 
 // A read Qt calls failed on a device still there is told in the words of a
