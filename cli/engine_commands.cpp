@@ -252,8 +252,20 @@ int RunInfo(const std::vector<std::string>& args) {
            (!timers || display.timer_reads_ended > 0);
   };
   // Every request is out when nothing is pending; the last answer then
-  // has a couple of seconds to come.
-  session.RunUntil([&] { return complete() || (!engine.RequestsPending() && since_last_request.elapsed() > 2000); }, 0);
+  // has a couple of seconds to come. A setting whose answer was lost on the
+  // line is asked for again, as history months and timers are; a meter that
+  // answered nothing is not kept waiting for.
+  const auto settle = [&] {
+    session.RunUntil([&] { return complete() || (!engine.RequestsPending() && since_last_request.elapsed() > 2000); },
+                     0);
+  };
+  settle();
+  for (int round = 0; round < kExtraReadRounds && !answered.empty() && answered.size() < 4 && !session.Interrupted() &&
+                      !session.LostAny();
+       ++round) {
+    engine.RequestGreeting();
+    settle();
+  }
   const bool interrupted = session.Interrupted();
   session.Stop();
   if (interrupted) return kExitInterrupted;

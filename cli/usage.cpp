@@ -105,7 +105,8 @@ const char* InfoUsage() {
          "  --history             also its 12 months of daily energy (\"History\", one\n"
          "                        row per month, null for a month that never answered)\n"
          "  --timers              also its 20 timers (\"Timers\": those that answered)\n" QUORVEL_TICK_OPTION
-         "Months and timers that do not answer are asked for twice more. What never\n"
+         "Settings, months and timers that do not answer are asked for twice more\n"
+         "(settings only when the meter answered something). What never\n"
          "answered is listed under \"missing\", with \"MissingMonths\" and\n"
          "\"MissingTimers\" naming their numbers.\n" QUORVEL_PORT_NOTE
          "Exit status: 0 everything read, 1 the port could not be opened or nothing\n"

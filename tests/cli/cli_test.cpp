@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QProcess>
 
+#include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <set>
@@ -179,6 +180,20 @@ TEST_F(CliTest, InfoReadsSettingsHistoryAndTimers) {
     EXPECT_NE(json.find(key), std::string::npos) << key << " in " << json;
   }
   EXPECT_EQ(json.find("missing"), std::string::npos) << run.errors;
+}
+
+TEST_F(CliTest, InfoAsksAgainForASettingWhoseAnswerWasLost) {
+  sim::FaultOptions faults;
+  faults.rates.lose = 0.3;
+  StartMeters(1, faults);
+  const CliRun run = Cli({"info", "--port", Port(6, 0), "--tick-ms", "100"}, dir.path());
+  const std::vector<sim::AnswerLogEntry> log = meters->Meter(0).AnswerLog();
+  ASSERT_GE(log.size(), 4U);
+  EXPECT_TRUE(std::any_of(log.begin(), log.begin() + 4, [](const auto& e) { return e.fault == sim::Fault::kLost; }))
+      << "the seed no longer loses an answer of the first round";
+  EXPECT_EQ(run.exit_code, 0) << run.errors;
+  ASSERT_EQ(run.lines.size(), 1U);
+  EXPECT_EQ(run.lines[0].find("missing"), std::string::npos) << run.lines[0];
 }
 
 TEST_F(CliTest, InfoNamesWhatNeverAnswered) {
