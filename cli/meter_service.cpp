@@ -14,6 +14,9 @@ namespace {
 // often; a greeting waits until the requests before it are served.
 constexpr int kHousekeepingMs = 250;
 constexpr int kRetryEveryTicks = 4;
+// A greeting's last answer has come this long after its request at the
+// latest; a number not come by then was lost on the line.
+constexpr qint64 kNumberWaitMs = 2000;
 
 }  // namespace
 
@@ -38,10 +41,16 @@ std::unique_ptr<publish::Publisher> MakePublisher(const std::string& command, co
 MeterService::MeterService(std::string command, Engine& engine, std::vector<int> slots, bool wait_for_missing)
     : command_(std::move(command)), engine_(engine), slots_(std::move(slots)), wait_for_missing_(wait_for_missing) {
   QObject::connect(&timer_, &QTimer::timeout, [this] { Housekeep(); });
-  QObject::connect(&engine_, &Engine::deviceReturned, &timer_, [this](int slot) { to_greet_.push_back(slot); });
+  QObject::connect(&engine_, &Engine::deviceReturned, &timer_, [this](int slot) {
+    greetings_.erase(slot);
+    numbered_.erase(slot);
+    to_greet_.push_back(slot);
+  });
   QObject::connect(&engine_, &Engine::frameDecoded, &timer_, [this](int slot, DecodeOutcome outcome) {
     if (outcome.kind == code::kReadRealTime) answered_.insert(slot);
+    if (outcome.kind == code::kReadMeterNumber && outcome.status == DecodeStatus::kHandled) numbered_.insert(slot);
   });
+  quiet_.start();
 }
 
 MeterService::~MeterService() { timer_.stop(); }
@@ -55,7 +64,11 @@ bool MeterService::Start(bool save_rows) {
   for (const int slot : slots_) {
     if (engine_.IsOpen(slot)) {  // opened as the comm button does: the selected one is being greeted
       const bool greeted = engine_.RequestsPending() && engine_.List().SelectedSlot() == slot;
-      if (!greeted) to_greet_.push_back(slot);
+      if (greeted) {
+        ++greetings_[slot];
+      } else {
+        to_greet_.push_back(slot);
+      }
       if (save_rows_) engine_.SetSaving(slot, true);
       continue;
     }
@@ -75,6 +88,8 @@ bool MeterService::Start(bool save_rows) {
 
 bool MeterService::TryOpen(int slot) {
   if (!engine_.OpenDevice(slot)) return false;
+  greetings_.erase(slot);
+  numbered_.erase(slot);
   to_greet_.push_back(slot);
   if (save_rows_) engine_.SetSaving(slot, true);
   return true;
@@ -92,7 +107,10 @@ void MeterService::Housekeep() {
     }
   }
   // One meter at a time: the greeting goes to the selected meter.
-  if (engine_.RequestsPending()) return;
+  if (engine_.RequestsPending()) {
+    quiet_.restart();
+    return;
+  }
   while (!to_greet_.empty()) {
     const int slot = to_greet_.front();
     if (!engine_.IsOpen(slot)) {
@@ -102,9 +120,28 @@ void MeterService::Housekeep() {
     // A device that came after the start is listed by the next port scan.
     if (!engine_.Select(slot)) return;
     to_greet_.pop_front();
-    engine_.RequestGreeting();
+    Greet(slot);
     return;
   }
+  // Until its number comes, the publisher holds a meter's readings back
+  // and then sends them by its port.
+  if (quiet_.elapsed() < kNumberWaitMs) return;
+  if (const std::optional<int> slot = Unnumbered(); slot && engine_.Select(*slot)) Greet(*slot);
+}
+
+void MeterService::Greet(int slot) {
+  ++greetings_[slot];
+  engine_.RequestGreeting();
+  quiet_.restart();
+}
+
+std::optional<int> MeterService::Unnumbered() const {
+  for (const int slot : slots_) {
+    const auto greeted = greetings_.find(slot);
+    if (greeted == greetings_.end() || numbered_.count(slot) != 0 || !engine_.IsOpen(slot)) continue;
+    if (greeted->second <= kExtraReadRounds) return slot;
+  }
+  return std::nullopt;
 }
 
 }  // namespace quorvel::cli

@@ -2,14 +2,18 @@
 // for those not there yet and tries them again each second), each greeted in
 // turn so that its number, tariff, limits and CO2 factor are known, and
 // greeted again when it returns (another meter may be behind the adapter
-// now); every open meter polled once a tick; the publisher fed by the
+// now), and again, a bounded number of times, while its number has not
+// come; every open meter polled once a tick; the publisher fed by the
 // engine, its words on standard error.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <deque>
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -45,6 +49,10 @@ class MeterService {
  private:
   void Housekeep();
   bool TryOpen(int slot);
+  void Greet(int slot);
+  // The next open meter whose number did not come after its greeting, if
+  // it may be greeted once more.
+  std::optional<int> Unnumbered() const;
 
   std::string command_;
   Engine& engine_;
@@ -55,6 +63,9 @@ class MeterService {
   std::set<int> missing_told_;  // said once each
   std::set<int> answered_;
   std::deque<int> to_greet_;
+  std::map<int, int> greetings_;  // since the slot opened or returned
+  std::set<int> numbered_;        // the slots whose meter told its number
+  QElapsedTimer quiet_;           // since a request was last pending
   QTimer timer_;
   int ticks_ = 0;
 };

@@ -63,7 +63,8 @@ Transmission FaultInjector::Apply(std::vector<std::uint8_t> answer) {
   Transmission out;
   if (answer.empty()) return out;  // nothing was answered, nothing to damage
   const std::uint8_t kind = answer.size() > 2 ? answer[2] : 0;
-  out.fault = Choose();
+  const bool forced = options_.lose_first.count(kind) != 0 && lost_first_.insert(kind).second;
+  out.fault = forced ? Fault::kLost : Choose();
   switch (out.fault) {
     case Fault::kNone:
       break;

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -51,6 +52,9 @@ struct FaultOptions {
   std::chrono::milliseconds delay_max{1500};
   // The oldest log entries are dropped beyond this many.
   std::size_t log_limit = 100'000;
+  // The first answer of each of these kinds (D0) is lost whatever the
+  // rates: a line that fails just when that answer is on its way.
+  std::set<std::uint8_t> lose_first;
 };
 
 // What goes on the line for one answer.
@@ -92,6 +96,7 @@ class FaultInjector {
   FaultStats stats_;
   std::deque<AnswerLogEntry> log_;
   std::uint64_t sequence_ = 0;
+  std::set<std::uint8_t> lost_first_;  // kinds of `lose_first` already lost
 };
 
 }  // namespace quorvel::sim

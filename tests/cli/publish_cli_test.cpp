@@ -6,9 +6,11 @@
 #include <QJsonObject>
 #include <QProcess>
 
+#include <algorithm>
 #include <csignal>
 #include <fstream>
 
+#include "protocol/commands.h"
 #include "sim/meter_simulator.h"
 #include "tests/support/mosquitto_broker.h"
 #include "tests/support/mqtt_subscriber.h"
@@ -93,6 +95,27 @@ TEST_F(PublishCliTest, PublishSendsEachMetersReadingsAndSaysGoodbye) {
   EXPECT_TRUE(subscriber.AwaitLast("quorvel/" + first + "/availability", "offline"));
   EXPECT_TRUE(subscriber.AwaitLast("quorvel/" + second + "/availability", "offline"));
   EXPECT_TRUE(subscriber.AwaitLast("quorvel/bridge/script/status", "offline"));
+}
+
+TEST_F(PublishCliTest, AMeterWhoseNumberWasLostOnTheLineIsAskedAgain) {
+  meters.reset();
+  sim::MeterSimulatorOptions options;
+  options.links = {(dir / "meter0").string()};
+  options.byte_interval = std::chrono::microseconds{0};
+  options.faults.lose_first = {code::kReadMeterNumber};
+  std::string error;
+  meters = sim::MeterSimulator::Open(options, &error);
+  ASSERT_TRUE(meters && meters->Start(&error)) << error;
+  testing::MqttSubscriber subscriber(broker.Port());
+  Start({"publish", "--port", "COM2=" + QString::fromStdString(meters->Link(0)), "--broker", Broker(), "--tick-ms",
+         "200"});
+  EXPECT_TRUE(subscriber.AwaitCount("quorvel/" + Number(0) + "/state", 1))
+      << process.readAllStandardError().toStdString();
+  const auto log = meters->Meter(0).AnswerLog();
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const sim::AnswerLogEntry& e) { return e.kind == code::kReadMeterNumber; }),
+            2);  // lost once, then answered
+  EXPECT_EQ(Finish(SIGINT).exit_code, 0);
 }
 
 TEST_F(PublishCliTest, APublisherKilledLeavesItsLastWill) {

@@ -120,6 +120,18 @@ TEST(FaultInjector, LostAnswersSendNothing) {
   EXPECT_EQ(injector.Stats().Count(Fault::kLost), 20U);
 }
 
+TEST(FaultInjector, TheFirstAnswerOfAChosenKindIsLostAndNoOther) {
+  FaultOptions options;
+  options.lose_first = {0xC8};
+  FaultInjector injector(options, 7);
+  Bytes other = kAnswer;
+  other[2] = 0x97;
+  EXPECT_EQ(injector.Apply(other).fault, Fault::kNone);
+  EXPECT_EQ(injector.Apply(kAnswer).fault, Fault::kLost);
+  EXPECT_EQ(injector.Apply(kAnswer).bytes, kAnswer);
+  EXPECT_EQ(injector.Apply(other).fault, Fault::kNone);
+}
+
 TEST(FaultInjector, DelaysStayWithinTheirRange) {
   FaultOptions options = Only(Fault::kDelayed);
   options.delay_min = std::chrono::milliseconds{200};
