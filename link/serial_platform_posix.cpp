@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 
 #include "model/names.h"
 
@@ -182,9 +181,11 @@ bool OwnerEnded(const std::string& path) {
   bool ended = fstat(fd, &file) == 0 && S_ISREG(file.st_mode) && file.st_uid == getuid() &&
                flock(fd, LOCK_EX | LOCK_NB) == 0;  // a live maker holds its lock
   if (ended) {
-    // The owner's process number on the first line.
-    long owner = 0;
-    std::ifstream(path) >> owner;
+    // The owner's process number on the first line, read from the file
+    // looked at (the path may be another file by now).
+    char text[32] = {};
+    const ssize_t got = read(fd, text, sizeof text - 1);
+    const long owner = got > 0 ? std::strtol(text, nullptr, 10) : 0;
     if (owner > 0) {
       ended = kill(static_cast<pid_t>(owner), 0) != 0 && errno != EPERM;
     } else {
