@@ -141,15 +141,27 @@ std::string LockFilePath(const std::string& device) {
 
 namespace {
 
+// The plain file at `path` (never a link planted in a shared folder; with
+// `own_only`, one of this user), open and locked by us, so that no live
+// maker holds it; -1 otherwise. `file` tells what it is.
+int TakeUnheldLockFile(const std::string& path, bool own_only, struct stat& file) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return -1;
+  if (fstat(fd, &file) == 0 && S_ISREG(file.st_mode) && (!own_only || file.st_uid == getuid()) &&
+      flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    return fd;
+  }
+  close(fd);
+  return -1;
+}
+
 // Its maker locks the file before writing its owner into it; an empty file
 // whose lock we can take lost its maker before the write.
 bool RemoveIfAbandoned(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return false;
   struct stat file {};
-  const bool abandoned =
-      fstat(fd, &file) == 0 && S_ISREG(file.st_mode) && file.st_size == 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
-  const bool removed = abandoned && unlink(path.c_str()) == 0;
+  const int fd = TakeUnheldLockFile(path, false, file);
+  if (fd < 0) return false;
+  const bool removed = file.st_size == 0 && unlink(path.c_str()) == 0;
   close(fd);
   return removed;
 }
@@ -175,23 +187,16 @@ constexpr int kSecondsToWriteAnOwner = 10;
 // Whether the lock file at `path` is a plain file of this user (never a link
 // planted in a shared folder) that no running process holds or names.
 bool OwnerEnded(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return false;
   struct stat file {};
-  bool ended = fstat(fd, &file) == 0 && S_ISREG(file.st_mode) && file.st_uid == getuid() &&
-               flock(fd, LOCK_EX | LOCK_NB) == 0;  // a live maker holds its lock
-  if (ended) {
-    // The owner's process number on the first line, read from the file
-    // looked at (the path may be another file by now).
-    char text[32] = {};
-    const ssize_t got = read(fd, text, sizeof text - 1);
-    const long owner = got > 0 ? std::strtol(text, nullptr, 10) : 0;
-    if (owner > 0) {
-      ended = kill(static_cast<pid_t>(owner), 0) != 0 && errno != EPERM;
-    } else {
-      ended = time(nullptr) - file.st_mtime > kSecondsToWriteAnOwner;
-    }
-  }
+  const int fd = TakeUnheldLockFile(path, true, file);
+  if (fd < 0) return false;
+  // The owner's process number on the first line, read from the file
+  // looked at (the path may be another file by now).
+  char text[32] = {};
+  const ssize_t got = read(fd, text, sizeof text - 1);
+  const long owner = got > 0 ? std::strtol(text, nullptr, 10) : 0;
+  const bool ended = owner > 0 ? kill(static_cast<pid_t>(owner), 0) != 0 && errno != EPERM
+                               : time(nullptr) - file.st_mtime > kSecondsToWriteAnOwner;
   close(fd);
   return ended;
 }
